@@ -1,0 +1,107 @@
+#include "vector_binding.h"
+
+namespace VectorBinding {
+namespace {
+
+// The bound object. A strong reference: a script may rebind or delete the
+// vector module's attribute, and the binding must not be left pointing at a
+// freed class.
+PyObject* VectorClass = nullptr;
+BuildKinds AllowedKinds = BuildKinds::ClassesOnly;
+
+const char kBuildProblem[] = "Problem building Triad object";
+
+bool RequireBinding() {
+  if (VectorClass != nullptr) return true;
+  PyErr_SetString(PyExc_ImportError,
+                  "no vector class is bound: module Triad has no item Triad");
+  return false;
+}
+
+// One component: ints through their integer value, everything else
+// (floats, longs, objects with a float conversion) through the float
+// conversion, which rounds longs correctly and raises TypeError for items
+// that are not numbers.
+bool ReadComponent(PyObject* item, double* value) {
+  if (PyFloat_Check(item)) {
+    *value = PyFloat_AS_DOUBLE(item);
+    return true;
+  }
+  if (PyInt_Check(item)) {
+    *value = static_cast<double>(PyInt_AS_LONG(item));
+    return true;
+  }
+  *value = PyFloat_AsDouble(item);
+  return !(*value == -1.0 && PyErr_Occurred());
+}
+
+}  // namespace
+
+bool BindVectorClass(BuildKinds kinds) {
+  AllowedKinds = kinds;
+  PyObject* module = PyDict_GetItemString(PyImport_GetModuleDict(), "Triad");
+  if (module == nullptr) {
+    PyObject* imported = PyImport_ImportModule("Triad");
+    if (imported == nullptr) return false;
+    // The module table keeps the module alive.
+    module = imported;
+    Py_DECREF(imported);
+  }
+  if (!PyModule_Check(module)) return true;  // nothing to bind from
+  PyObject* cls = PyDict_GetItemString(PyModule_GetDict(module), "Triad");
+  if (cls != nullptr) {
+    Py_INCREF(cls);
+    Py_XDECREF(VectorClass);
+    VectorClass = cls;
+  }
+  return true;
+}
+
+bool ReadVector(PyObject* obj, double out[3]) {
+  if (!RequireBinding()) return false;
+  if (PyClass_Check(VectorClass)) {
+    int is = PyObject_IsInstance(obj, VectorClass);
+    if (is < 0) return false;
+    if (is == 0) {
+      PyErr_SetString(PyExc_TypeError, "argument should be a Triad");
+      return false;
+    }
+  }
+  for (Py_ssize_t i = 0; i < 3; ++i) {
+    PyObject* item = PySequence_GetItem(obj, i);
+    if (item == nullptr) return false;
+    bool ok = ReadComponent(item, &out[i]);
+    Py_DECREF(item);
+    if (!ok) return false;
+  }
+  return true;
+}
+
+PyObject* BuildVector(double x, double y, double z) {
+  if (!RequireBinding()) return nullptr;
+  PyObject* args = Py_BuildValue("ddd", x, y, z);
+  if (args == nullptr) return nullptr;
+  PyObject* result = nullptr;
+  if (PyClass_Check(VectorClass)) {
+    result = PyInstance_New(VectorClass, args, nullptr);
+  } else if (PyCFunction_Check(VectorClass) &&
+             AllowedKinds == BuildKinds::ClassesAndFunctions) {
+    result = PyCFunction_Call(VectorClass, args, nullptr);
+    if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
+  } else if (PyType_Check(VectorClass)) {
+    PyTypeObject* type = reinterpret_cast<PyTypeObject*>(VectorClass);
+    // Built without the creation slot: the initialisation slot stores the
+    // components.
+    result = PyType_GenericNew(type, args, nullptr);
+    if (result != nullptr && type->tp_init != nullptr &&
+        type->tp_init(result, args, nullptr) < 0) {
+      Py_CLEAR(result);
+    }
+  } else {
+    PyErr_SetString(PyExc_TypeError, kBuildProblem);
+  }
+  Py_DECREF(args);
+  return result;
+}
+
+}  // namespace VectorBinding

@@ -1,0 +1,34 @@
+// The vector binding of consumer modules: a module that deals in vectors
+// binds, at its own initialisation, to whatever the loaded module "Triad"
+// exports under the name "Triad" (the Triad type, an old-style class or a
+// factory function) and from then on reads and builds vectors only through
+// that object, never through the vector's memory.
+//
+// Each consumer module compiles this component in and so has a binding of
+// its own.
+#pragma once
+
+#include <Python.h>
+
+namespace VectorBinding {
+
+// Which kinds of bound object BuildVector may call. Built-in functions are
+// a factory some modules accept for building vectors.
+enum class BuildKinds { ClassesOnly, ClassesAndFunctions };
+
+// Binds the vector class; called from the module's initialisation. Imports
+// "Triad" when it is not loaded yet. Returns false with the import's
+// exception set when that fails. A vector module without an item "Triad"
+// leaves the binding empty; ReadVector and BuildVector then raise.
+bool BindVectorClass(BuildKinds kinds);
+
+// Reads three components x, y, z from `obj` through indexing. With an
+// old-style class bound, obj must be an instance of it. Returns false with
+// an exception set on failure.
+bool ReadVector(PyObject* obj, double out[3]);
+
+// A new vector (x, y, z) made by the bound object, or null with an
+// exception set.
+PyObject* BuildVector(double x, double y, double z);
+
+}  // namespace VectorBinding
