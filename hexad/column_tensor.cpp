@@ -1,0 +1,172 @@
+#include "column_tensor.h"
+
+#include <cmath>
+
+namespace hexad {
+namespace {
+
+// Sum of squared differences of the normal components.
+inline double NormalSpread(const double t[6]) {
+  const double a = t[kXX] - t[kYY];
+  const double b = t[kYY] - t[kZZ];
+  const double c = t[kZZ] - t[kXX];
+  return a * a + b * b + c * c;
+}
+
+// Sum of squared off-diagonal components.
+inline double ShearSquares(const double t[6]) {
+  return t[kXY] * t[kXY] + t[kYZ] * t[kYZ] + t[kZX] * t[kZX];
+}
+
+// One plane rotation of an ordered pair of entries.
+inline void Rotate(double& first, double& second, double s, double tau) {
+  const double g = first;
+  const double h = second;
+  first = g - s * (h + g * tau);
+  second = h + s * (g - h * tau);
+}
+
+}  // namespace
+
+double Contract(const double a[6], const double b[6]) noexcept {
+  return a[kYY] * b[kYY] + a[kXX] * b[kXX] + a[kZZ] * b[kZZ] +
+         a[kXY] * b[kXY] + a[kYZ] * b[kYZ] + a[kZX] * b[kZX];
+}
+
+double Norm(const double t[6]) noexcept {
+  const double diagonal = t[kXX] * t[kXX] + t[kYY] * t[kYY] + t[kZZ] * t[kZZ];
+  return std::sqrt(diagonal + 2.0 * ShearSquares(t));
+}
+
+double I1(const double t[6]) noexcept { return t[kXX] + t[kYY] + t[kZZ]; }
+
+double I2(const double t[6]) noexcept {
+  return (t[kXX] * t[kYY] - t[kZX] * t[kZX]) +
+         (t[kYY] * t[kZZ] - t[kXY] * t[kXY]) +
+         (t[kXX] * t[kZZ] - t[kYZ] * t[kYZ]);
+}
+
+double I3(const double t[6]) noexcept {
+  return t[kXX] * t[kYY] * t[kZZ] + 2.0 * t[kXY] * t[kYZ] * t[kZX] -
+         t[kXX] * (t[kYZ] * t[kYZ]) - t[kYY] * (t[kZX] * t[kZX]) -
+         t[kZZ] * (t[kXY] * t[kXY]);
+}
+
+double J2(const double t[6]) noexcept {
+  return 0.1666666667 * NormalSpread(t) + ShearSquares(t);
+}
+
+double EffectiveStress(const double t[6]) noexcept {
+  return std::sqrt(0.5 * (NormalSpread(t) + 6.0 * ShearSquares(t)));
+}
+
+double EffectiveStrain(const double t[6]) noexcept {
+  return std::sqrt((2.0 / 9.0) * (NormalSpread(t) + 1.5 * ShearSquares(t)));
+}
+
+void DeviatoricPart(const double t[6], double out[6]) noexcept {
+  const double mean = (t[kXX] + t[kYY] + t[kZZ]) / 3.0;
+  out[kXX] = t[kXX] - mean;
+  out[kYY] = t[kYY] - mean;
+  out[kZZ] = t[kZZ] - mean;
+  out[kXY] = t[kXY];
+  out[kYZ] = t[kYZ];
+  out[kZX] = t[kZX];
+}
+
+Principal SolvePrincipal(const double t[6]) noexcept {
+  // Upper off-diagonal entries of the working matrix, indexed by pair:
+  // 0 is a01, 1 is a02, 2 is a12.
+  double off[3] = {t[kXY], t[kZX], t[kYZ]};
+  // The pairs (p, q) in visiting order, the pair index of a_pq and the
+  // indices of the other two entries as the ordered pair the rotation
+  // carries along.
+  static constexpr int kP[3] = {0, 0, 1};
+  static constexpr int kQ[3] = {1, 2, 2};
+  static constexpr int kFirst[3] = {1, 0, 0};
+  static constexpr int kSecond[3] = {2, 2, 1};
+
+  Principal r;
+  double* d = r.values;
+  double (*v)[3] = r.directions;
+  double b[3] = {t[kXX], t[kYY], t[kZZ]};
+  double z[3] = {0.0, 0.0, 0.0};
+  for (int i = 0; i < 3; ++i) {
+    d[i] = b[i];
+    for (int j = 0; j < 3; ++j) v[i][j] = i == j ? 1.0 : 0.0;
+  }
+
+  r.sweeps = 0;
+  for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
+    const double sm = std::fabs(off[0]) + std::fabs(off[1]) + std::fabs(off[2]);
+    if (sm == 0.0) break;
+    r.sweeps = sweep + 1;
+    const double threshold = sweep < 4 ? 0.2 * sm / 9.0 : 0.0;
+    for (int pair = 0; pair < 3; ++pair) {
+      const int p = kP[pair];
+      const int q = kQ[pair];
+      double& apq = off[pair];
+      const double g = 100.0 * std::fabs(apq);
+      if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) &&
+          std::fabs(d[q]) + g == std::fabs(d[q])) {
+        apq = 0.0;
+        continue;
+      }
+      if (!(std::fabs(apq) > threshold)) continue;
+      double h = d[q] - d[p];
+      double tangent;
+      if (std::fabs(h) + g == std::fabs(h)) {
+        tangent = apq / h;
+      } else {
+        const double theta = 0.5 * h / apq;
+        tangent = 1.0 / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
+        if (theta < 0.0) tangent = -tangent;
+      }
+      const double c = 1.0 / std::sqrt(tangent * tangent + 1.0);
+      const double s = tangent * c;
+      const double tau = s / (1.0 + c);
+      h = tangent * apq;
+      z[p] -= h;
+      z[q] += h;
+      d[p] -= h;
+      d[q] += h;
+      apq = 0.0;
+      Rotate(off[kFirst[pair]], off[kSecond[pair]], s, tau);
+      for (int j = 0; j < 3; ++j) Rotate(v[j][p], v[j][q], s, tau);
+    }
+    for (int i = 0; i < 3; ++i) {
+      b[i] += z[i];
+      d[i] = b[i];
+      z[i] = 0.0;
+    }
+  }
+
+  // A NaN off-diagonal entry never rotates (no comparison with it holds),
+  // so the diagonal would come out finite and meaningless; such a tensor
+  // has no principal values, and NaNs say so.
+  if (std::isnan(off[0] + off[1] + off[2])) {
+    for (int i = 0; i < 3; ++i) {
+      d[i] = std::nan("");
+      for (int j = 0; j < 3; ++j) v[i][j] = std::nan("");
+    }
+  }
+
+  // Descending order; a value moves only past a strictly smaller one.
+  for (int i = 0; i < 2; ++i) {
+    for (int j = i + 1; j < 3; ++j) {
+      if (d[j] > d[i]) {
+        const double value = d[i];
+        d[i] = d[j];
+        d[j] = value;
+        for (int row = 0; row < 3; ++row) {
+          const double x = v[row][i];
+          v[row][i] = v[row][j];
+          v[row][j] = x;
+        }
+      }
+    }
+  }
+  return r;
+}
+
+}  // namespace hexad
