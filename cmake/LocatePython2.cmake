@@ -66,4 +66,5 @@ if(NOT PYTHON2_EXECUTABLE)
     "(tried: ${_py2_candidates}). Set the PYTHON2 environment variable to "
     "the path of a python2.7 whose installation has Python.h, then configure again.")
 endif()
+set(PYTHON2_EXECUTABLE "${PYTHON2_EXECUTABLE}" CACHE INTERNAL "Python 2.7 interpreter" FORCE)
 message(STATUS "Python 2.7: ${PYTHON2_EXECUTABLE} (headers in ${PYTHON2_INCLUDE_DIR})")

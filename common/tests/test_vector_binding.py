@@ -1,0 +1,199 @@
+"""The vector binding, through the test-only VectorProbe module, with each
+kind of object a vector module may export as "Triad"."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import textwrap
+import unittest
+from decimal import Decimal
+
+import VectorProbe
+from Triad import Triad as T
+from rss import assert_no_growth, calls
+
+PROBE_DIR = os.path.dirname(VectorProbe.__file__)
+
+
+class SubTriad(T):
+    pass
+
+
+class TypeBindingTest(unittest.TestCase):
+    def test_reads_any_three_item_sequence(self):
+        for v in [T(1, 2, 3), (1, 2, 3), [1.0, 2, 3L], SubTriad(1, 2, 3), xrange(1, 4)]:
+            self.assertEqual(VectorProbe.Read(v), (1.0, 2.0, 3.0))
+        self.assertEqual(VectorProbe.Read([1.5, True, -0.25]), (1.5, 1.0, -0.25))
+        self.assertEqual(VectorProbe.Read((1, 2, 3, 4)), (1.0, 2.0, 3.0))
+
+    def test_non_float_items_read_through_float_conversion(self):
+        big = 2 ** 70 + 1
+        self.assertEqual(VectorProbe.Read((Decimal('2.75'), big, -big)),
+                         (2.75, float(big), -float(big)))
+
+        class Half(object):
+            def __float__(self):
+                return 0.5
+        self.assertEqual(VectorProbe.Read([Half(), 0, 0]), (0.5, 0.0, 0.0))
+
+    def test_unreadable_vectors_raise(self):
+        for bad in [(1, 2), [], 5, None, {0: 1, 1: 2, 2: 3, 3: 4}, (1, 'a', 3), (1, None, 3),
+                    (1, 2, 1j)]:
+            self.assertRaises((TypeError, IndexError, KeyError), VectorProbe.Read, bad)
+
+    def test_build_makes_the_bound_type(self):
+        v = VectorProbe.Build(1, 2, 3)
+        self.assertIs(type(v), T)
+        self.assertEqual(list(v), [1.0, 2.0, 3.0])
+
+    def test_no_growth(self):
+        ops = [lambda: VectorProbe.Read(T(1, 2, 3)), lambda: VectorProbe.Read((1, 2.0, 3L)),
+               lambda: VectorProbe.Build(1, 2, 3), calls(VectorProbe.Read, (1, 'a', 3)),
+               calls(VectorProbe.Read, (1, 2))]
+
+        def loop():
+            for _ in range(30000):
+                for op in ops:
+                    op()
+        assert_no_growth(self, loop)
+
+
+class OtherBindingsTest(unittest.TestCase):
+    """Each case runs in a fresh interpreter with its own vector module."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        os.symlink(os.path.join(PROBE_DIR, 'VectorProbe.so'),
+                   os.path.join(self.dir, 'VectorProbe.so'))
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def run_script(self, triad_py, script):
+        if triad_py is not None:
+            with open(os.path.join(self.dir, 'Triad.py'), 'w') as f:
+                f.write(textwrap.dedent(triad_py))
+        env = dict(os.environ, PYTHONPATH=self.dir)
+        proc = subprocess.Popen([sys.executable, '-B', '-c', textwrap.dedent(script)],
+                                env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = proc.communicate()
+        self.assertEqual(proc.returncode, 0, err)
+        return out.strip()
+
+    OLD_STYLE = '''
+        class Triad:
+            def __init__(self, x, y, z):
+                self.c = [x, y, z]
+            def __getitem__(self, i):
+                return self.c[i]
+        '''
+
+    def test_old_style_class(self):
+        out = self.run_script(self.OLD_STYLE, '''
+            import VectorProbe, Triad
+            try:
+                VectorProbe.Read((1, 2, 3))
+            except TypeError as e:
+                print e
+            class Sub(Triad.Triad):
+                pass
+            print VectorProbe.Read(Triad.Triad(1, 2, 3)), VectorProbe.Read(Sub(4, 5.5, 6))
+            v = VectorProbe.Build(7, 8, 9)
+            print isinstance(v, Triad.Triad), v.c
+            ''')
+        self.assertEqual(out.splitlines(), ["argument should be a Triad",
+                                            "(1.0, 2.0, 3.0) (4.0, 5.5, 6.0)",
+                                            "True [7.0, 8.0, 9.0]"])
+
+    def test_binding_outlives_the_module_attribute(self):
+        out = self.run_script(self.OLD_STYLE, '''
+            import gc, sys, VectorProbe, Triad
+            del Triad.Triad
+            del sys.modules['Triad'], Triad
+            gc.collect()
+            print VectorProbe.Build(1, 2, 3).c
+            ''')
+        self.assertEqual(out, "[1.0, 2.0, 3.0]")
+
+    def test_built_in_function(self):
+        out = self.run_script('Triad = max\n', '''
+            import VectorProbe
+            try:
+                VectorProbe.Build(1, 2, 3)
+            except TypeError as e:
+                print e
+            VectorProbe.Bind(1)
+            print VectorProbe.Build(1, 5, 3), VectorProbe.Read((1, 2, 3))
+            import Triad
+            Triad.Triad = min  # the binding holds what it found at start-up
+            print VectorProbe.Build(1, 5, 3)
+            ''')
+        self.assertEqual(out.splitlines(), ["Problem building Triad object",
+                                            "5.0 (1.0, 2.0, 3.0)", "5.0"])
+
+    def test_failing_function_gives_build_problem(self):
+        out = self.run_script('Triad = divmod\n', '''
+            import VectorProbe
+            VectorProbe.Bind(1)
+            try:
+                VectorProbe.Build(1, 2, 3)
+            except TypeError as e:
+                print e
+            ''')
+        self.assertEqual(out, "Problem building Triad object")
+
+    def test_other_objects_cannot_build(self):
+        out = self.run_script('Triad = 42\n', '''
+            import VectorProbe
+            try:
+                VectorProbe.Build(1, 2, 3)
+            except TypeError as e:
+                print e
+            print VectorProbe.Read([1, 2, 3])
+            ''')
+        self.assertEqual(out.splitlines(), ["Problem building Triad object", "(1.0, 2.0, 3.0)"])
+
+    def test_imports_vector_module_when_absent(self):
+        os.symlink(os.path.join(PROBE_DIR, 'Triad.so'), os.path.join(self.dir, 'Triad.so'))
+        out = self.run_script(None, '''
+            import sys
+            assert 'Triad' not in sys.modules
+            import VectorProbe
+            print 'Triad' in sys.modules, type(VectorProbe.Build(1, 2, 3)).__name__
+            ''')
+        self.assertEqual(out, "True Triad")
+
+    def test_missing_vector_module(self):
+        out = self.run_script(None, '''
+            try:
+                import VectorProbe
+            except ImportError as e:
+                print e
+            # The interpreter keeps the half-made module: a second import
+            # succeeds with an empty binding, which must raise, not crash.
+            import VectorProbe
+            for call in (lambda: VectorProbe.Read((1, 2, 3)),
+                         lambda: VectorProbe.Build(1, 2, 3)):
+                try:
+                    call()
+                except ImportError as e:
+                    print 'refused'
+            ''')
+        self.assertEqual(out.splitlines(), ["No module named Triad", "refused", "refused"])
+
+    def test_vector_module_without_vector_class(self):
+        out = self.run_script('Vector = 1\n', '''
+            import VectorProbe
+            for call in (lambda: VectorProbe.Read((1, 2, 3)),
+                         lambda: VectorProbe.Build(1, 2, 3)):
+                try:
+                    call()
+                except ImportError as e:
+                    print 'refused'
+            ''')
+        self.assertEqual(out.splitlines(), ["refused", "refused"])
+
+
+if __name__ == '__main__':
+    unittest.main()

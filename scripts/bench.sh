@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything and runs every benchmark: each native benchmark
+# executable built under build/bench/, then each bench/*/bench_*.py.
+source "$(dirname "$0")/common.sh"
+build_all >/dev/null
+for exe in $(find "$BUILD_DIR/bench" -path '*/CMakeFiles' -prune -o -type f -executable -print | sort); do
+  echo "== $(basename "$exe")"
+  "$exe"
+done
+for script in $(ls "$ROOT"/bench/*/bench_*.py 2>/dev/null | sort); do
+  echo "== $(basename "$script")"
+  python2 "$script"
+done

@@ -1,0 +1,49 @@
+# Sourced by the other scripts: installs what the build needs (idempotently)
+# and configures and builds everything into build/.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+
+# Debian packages: the toolchain and GoogleTest are required; Google
+# Benchmark, Boost and p4est are only needed by the benchmarks.
+REQUIRED_PACKAGES="cmake g++ make libgtest-dev"
+BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev"
+
+missing_packages() {
+  local pkg out=""
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || out="$out $pkg"
+  done
+  echo "$out"
+}
+
+install_packages() {
+  local missing
+  missing="$(missing_packages "$@")"
+  [ -z "$missing" ] && return 0
+  echo "Installing Debian packages:$missing"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq || return 1
+  # shellcheck disable=SC2086
+  $sudo apt-get install -y -qq --no-install-recommends $missing || return 1
+}
+
+ensure_dependencies() {
+  install_packages $REQUIRED_PACKAGES
+  install_packages $BENCH_PACKAGES ||
+    echo "warning: benchmark libraries could not be installed; benchmarks are skipped" >&2
+}
+
+build_all() {
+  ensure_dependencies
+  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
+
+python2() {
+  local py
+  py="$(sed -n 's/^PYTHON2_EXECUTABLE:INTERNAL=//p' "$BUILD_DIR/CMakeCache.txt")"
+  PYTHONPATH="$BUILD_DIR/lib${PYTHONPATH:+:$PYTHONPATH}" "$py" "$@"
+}
