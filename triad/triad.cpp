@@ -196,15 +196,19 @@ struct Operands {
 };
 
 // Tests in the order int left, int right, float left, float right, two
-// exact vectors. Two exact vectors are tested first because they exclude
-// every number case, so the outcome is the same and the common case is
-// fastest.
+// exact vectors. An exact vector is neither an int nor a float, so when
+// either side is one, only the other side's tests remain: the outcome is
+// that of the full order, and the common cases are decided quickly.
 inline Operands Classify(PyObject* a, PyObject* b) {
   Operands op{Operands::Refused, 0.0, nullptr, nullptr};
-  if (IsExactTriad(a) && IsExactTriad(b)) {
+  const bool aVector = IsExactTriad(a);
+  const bool bVector = IsExactTriad(b);
+  if (aVector && bVector) {
     op.kind = Operands::VectorVector;
-    op.a = AsTriad(a);
-    op.b = AsTriad(b);
+  } else if (aVector) {
+    if (pysupport::ReadNumberOperand(b, &op.s)) op.kind = Operands::VectorNumber;
+  } else if (bVector) {
+    if (pysupport::ReadNumberOperand(a, &op.s)) op.kind = Operands::NumberVector;
   } else if (PyInt_Check(a)) {
     op.kind = Operands::NumberVector;
     op.s = static_cast<double>(PyInt_AS_LONG(a));
@@ -218,9 +222,12 @@ inline Operands Classify(PyObject* a, PyObject* b) {
     op.kind = Operands::VectorNumber;
     op.s = PyFloat_AS_DOUBLE(b);
   }
-  // The slot is only reached with a vector on one side; where the number
-  // stands on one side, the other must be that vector.
-  if (op.kind == Operands::NumberVector) {
+  // The slot is only reached with a vector (or a subclass instance) on one
+  // side; where a number stands on one side, the other must be that vector.
+  if (op.kind == Operands::VectorVector) {
+    op.a = AsTriad(a);
+    op.b = AsTriad(b);
+  } else if (op.kind == Operands::NumberVector) {
     if (IsTriad(b)) op.b = AsTriad(b); else op.kind = Operands::Refused;
   } else if (op.kind == Operands::VectorNumber) {
     if (IsTriad(a)) op.a = AsTriad(a); else op.kind = Operands::Refused;

@@ -349,7 +349,7 @@ class MemoryTest(unittest.TestCase):
                calls(T, 1, 2), calls(T, 'a', 2, 3)]
 
         def loop():
-            for _ in range(20000):
+            for _ in range(50000):
                 for op in ops:
                     op()
         assert_no_growth(self, loop)
