@@ -14,7 +14,7 @@ const char kBuildProblem[] = "Problem building Triad object";
 bool RequireBinding() {
   if (VectorClass != nullptr) return true;
   PyErr_SetString(PyExc_ImportError,
-                  "no vector class is bound: module Triad has no item Triad");
+                  "no Triad vector class is bound: module Triad failed to import or has no item Triad");
   return false;
 }
 

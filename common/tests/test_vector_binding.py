@@ -75,11 +75,21 @@ class OtherBindingsTest(unittest.TestCase):
             with open(os.path.join(self.dir, 'Triad.py'), 'w') as f:
                 f.write(textwrap.dedent(triad_py))
         env = dict(os.environ, PYTHONPATH=self.dir)
-        proc = subprocess.Popen([sys.executable, '-B', '-c', textwrap.dedent(script)],
+        script = self.PRELUDE + textwrap.dedent(script)
+        proc = subprocess.Popen([sys.executable, '-B', '-c', script],
                                 env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         out, err = proc.communicate()
         self.assertEqual(proc.returncode, 0, err)
         return out.strip()
+
+    # show(call): prints what the call returns, or the exception it raises.
+    PRELUDE = textwrap.dedent('''
+        def show(call):
+            try:
+                print call()
+            except Exception as e:
+                print '%s: %s' % (type(e).__name__, e)
+        ''')
 
     OLD_STYLE = '''
         class Triad:
@@ -92,17 +102,14 @@ class OtherBindingsTest(unittest.TestCase):
     def test_old_style_class(self):
         out = self.run_script(self.OLD_STYLE, '''
             import VectorProbe, Triad
-            try:
-                VectorProbe.Read((1, 2, 3))
-            except TypeError as e:
-                print e
+            show(lambda: VectorProbe.Read((1, 2, 3)))
             class Sub(Triad.Triad):
                 pass
             print VectorProbe.Read(Triad.Triad(1, 2, 3)), VectorProbe.Read(Sub(4, 5.5, 6))
             v = VectorProbe.Build(7, 8, 9)
             print isinstance(v, Triad.Triad), v.c
             ''')
-        self.assertEqual(out.splitlines(), ["argument should be a Triad",
+        self.assertEqual(out.splitlines(), ["TypeError: argument should be a Triad",
                                             "(1.0, 2.0, 3.0) (4.0, 5.5, 6.0)",
                                             "True [7.0, 8.0, 9.0]"])
 
@@ -119,40 +126,32 @@ class OtherBindingsTest(unittest.TestCase):
     def test_built_in_function(self):
         out = self.run_script('Triad = max\n', '''
             import VectorProbe
-            try:
-                VectorProbe.Build(1, 2, 3)
-            except TypeError as e:
-                print e
+            show(lambda: VectorProbe.Build(1, 2, 3))
             VectorProbe.Bind(1)
             print VectorProbe.Build(1, 5, 3), VectorProbe.Read((1, 2, 3))
             import Triad
             Triad.Triad = min  # the binding holds what it found at start-up
             print VectorProbe.Build(1, 5, 3)
             ''')
-        self.assertEqual(out.splitlines(), ["Problem building Triad object",
+        self.assertEqual(out.splitlines(), ["TypeError: Problem building Triad object",
                                             "5.0 (1.0, 2.0, 3.0)", "5.0"])
 
     def test_failing_function_gives_build_problem(self):
         out = self.run_script('Triad = divmod\n', '''
             import VectorProbe
             VectorProbe.Bind(1)
-            try:
-                VectorProbe.Build(1, 2, 3)
-            except TypeError as e:
-                print e
+            show(lambda: VectorProbe.Build(1, 2, 3))
             ''')
-        self.assertEqual(out, "Problem building Triad object")
+        self.assertEqual(out, "TypeError: Problem building Triad object")
 
     def test_other_objects_cannot_build(self):
         out = self.run_script('Triad = 42\n', '''
             import VectorProbe
-            try:
-                VectorProbe.Build(1, 2, 3)
-            except TypeError as e:
-                print e
-            print VectorProbe.Read([1, 2, 3])
+            show(lambda: VectorProbe.Build(1, 2, 3))
+            show(lambda: VectorProbe.Read([1, 2, 3]))
             ''')
-        self.assertEqual(out.splitlines(), ["Problem building Triad object", "(1.0, 2.0, 3.0)"])
+        self.assertEqual(out.splitlines(), ["TypeError: Problem building Triad object",
+                                            "(1.0, 2.0, 3.0)"])
 
     def test_imports_vector_module_when_absent(self):
         os.symlink(os.path.join(PROBE_DIR, 'Triad.so'), os.path.join(self.dir, 'Triad.so'))
@@ -173,26 +172,22 @@ class OtherBindingsTest(unittest.TestCase):
             # The interpreter keeps the half-made module: a second import
             # succeeds with an empty binding, which must raise, not crash.
             import VectorProbe
-            for call in (lambda: VectorProbe.Read((1, 2, 3)),
-                         lambda: VectorProbe.Build(1, 2, 3)):
-                try:
-                    call()
-                except ImportError as e:
-                    print 'refused'
+            show(lambda: VectorProbe.Read((1, 2, 3)))
+            show(lambda: VectorProbe.Build(1, 2, 3))
             ''')
-        self.assertEqual(out.splitlines(), ["No module named Triad", "refused", "refused"])
+        refused = ("ImportError: no Triad vector class is bound: "
+                   "module Triad failed to import or has no item Triad")
+        self.assertEqual(out.splitlines(), ["No module named Triad", refused, refused])
 
     def test_vector_module_without_vector_class(self):
         out = self.run_script('Vector = 1\n', '''
             import VectorProbe
-            for call in (lambda: VectorProbe.Read((1, 2, 3)),
-                         lambda: VectorProbe.Build(1, 2, 3)):
-                try:
-                    call()
-                except ImportError as e:
-                    print 'refused'
+            show(lambda: VectorProbe.Read((1, 2, 3)))
+            show(lambda: VectorProbe.Build(1, 2, 3))
             ''')
-        self.assertEqual(out.splitlines(), ["refused", "refused"])
+        refused = ("ImportError: no Triad vector class is bound: "
+                   "module Triad failed to import or has no item Triad")
+        self.assertEqual(out.splitlines(), [refused, refused])
 
 
 if __name__ == '__main__':
