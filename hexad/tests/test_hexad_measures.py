@@ -184,12 +184,15 @@ class TestBoundVectorKinds(unittest.TestCase):
             else:
                 raise AssertionError("no exception")
             sys.path.insert(0, %r)
-            import rss
-            class Case:
-                def assertLess(self, a, b, msg):
-                    assert a < b, msg
-            rss.assert_no_growth(Case(), lambda: [rss.calls(t.PrincipalValues)()
-                                                  for _ in range(20000)])
+            import rss, unittest
+            class Case(unittest.TestCase):
+                def runTest(self):
+                    pass
+            try:
+                rss.assert_no_growth(Case(), lambda: [rss.calls(t.PrincipalValues)()
+                                                      for _ in range(20000)])
+            except unittest.SkipTest:
+                pass
             print "ok"
             """ % os.path.dirname(rss.__file__))
 
@@ -243,6 +246,7 @@ class TestMemory(unittest.TestCase):
                 u *= 2
                 u /= 2
                 u[0] = 1.5
+        loop()  # runs in sanitizer builds too, where growth is not measured
         rss.assert_no_growth(self, loop)
 
     def test_failing_calls(self):
@@ -263,6 +267,7 @@ class TestMemory(unittest.TestCase):
                              rss.calls(H, 1, 2, 3), rss.calls(H, 1, 2, 3, 4, 5, "x"),
                              rss.calls(t.Norm, 1)]:
                     call()
+        loop()
         rss.assert_no_growth(self, loop)
 
 
