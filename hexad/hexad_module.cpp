@@ -120,15 +120,24 @@ PyObject* Subtract(PyObject* a, PyObject* b) {
 }
 
 // The cases take the first that holds: a is an int, b is an int, a is a
-// float, b is a float, two plain tensors contract to a float. Two plain
-// tensors are tested first: they exclude every number case, so the outcome
-// is the same and the contraction skips four type tests.
+// float, b is a float, two plain tensors contract to a float. One operand
+// is always a tensor, so the number tests can only ever hold for the other
+// one: with a plain tensor on either side the outcome is found with the
+// exact-type tests first, skipping the subtype walk of the float test.
 PyObject* Multiply(PyObject* a, PyObject* b) {
-  if (IsExactTensor(a) && IsExactTensor(b)) {
-    return PyFloat_FromDouble(hexad::Contract(Components(a), Components(b)));
-  }
-  PyObject* tensor;
   double scale;
+  if (IsExactTensor(a)) {
+    if (IsExactTensor(b)) {
+      return PyFloat_FromDouble(hexad::Contract(Components(a), Components(b)));
+    }
+    if (pysupport::ReadNumberOperand(b, &scale)) return NewScaled(Components(a), scale);
+    return Fail(kMultiply);
+  }
+  if (IsExactTensor(b) && pysupport::ReadNumberOperand(a, &scale)) {
+    return NewScaled(Components(b), scale);
+  }
+  // Subclass instances, in the order above.
+  PyObject* tensor;
   if (PyInt_Check(a)) {
     scale = static_cast<double>(PyInt_AS_LONG(a));
     tensor = b;

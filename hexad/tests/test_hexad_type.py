@@ -124,6 +124,21 @@ class TestArithmetic(unittest.TestCase):
             self.assertTypeError(MULTIPLY, lambda: self.t * other)
             self.assertTypeError(MULTIPLY, lambda: other * self.t)
 
+    def test_scaling_subclass_instances_in_every_case_order(self):
+        sub = Sub(1, 2, 3, 4, 5, 6)
+        expected = [2, 4, 6, 8, 10, 12]
+        for scaled in [2 * sub, sub * 2, 2.0 * sub, sub * 2.0, IntSub(2) * sub,
+                       sub * FloatSub(2.0), H.__mul__(sub, 2), H.__rmul__(sub, 2.0)]:
+            self.assertIs(type(scaled), H)
+            self.assertEqual(values(scaled), expected)
+        for other in [self.t, sub, 2L, "x"]:
+            self.assertTypeError(MULTIPLY, lambda: sub * other)
+            self.assertTypeError(MULTIPLY, lambda: other * sub)
+        self.assertTypeError(MULTIPLY, H.__mul__, self.t, "x")
+        self.assertTypeError(MULTIPLY, H.__rmul__, self.t, None)
+        self.assertTypeError(DIVIDE, H.__rdiv__, self.t, 2)
+        self.assertTypeError(BOTH, H.__radd__, self.t, 2)
+
     def test_division(self):
         self.assertEqual(values(self.t / 2), [0.5, 1, 1.5, 2, 2.5, 3])
         self.assertEqual(values(self.t / 0.5), [2, 4, 6, 8, 10, 12])
