@@ -25,34 +25,24 @@ def components(v):
 
 
 class TestScalarMeasures(unittest.TestCase):
-    def test_uniaxial(self):
-        t = H(1, 0, 0, 0, 0, 0)
-        self.assertEqual(t.J2(), 0.3333333334)
-        self.assertEqual(t.EffectiveStress(), 1.0)
-        self.assertAlmostEqual(t.EffectiveStrain(), 2.0 / 3.0, places=15)
-        self.assertEqual(t.Norm(), 1.0)
-
-    def test_pure_shear(self):
+    # The formulas themselves are checked natively; here each method reaches
+    # its measure and leaves the tensor alone.
+    def test_methods(self):
         t = H(0, 0, 0, 1, 0, 0)
         self.assertAlmostEqual(t.Norm(), math.sqrt(2), places=15)
-        self.assertEqual(t.I2(), -1.0)
-        self.assertEqual(t.J2(), 1.0)
+        self.assertEqual((t.I1(), t.I2(), t.I3(), t.J2()), (0.0, -1.0, 0.0, 1.0))
         self.assertAlmostEqual(t.EffectiveStress(), math.sqrt(3), places=15)
         self.assertAlmostEqual(t.EffectiveStrain(), math.sqrt(1.0 / 3), places=15)
-
-    def test_invariants(self):
+        u = H(1, 0, 0, 0, 0, 0)
+        self.assertEqual((u.J2(), u.EffectiveStress(), u.Norm()), (0.3333333334, 1.0, 1.0))
+        self.assertAlmostEqual(u.EffectiveStrain(), 2.0 / 3.0, places=15)
         t = H(1, 2, 3, 4, 5, 6)
         self.assertEqual((t.I1(), t.I2(), t.I3()), (6.0, -66.0, 101.0))
         d = t.DeviatoricPart()
         self.assertIs(type(d), H)
         self.assertEqual(values(d), [-1, 0, 1, 4, 5, 6])
-        self.assertEqual(d.I1(), 0.0)
         self.assertEqual(values(t), [1, 2, 3, 4, 5, 6])
-
-    def test_non_finite_components(self):
-        t = H(float("nan"), 0, 0, 0, 0, 0)
-        for m in [t.Norm, t.I1, t.I2, t.J2, t.EffectiveStress, t.EffectiveStrain]:
-            self.assertTrue(math.isnan(m()))
+        self.assertTrue(math.isnan(H(float("nan"), 0, 0, 0, 0, 0).EffectiveStress()))
 
 
 class TestPrincipalValues(unittest.TestCase):
