@@ -1,0 +1,504 @@
+#include "box_tree.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "literal_tree.h"
+
+namespace {
+
+using boxfinder::BoxNode;
+using boxfinder::BoxTree;
+
+struct Boxes {
+  std::vector<double> lo, hi;
+  std::vector<int32_t> ids;
+  int Count() const { return static_cast<int>(ids.size()); }
+  void Add(const double l[3], const double h[3], int32_t id) {
+    lo.insert(lo.end(), l, l + 3);
+    hi.insert(hi.end(), h, h + 3);
+    ids.push_back(id);
+  }
+};
+
+std::vector<int> ToVector(const Meshkit::List<int>& list) {
+  std::vector<int> v;
+  for (int i = 0; i < list.Count(); ++i) v.push_back(list[i]);
+  return v;
+}
+
+std::vector<int> Point(BoxTree& t, const double p[3]) {
+  Meshkit::List<int> out;
+  t.QueryPoint(p, out);
+  return ToVector(out);
+}
+std::vector<int> PointWalk(const BoxTree& t, const double p[3]) {
+  Meshkit::List<int> out;
+  t.QueryPointWalk(p, out);
+  return ToVector(out);
+}
+std::vector<int> Range(BoxTree& t, const double lo[3], const double hi[3]) {
+  Meshkit::List<int> out;
+  t.QueryRange(lo, hi, out);
+  return ToVector(out);
+}
+std::vector<int> RangeWalk(const BoxTree& t, const double lo[3], const double hi[3]) {
+  Meshkit::List<int> out;
+  t.QueryRangeWalk(lo, hi, out);
+  return ToVector(out);
+}
+
+// Exhaustive answer: every active node in pre-order, no pruning at all.
+template <class Match>
+std::vector<int> Scan(const BoxNode* root, Match match) {
+  std::vector<int> out;
+  std::vector<const BoxNode*> stack;
+  if (root) stack.push_back(root);
+  while (!stack.empty()) {
+    const BoxNode* n = stack.back();
+    stack.pop_back();
+    if (n->active && match(n)) out.push_back(n->clientId);
+    if (n->right) stack.push_back(n->right);
+    if (n->left) stack.push_back(n->left);
+  }
+  return out;
+}
+std::vector<int> ScanPoint(const BoxNode* root, const double p[3]) {
+  return Scan(root, [p](const BoxNode* n) {
+    for (int a = 0; a < 3; ++a)
+      if (!(n->lo[a] <= p[a] && p[a] <= n->hi[a])) return false;
+    return true;
+  });
+}
+std::vector<int> ScanRange(const BoxNode* root, const double lo[3], const double hi[3]) {
+  return Scan(root, [lo, hi](const BoxNode* n) {
+    for (int a = 0; a < 3; ++a)
+      if (!(hi[a] >= n->lo[a] && n->hi[a] >= lo[a])) return false;
+    return true;
+  });
+}
+
+// Same shape, contents and subtree boxes, node by node in pre-order.
+void ExpectSameTree(const BoxNode* a, const BoxNode* b) {
+  std::vector<std::pair<const BoxNode*, const BoxNode*>> stack{{a, b}};
+  while (!stack.empty()) {
+    auto [x, y] = stack.back();
+    stack.pop_back();
+    ASSERT_EQ(x == nullptr, y == nullptr);
+    if (!x) continue;
+    ASSERT_EQ(x->clientId, y->clientId);
+    ASSERT_EQ(x->active, y->active);
+    ASSERT_EQ(0, std::memcmp(x->lo, y->lo, sizeof x->lo));
+    ASSERT_EQ(0, std::memcmp(x->hi, y->hi, sizeof x->hi));
+    ASSERT_EQ(0, std::memcmp(x->centre, y->centre, sizeof x->centre));
+    for (int k = 0; k < 3; ++k) {
+      ASSERT_EQ(x->subtreeLo[k], y->subtreeLo[k]);
+      ASSERT_EQ(x->subtreeHi[k], y->subtreeHi[k]);
+    }
+    stack.push_back({x->right, y->right});
+    stack.push_back({x->left, y->left});
+  }
+}
+
+Boxes RandomBoxes(std::mt19937& rng, int n, double edge, int idRange) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::uniform_int_distribution<int> id(0, idRange);
+  Boxes b;
+  for (int i = 0; i < n; ++i) {
+    double l[3], h[3];
+    for (int a = 0; a < 3; ++a) {
+      l[a] = u(rng);
+      h[a] = l[a] + edge * u(rng);
+    }
+    b.Add(l, h, id(rng));
+  }
+  return b;
+}
+
+// Bounding boxes of the five tetrahedra of each cell of a structured grid:
+// many boxes share centre coordinates, and several share whole boxes.
+Boxes MeshBoxes(int cells) {
+  static const int kTets[5][4] = {{0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
+  static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+  Boxes b;
+  int id = 0;
+  const double h = 1.0 / cells;
+  for (int i = 0; i < cells; ++i)
+    for (int j = 0; j < cells; ++j)
+      for (int k = 0; k < cells; ++k)
+        for (const auto& tet : kTets) {
+          double l[3] = {1e300, 1e300, 1e300}, u[3] = {-1e300, -1e300, -1e300};
+          for (int c : tet) {
+            const double x[3] = {(i + kCorner[c][0]) * h, (j + kCorner[c][1]) * h,
+                                 (k + kCorner[c][2]) * h};
+            for (int a = 0; a < 3; ++a) {
+              l[a] = std::min(l[a], x[a]);
+              u[a] = std::max(u[a], x[a]);
+            }
+          }
+          b.Add(l, u, id++);
+        }
+  return b;
+}
+
+// Production tree and literal rendering compared on a set of queries: same
+// shape, and every query path gives the literal query's list, which is also
+// the exhaustive scan's.
+void ExpectSameAnswers(BoxTree& tree, const literal::Tree& ref, std::mt19937& rng, int queries,
+                       double span) {
+  ExpectSameTree(tree.Root(), ref.root);
+  std::uniform_real_distribution<double> u(-0.05, 1.05);
+  std::uniform_real_distribution<double> e(0.0, span);
+  for (int q = 0; q < queries; ++q) {
+    const double p[3] = {u(rng), u(rng), u(rng)};
+    const std::vector<int> expected = literal::QueryPoint(ref.root, p);
+    ASSERT_EQ(expected, ScanPoint(ref.root, p));
+    ASSERT_EQ(expected, PointWalk(tree, p));
+    ASSERT_EQ(expected, Point(tree, p));
+    const double hi[3] = {p[0] + e(rng), p[1] + e(rng), p[2] + e(rng)};
+    const std::vector<int> inRange = literal::QueryRange(ref.root, p, hi);
+    ASSERT_EQ(inRange, ScanRange(ref.root, p, hi));
+    ASSERT_EQ(inRange, RangeWalk(tree, p, hi));
+    ASSERT_EQ(inRange, Range(tree, p, hi));
+  }
+}
+
+TEST(BoxTreeBuild, SmallTreesTakeTheirShapeFromTheMedian) {
+  const double lo[6] = {0, 0, 0, 1, 1, 1}, hi[6] = {1, 1, 1, 2, 2, 2};
+  const int32_t ids[2] = {7, 8};
+  BoxTree t;
+  t.BuildFromArrays(2, lo, hi, ids);
+  ASSERT_NE(t.Root(), nullptr);
+  EXPECT_EQ(t.Root()->clientId, 8);
+  ASSERT_NE(t.Root()->left, nullptr);
+  EXPECT_EQ(t.Root()->left->clientId, 7);
+  EXPECT_EQ(t.Root()->right, nullptr);
+  const double corner[3] = {1, 1, 1};
+  EXPECT_EQ(Point(t, corner), (std::vector<int>{8, 7}));
+  const double qlo[3] = {1.5, 1.5, 1.5}, qhi[3] = {3, 3, 3};
+  EXPECT_EQ(Range(t, qlo, qhi), (std::vector<int>{8}));
+
+  const double lo3[9] = {5, 0, 0, 1, 0, 0, 3, 0, 0}, hi3[9] = {6, 1, 1, 2, 1, 1, 4, 1, 1};
+  const int32_t ids3[3] = {1, 2, 3};
+  t.BuildFromArrays(3, lo3, hi3, ids3);
+  EXPECT_EQ(t.Root()->clientId, 3);
+  EXPECT_EQ(t.Root()->left->clientId, 2);
+  EXPECT_EQ(t.Root()->right->clientId, 1);
+}
+
+TEST(BoxTreeBuild, EmptyTreeAnswersNothingAndTakesInsertions) {
+  BoxTree t;
+  t.BuildFromArrays(0, nullptr, nullptr, nullptr);
+  const double p[3] = {0, 0, 0}, q[3] = {1, 1, 1};
+  EXPECT_TRUE(Point(t, p).empty());
+  EXPECT_TRUE(Range(t, p, q).empty());
+  EXPECT_FALSE(t.RemoveBox(p, q, 1));
+  t.InsertBox(p, q, 4);
+  EXPECT_EQ(Point(t, q), (std::vector<int>{4}));
+  EXPECT_EQ(t.Root()->clientId, 4);
+}
+
+TEST(BoxTreeBuild, PoolHandsOutSlotsFromTheTopOfEachBlock) {
+  std::mt19937 rng(5);
+  Boxes b = RandomBoxes(rng, 1001, 0.1, 100000);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  int blocks = 0;
+  for (const boxfinder::NodeBlock* k = t.Blocks(); k; k = k->previous) ++blocks;
+  EXPECT_EQ(blocks, 2);
+  EXPECT_EQ(t.NextFree(), 998);
+  // Nodes are made in pre-order: the first is the root, in slot 999 of the
+  // first block, and the 1001st sits in slot 999 of the second.
+  EXPECT_EQ(t.Root(), &t.Blocks()->previous->nodes[999]);
+  std::vector<const BoxNode*> order, stack{t.Root()};
+  while (!stack.empty()) {
+    const BoxNode* n = stack.back();
+    stack.pop_back();
+    order.push_back(n);
+    if (n->right) stack.push_back(n->right);
+    if (n->left) stack.push_back(n->left);
+  }
+  ASSERT_EQ(order.size(), 1001u);
+  EXPECT_EQ(order[1000], &t.Blocks()->nodes[999]);
+  EXPECT_EQ(t.NodeCount(), 1001);
+}
+
+TEST(BoxTreeBuild, MatchesWrittenAlgorithmOnRandomAndMeshData) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 40; ++round) {
+    const int n = 1 + static_cast<int>(rng() % 700);
+    // Coarse coordinates give many shared centres as well.
+    Boxes b = round % 3 == 2 ? MeshBoxes(1 + round % 5) : RandomBoxes(rng, n, 0.2, 50);
+    if (round % 4 == 1)
+      for (double& x : b.lo) x = std::floor(x * 4) / 4;
+    std::vector<double> lo = b.lo, hi = b.hi;
+    for (int i = 0; i < 3 * b.Count(); ++i) hi[i] = std::max(hi[i], lo[i]);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), lo.data(), hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), lo.data(), hi.data(), b.ids.data());
+    ExpectSameAnswers(t, ref, rng, 60, 0.3);
+  }
+}
+
+TEST(BoxTreeBuild, ManyEqualCentresStayBalanced) {
+  Boxes b;
+  for (int i = 0; i < 4096; ++i) {
+    const double l[3] = {0, 0, 0}, h[3] = {1, 1, 1};
+    b.Add(l, h, i);
+  }
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  EXPECT_LE(t.Height(), 14);
+  const double p[3] = {0.5, 0.5, 0.5};
+  EXPECT_EQ(Point(t, p).size(), 4096u);
+}
+
+TEST(BoxTreeUpdate, MixedInsertionsAndRemovalsFollowTheWrittenAlgorithm) {
+  std::mt19937 rng(23);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int round = 0; round < 12; ++round) {
+    Boxes b = round % 3 == 0 ? MeshBoxes(3) : RandomBoxes(rng, static_cast<int>(rng() % 300), 0.2, 40);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    std::vector<int> live(b.ids.begin(), b.ids.end());
+    for (int step = 0; step < 400; ++step) {
+      double l[3], h[3];
+      for (int a = 0; a < 3; ++a) {
+        l[a] = u(rng);
+        h[a] = l[a] + 0.2 * u(rng);
+      }
+      const int32_t id = static_cast<int32_t>(rng() % 60);
+      if (rng() % 3 == 0) {
+        // Removal with the box of a live entry, or with a stray box.
+        if (!b.ids.empty() && rng() % 2 == 0) {
+          const int k = static_cast<int>(rng() % b.ids.size());
+          std::memcpy(l, &b.lo[3 * k], sizeof l);
+          std::memcpy(h, &b.hi[3 * k], sizeof h);
+        }
+        const bool found = t.RemoveBox(l, h, id);
+        ASSERT_EQ(found, ref.RemoveBox(l, h, id));
+        auto it = std::find(live.begin(), live.end(), id);
+        ASSERT_EQ(found, it != live.end() && found);
+        if (found) live.erase(it);
+      } else {
+        t.InsertBox(l, h, id);
+        ref.InsertBox(l, h, id);
+        b.Add(l, h, id);
+        live.push_back(id);
+      }
+      if (step % 50 == 0) ExpectSameAnswers(t, ref, rng, 20, 0.2);
+    }
+    ExpectSameAnswers(t, ref, rng, 100, 0.3);
+    // Every live id is still answered by a query over everything.
+    const double all0[3] = {-10, -10, -10}, all1[3] = {10, 10, 10};
+    std::vector<int> got = Range(t, all0, all1), want = live;
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+  }
+}
+
+TEST(BoxTreeUpdate, RemovalTakesOnlyLiveBoxes) {
+  Boxes b;
+  const double l[3] = {0, 0, 0}, h[3] = {1, 1, 1}, p[3] = {0.5, 0.5, 0.5};
+  for (int i = 0; i < 5; ++i) b.Add(l, h, 3);
+  BoxTree t;
+  t.BuildFromArrays(5, b.lo.data(), b.hi.data(), b.ids.data());
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_TRUE(t.RemoveBox(l, h, 3));
+    EXPECT_EQ(Point(t, p).size(), static_cast<std::size_t>(4 - i));
+  }
+  EXPECT_FALSE(t.RemoveBox(l, h, 3));
+  // A box added again under a removed id can be removed again.
+  t.InsertBox(l, h, 3);
+  EXPECT_EQ(Point(t, p), (std::vector<int>{3}));
+  EXPECT_TRUE(t.RemoveBox(l, h, 3));
+  EXPECT_TRUE(Point(t, p).empty());
+
+  // Matching dead nodes, as first written, leaves live boxes behind.
+  literal::Tree ref;
+  ref.matchInactive = true;
+  ref.BuildFromArrays(5, b.lo.data(), b.hi.data(), b.ids.data());
+  for (int i = 0; i < 5; ++i) ref.RemoveBox(l, h, 3);
+  EXPECT_EQ(literal::QueryPoint(ref.root, p).size(), 4u);
+}
+
+TEST(BoxTreeUpdate, RemovingAnUnknownIdChangesNothing) {
+  std::mt19937 rng(3);
+  Boxes b = RandomBoxes(rng, 200, 0.3, 10);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  const double p[3] = {0.5, 0.5, 0.5};
+  const std::vector<int> before = Point(t, p);
+  EXPECT_FALSE(t.RemoveBox(&b.lo[0], &b.hi[0], 99));
+  EXPECT_TRUE(t.QueryLayoutCurrent());
+  EXPECT_EQ(Point(t, p), before);
+}
+
+// Deep trees: boxes along the diagonal inserted one by one make a tree about
+// n/2 levels deep. Everything must run on a small thread stack.
+struct DiagonalCase {
+  int n;
+  bool increasing;
+  bool ok = false;
+  std::string failure;
+};
+
+void* RunDiagonal(void* arg) {
+  auto* dc = static_cast<DiagonalCase*>(arg);
+  BoxTree t;
+  std::vector<int> live;
+  auto box = [&](int i, double l[3], double h[3]) {
+    for (int a = 0; a < 3; ++a) {
+      l[a] = i;
+      h[a] = i + 1.5;
+    }
+  };
+  for (int s = 0; s < dc->n; ++s) {
+    const int i = dc->increasing ? s : dc->n - 1 - s;
+    double l[3], h[3];
+    box(i, l, h);
+    t.InsertBox(l, h, i);
+  }
+  if (t.Height() < dc->n / 4) {
+    dc->failure = "tree unexpectedly shallow";
+    return nullptr;
+  }
+  auto expect = [&](int i, const std::vector<int>& removed, std::vector<int> got) {
+    std::vector<int> want;
+    for (int k : {i - 1, i})
+      if (k >= 0 && k < dc->n && !std::binary_search(removed.begin(), removed.end(), k))
+        want.push_back(k);
+    std::sort(got.begin(), got.end());
+    return got == want;
+  };
+  std::vector<int> removed;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < dc->n; i += 97) {
+      const double p[3] = {i + 0.25, i + 0.25, i + 0.25};
+      // The scan gives the order; the diagonal gives the set.
+      if (Point(t, p) != ScanPoint(t.Root(), p) || PointWalk(t, p) != ScanPoint(t.Root(), p) ||
+          !expect(i, removed, Point(t, p))) {
+        dc->failure = "point query differs at " + std::to_string(i);
+        return nullptr;
+      }
+      const double q[3] = {i + 0.5, i + 0.5, i + 0.5};
+      if (Range(t, p, q) != ScanRange(t.Root(), p, q) || RangeWalk(t, p, q) != ScanRange(t.Root(), p, q)) {
+        dc->failure = "range query differs at " + std::to_string(i);
+        return nullptr;
+      }
+    }
+    if (round == 0) {
+      for (int i = 1; i < dc->n; i += 3) {
+        double l[3], h[3];
+        box(i, l, h);
+        if (!t.RemoveBox(l, h, i)) {
+          dc->failure = "removal missed " + std::to_string(i);
+          return nullptr;
+        }
+        removed.push_back(i);
+      }
+    }
+  }
+  dc->ok = true;
+  return nullptr;
+}
+
+TEST(BoxTreeUpdate, DiagonalInsertionsRunOnASmallStack) {
+  for (bool increasing : {true, false}) {
+    DiagonalCase dc{20000, increasing, false, std::string()};
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(pthread_create(&thread, &attr, RunDiagonal, &dc), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    EXPECT_TRUE(dc.ok) << dc.failure << (increasing ? " (increasing)" : " (decreasing)");
+  }
+}
+
+TEST(BoxTreeQuery, BoxesWithNaNMatchNothingAndHideNothing) {
+  std::mt19937 rng(41);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int round = 0; round < 20; ++round) {
+    Boxes b = RandomBoxes(rng, 300, 0.2, 1000);
+    for (int i = 0; i < b.Count(); ++i)
+      if (rng() % 5 == 0) (rng() % 2 ? b.lo : b.hi)[3 * i + rng() % 3] = nan;
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    for (int k = 0; k < 100; ++k) {
+      double l[3], h[3];
+      for (int a = 0; a < 3; ++a) {
+        l[a] = static_cast<double>(rng() % 1000) / 1000.0;
+        h[a] = l[a] + 0.1;
+      }
+      if (k % 7 == 0) l[rng() % 3] = nan;
+      if (k % 2) t.InsertBox(l, h, 5000 + k);
+      else t.RemoveBox(l, h, b.ids[rng() % b.ids.size()]);
+    }
+    for (int q = 0; q < 200; ++q) {
+      const double p[3] = {static_cast<double>(rng() % 1000) / 1000.0, static_cast<double>(rng() % 1000) / 1000.0, static_cast<double>(rng() % 1000) / 1000.0};
+      const std::vector<int> want = ScanPoint(t.Root(), p);
+      ASSERT_EQ(Point(t, p), want);
+      ASSERT_EQ(PointWalk(t, p), want);
+      const double h[3] = {p[0] + 0.05, p[1] + 0.05, p[2] + 0.05};
+      ASSERT_EQ(Range(t, p, h), ScanRange(t.Root(), p, h));
+    }
+    const double p[3] = {nan, 0.5, 0.5};
+    EXPECT_TRUE(Point(t, p).empty());
+  }
+}
+
+TEST(BoxTreeQuery, NaNCentresBuildAValidTree) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  std::mt19937 rng(2);
+  for (int round = 0; round < 30; ++round) {
+    const int n = 2 + static_cast<int>(rng() % 400);
+    Boxes b = RandomBoxes(rng, n, 0.1, 10);
+    for (int i = 0; i < n; ++i) {
+      const unsigned r = rng() % 8;
+      if (r == 0 || round == 0) b.lo[3 * i] = nan;
+      if (r == 1) b.hi[3 * i + 1] = inf;
+      if (r == 2) b.lo[3 * i + 1] = -inf;
+    }
+    BoxTree t;
+    t.BuildFromArrays(n, b.lo.data(), b.hi.data(), b.ids.data());
+    EXPECT_EQ(t.NodeCount(), n);
+    const double p[3] = {0.5, 0.5, 0.5};
+    EXPECT_EQ(Point(t, p), ScanPoint(t.Root(), p));
+  }
+}
+
+TEST(BoxTreeQuery, StaleLayoutIsRefreshedAfterEnoughQueries) {
+  std::mt19937 rng(8);
+  Boxes b = RandomBoxes(rng, 500, 0.2, 100);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  EXPECT_TRUE(t.QueryLayoutCurrent());
+  const double l[3] = {0.2, 0.2, 0.2}, h[3] = {0.3, 0.3, 0.3};
+  t.InsertBox(l, h, 777);
+  EXPECT_FALSE(t.QueryLayoutCurrent());
+  const double p[3] = {0.25, 0.25, 0.25};
+  for (int i = 0; i < 1000 && !t.QueryLayoutCurrent(); ++i) {
+    const std::vector<int> got = Point(t, p);
+    ASSERT_NE(std::find(got.begin(), got.end(), 777), got.end());
+  }
+  EXPECT_TRUE(t.QueryLayoutCurrent());
+  EXPECT_EQ(Point(t, p), ScanPoint(t.Root(), p));
+}
+
+}  // namespace
