@@ -1,0 +1,238 @@
+// The Python module Boxfinder: one native BoxTree per Python object. Scripts
+// build it from lower corners, upper corners and client integers, change it
+// one box at a time and ask which client integers belong to the boxes that
+// contain a point or overlap a box.
+#include <climits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "box_tree.h"
+#include "python_support.h"
+#include "vector_binding.h"
+
+namespace {
+
+using boxfinder::BoxTree;
+
+struct BoxfinderObject {
+  PyObject_HEAD
+  BoxTree* tree;
+};
+
+const char kCountMessage[] = "max, min, and client_data lists should all be the same length";
+const char kVectorListMessage[] = "argument should a sequence of Triad's";
+const char kIdSequenceMessage[] = "third argument should a sequence of ints";
+const char kIdItemMessage[] = "third argument should a sequence of int's";
+
+// Our own strong reference to what "Triad" exported at import, to tell an
+// old-style vector class apart when reading corner lists.
+PyObject* BoundVectorClass = nullptr;
+
+// Reads a sequence of vectors into 3 doubles per item. Items are read as the
+// vector binding reads them. False with an exception set on failure.
+bool ReadVectorList(PyObject* seq, std::vector<double>* out) {
+  if (!PySequence_Check(seq)) {
+    PyErr_SetString(PyExc_TypeError, kVectorListMessage);
+    return false;
+  }
+  const Py_ssize_t n = PySequence_Size(seq);
+  if (n < 0) return false;
+  out->reserve(static_cast<std::size_t>(std::min<Py_ssize_t>(n, 1 << 16)) * 3);
+  const bool oldStyle = BoundVectorClass != nullptr && PyClass_Check(BoundVectorClass);
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* item = PySequence_GetItem(seq, i);
+    if (item == nullptr) return false;
+    if (oldStyle) {
+      const int is = PyObject_IsInstance(item, BoundVectorClass);
+      if (is <= 0) {
+        Py_DECREF(item);
+        if (is == 0) PyErr_SetString(PyExc_TypeError, kVectorListMessage);
+        return false;
+      }
+    }
+    double v[3];
+    const bool ok = VectorBinding::ReadVector(item, v);
+    Py_DECREF(item);
+    if (!ok) return false;
+    out->insert(out->end(), v, v + 3);
+  }
+  return true;
+}
+
+// Reads a sequence of int operands (int, bool and their subclasses) that fit
+// a 32-bit client integer.
+bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
+  if (!PySequence_Check(seq)) {
+    PyErr_SetString(PyExc_TypeError, kIdSequenceMessage);
+    return false;
+  }
+  const Py_ssize_t n = PySequence_Size(seq);
+  if (n < 0) return false;
+  out->reserve(static_cast<std::size_t>(std::min<Py_ssize_t>(n, 1 << 16)));
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* item = PySequence_GetItem(seq, i);
+    if (item == nullptr) return false;
+    if (!PyInt_Check(item)) {
+      Py_DECREF(item);
+      PyErr_SetString(PyExc_TypeError, kIdItemMessage);
+      return false;
+    }
+    const long value = PyInt_AS_LONG(item);
+    Py_DECREF(item);
+    if (value > INT32_MAX) {
+      PyErr_SetString(PyExc_OverflowError, "signed integer is greater than maximum");
+      return false;
+    }
+    if (value < INT32_MIN) {
+      PyErr_SetString(PyExc_OverflowError, "signed integer is less than minimum");
+      return false;
+    }
+    out->push_back(static_cast<int32_t>(value));
+  }
+  return true;
+}
+
+BoxTree* TreeOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self)->tree; }
+
+PyObject* AddToTree(PyObject* self, PyObject* args) {
+  PyObject *loObj, *hiObj;
+  int clientId;
+  if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
+  double lo[3], hi[3];
+  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
+  return pysupport::Guarded([&]() -> PyObject* {
+    TreeOf(self)->InsertBox(lo, hi, clientId);
+    Py_RETURN_NONE;
+  });
+}
+
+PyObject* RemoveFromTree(PyObject* self, PyObject* args) {
+  PyObject *loObj, *hiObj;
+  int clientId;
+  if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
+  double lo[3], hi[3];
+  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
+  TreeOf(self)->RemoveBox(lo, hi, clientId);
+  Py_RETURN_NONE;
+}
+
+// A new Python list of the collected ids, in order.
+PyObject* BuildIdList(const Meshkit::List<int>& ids) {
+  PyObject* list = PyList_New(ids.Count());
+  if (list == nullptr) return nullptr;
+  for (int i = 0; i < ids.Count(); ++i) {
+    PyObject* item = PyInt_FromLong(ids[i]);
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, i, item);
+  }
+  return list;
+}
+
+PyObject* PtQuery(PyObject* self, PyObject* args) {
+  PyObject* pointObj;
+  if (!PyArg_ParseTuple(args, "O", &pointObj)) return nullptr;
+  double p[3];
+  if (!VectorBinding::ReadVector(pointObj, p)) return nullptr;
+  return pysupport::Guarded([&]() -> PyObject* {
+    Meshkit::List<int> ids;
+    TreeOf(self)->QueryPoint(p, ids);
+    return BuildIdList(ids);
+  });
+}
+
+PyObject* RangeQuery(PyObject* self, PyObject* args) {
+  PyObject *loObj, *hiObj;
+  if (!PyArg_ParseTuple(args, "OO", &loObj, &hiObj)) return nullptr;
+  double lo[3], hi[3];
+  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
+  return pysupport::Guarded([&]() -> PyObject* {
+    Meshkit::List<int> ids;
+    TreeOf(self)->QueryRange(lo, hi, ids);
+    return BuildIdList(ids);
+  });
+}
+
+PyMethodDef kTreeMethods[] = {
+    {"AddToTree", AddToTree, METH_VARARGS, nullptr},
+    {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
+    {"PtQuery", PtQuery, METH_VARARGS, nullptr},
+    {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr}};
+
+void Dealloc(PyObject* self) {
+  delete TreeOf(self);
+  PyObject_Free(self);
+}
+
+PyObject* GetAttr(PyObject* self, char* name) { return Py_FindMethod(kTreeMethods, self, name); }
+
+// Filled in at module initialisation: the old-style type of the objects
+// the module function makes (no creation slot, no flags, not readied).
+PyTypeObject BoxfinderType{};
+
+void SetUpType() {
+  Py_REFCNT(&BoxfinderType) = 1;
+  Py_TYPE(&BoxfinderType) = &PyType_Type;
+  BoxfinderType.tp_name = "Boxfinder";
+  BoxfinderType.tp_basicsize = sizeof(BoxfinderObject);
+  BoxfinderType.tp_dealloc = Dealloc;
+  BoxfinderType.tp_getattr = GetAttr;
+}
+
+// Frees a half-made object that has no tree yet.
+struct ObjectRelease {
+  void operator()(BoxfinderObject* obj) const {
+    if (obj != nullptr) PyObject_Free(obj);
+  }
+};
+
+PyObject* NewBoxfinder(PyObject*, PyObject* args) {
+  PyObject *lowerObj, *upperObj, *idsObj;
+  if (!PyArg_ParseTuple(args, "OOO", &lowerObj, &upperObj, &idsObj)) return nullptr;
+  return pysupport::Guarded([&]() -> PyObject* {
+    std::vector<double> lower, upper;
+    std::vector<int32_t> ids;
+    if (!ReadVectorList(lowerObj, &lower)) return nullptr;
+    if (!ReadVectorList(upperObj, &upper)) return nullptr;
+    if (!ReadIntList(idsObj, &ids)) return nullptr;
+    void* memory = PyObject_Malloc(sizeof(BoxfinderObject));
+    if (memory == nullptr) return PyErr_NoMemory();
+    std::unique_ptr<BoxfinderObject, ObjectRelease> obj(static_cast<BoxfinderObject*>(memory));
+    PyObject_Init(reinterpret_cast<PyObject*>(obj.get()), &BoxfinderType);
+    obj->tree = nullptr;
+    if (lower.size() != upper.size() || lower.size() != 3 * ids.size()) {
+      PyErr_SetString(PyExc_TypeError, kCountMessage);
+      return nullptr;
+    }
+    if (ids.size() > static_cast<std::size_t>(INT_MAX)) return PyErr_NoMemory();
+    std::unique_ptr<BoxTree> tree(new BoxTree);
+    tree->BuildFromArrays(static_cast<int>(ids.size()), lower.data(), upper.data(), ids.data());
+    obj->tree = tree.release();
+    return reinterpret_cast<PyObject*>(obj.release());
+  });
+}
+
+PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
+                                {nullptr, nullptr, 0, nullptr}};
+
+}  // namespace
+
+MODULE_INIT(Boxfinder) {
+  SetUpType();
+  PyObject* module = Py_InitModule4("Boxfinder", kModuleMethods, nullptr, nullptr, 1013);
+  if (module == nullptr) return;
+  if (!VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly)) return;
+  PyObject* triad = PyDict_GetItemString(PyImport_GetModuleDict(), "Triad");
+  if (triad != nullptr && PyModule_Check(triad)) {
+    PyObject* cls = PyDict_GetItemString(PyModule_GetDict(triad), "Triad");
+    if (cls != nullptr) {
+      Py_INCREF(cls);
+      Py_XDECREF(BoundVectorClass);
+      BoundVectorClass = cls;
+    }
+  }
+}

@@ -1,0 +1,175 @@
+"""Python interface of the Boxfinder module."""
+import sys
+import unittest
+
+import Triad
+import Boxfinder
+import rss
+
+T = Triad.Triad
+
+
+def unit_boxes():
+    return Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1)], [(1, 1, 1), (2, 2, 2)], [7, 8])
+
+
+class ConstructionTest(unittest.TestCase):
+
+    def test_empty_tree_answers_nothing(self):
+        b = Boxfinder.Boxfinder([], [], [])
+        self.assertEqual(b.PtQuery((0, 0, 0)), [])
+        self.assertEqual(b.RangeQuery((-1, -1, -1), (1, 1, 1)), [])
+        self.assertEqual(b.RemoveFromTree((0, 0, 0), (1, 1, 1), 1), None)
+        self.assertEqual(b.AddToTree((0, 0, 0), (1, 1, 1), 9), None)
+        self.assertEqual(b.PtQuery((1, 1, 1)), [9])
+
+    def test_single_box_closed_on_both_sides(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [5])
+        self.assertEqual(b.PtQuery((0.5, 0.5, 0.5)), [5])
+        self.assertEqual(b.PtQuery((1, 1, 1)), [5])
+        self.assertEqual(b.PtQuery((2, 0, 0)), [])
+        self.assertEqual(b.RangeQuery((1, 1, 1), (3, 3, 3)), [5])
+        self.assertEqual(b.PtQuery((float('nan'), 0.5, 0.5)), [])
+
+    def test_results_in_tree_order(self):
+        b = unit_boxes()
+        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
+        self.assertEqual(b.RangeQuery((1.5, 1.5, 1.5), (3, 3, 3)), [8])
+
+    def test_corners_as_triads_tuples_lists_and_ids_as_int_or_bool(self):
+        b = Boxfinder.Boxfinder([T(0, 0, 0), [0, 0, 0.0], (2, 2, 2)],
+                                [T(1, 1, 1), (1.0, 1, 1), [3, 3, 3]],
+                                [1, True, False])
+        self.assertEqual(sorted(b.PtQuery(T(0.5, 0.5, 0.5))), [1, 1])
+        self.assertEqual(b.PtQuery([2.5, 2.5, 2.5]), [0])
+        self.assertEqual(type(b.PtQuery((2.5, 2.5, 2.5))[0]), int)
+        # Non-float items go through the float conversion.
+        b2 = Boxfinder.Boxfinder([(0L, 0, 0)], [(1L, 1, 1)], [4])
+        self.assertEqual(b2.PtQuery((1L, 1, 1)), [4])
+
+    def test_swapped_corners_contain_only_coinciding_points(self):
+        b = Boxfinder.Boxfinder([(1, 1, 1), (5, 5, 5)], [(0, 0, 0), (5, 5, 5)], [1, 2])
+        self.assertEqual(b.PtQuery((0.5, 0.5, 0.5)), [])
+        self.assertEqual(b.PtQuery((5, 5, 5)), [2])
+
+    def test_messages(self):
+        cases = [
+            (([(0, 0, 0)], [(1, 1, 1)], [5, 6]),
+             "max, min, and client_data lists should all be the same length"),
+            ((5, [], []), "argument should a sequence of Triad's"),
+            (([], 5, []), "argument should a sequence of Triad's"),
+            (([], [], 5), "third argument should a sequence of ints"),
+            (([(0, 0, 0)], [(1, 1, 1)], [5L]), "third argument should a sequence of int's"),
+            (([(0, 0, 0)], [(1, 1, 1)], [5.0]), "third argument should a sequence of int's"),
+        ]
+        for args, message in cases:
+            with self.assertRaises(TypeError) as ctx:
+                Boxfinder.Boxfinder(*args)
+            self.assertEqual(str(ctx.exception), message)
+
+    def test_bad_items_and_arguments(self):
+        with self.assertRaises(IndexError):
+            Boxfinder.Boxfinder([(0, 0)], [(1, 1, 1)], [1])
+        with self.assertRaises(TypeError):
+            Boxfinder.Boxfinder([(0, 'a', 0)], [(1, 1, 1)], [1])
+        with self.assertRaises(TypeError):
+            Boxfinder.Boxfinder([], [])
+        with self.assertRaises(OverflowError):
+            Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [2 ** 40])
+
+    def test_sequence_that_fails_midway(self):
+        class Flaky(object):
+            def __len__(self):
+                return 3
+
+            def __getitem__(self, i):
+                if i == 2:
+                    raise ValueError('gone')
+                return (0, 0, 0)
+        with self.assertRaises(ValueError):
+            Boxfinder.Boxfinder(Flaky(), [], [])
+
+
+class MethodTest(unittest.TestCase):
+
+    def test_add_and_remove(self):
+        b = unit_boxes()
+        b.AddToTree((0, 0, 0), (1, 1, 1), 9)
+        self.assertIn(9, b.PtQuery((1, 1, 1)))
+        b.RemoveFromTree((0, 0, 0), (1, 1, 1), 9)
+        self.assertNotIn(9, b.PtQuery((1, 1, 1)))
+        b.RemoveFromTree((0, 0, 0), (1, 1, 1), 12345)
+        self.assertEqual(sorted(b.PtQuery((1, 1, 1))), [7, 8])
+
+    def test_repeated_removal_takes_every_copy(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0)] * 5, [(1, 1, 1)] * 5, [3] * 5)
+        for left in range(4, -1, -1):
+            b.RemoveFromTree((0, 0, 0), (1, 1, 1), 3)
+            self.assertEqual(b.PtQuery((0.5, 0.5, 0.5)), [3] * left)
+        b.AddToTree((0, 0, 0), (1, 1, 1), 3)
+        b.RemoveFromTree((0, 0, 0), (1, 1, 1), 3)
+        self.assertEqual(b.PtQuery((0.5, 0.5, 0.5)), [])
+
+    def test_argument_errors_leave_tree_untouched(self):
+        b = unit_boxes()
+        with self.assertRaises(IndexError):
+            b.PtQuery((1, 1))
+        with self.assertRaises(TypeError):
+            b.PtQuery(5)
+        with self.assertRaises(TypeError):
+            b.AddToTree((0, 0, 0), (1, 1, 1))
+        with self.assertRaises(OverflowError):
+            b.AddToTree((0, 0, 0), (1, 1, 1), 2 ** 40)
+        with self.assertRaises(IndexError):
+            b.RangeQuery((0, 0, 0), (1, 1))
+        with self.assertRaises(IndexError):
+            b.RemoveFromTree((0, 0, 0), (1,), 7)
+        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
+        with self.assertRaises(AttributeError):
+            b.NoSuchMethod
+
+    def test_many_results(self):
+        n = 1000
+        b = Boxfinder.Boxfinder([(0, 0, 0)] * n, [(1, 1, 1)] * n, range(n))
+        self.assertEqual(sorted(b.PtQuery((0.5, 0.5, 0.5))), range(n))
+        for i in range(n, n + 50):
+            b.AddToTree((i, i, i), (i + 1.5, i + 1.5, i + 1.5), i)
+        self.assertEqual(sorted(b.PtQuery((n + 10.25,) * 3)), [n + 9, n + 10])
+
+    def test_deep_tree_from_diagonal_insertions(self):
+        b = Boxfinder.Boxfinder([], [], [])
+        n = 20000
+        for i in range(n):
+            b.AddToTree((i, i, i), (i + 1.5, i + 1.5, i + 1.5), i)
+        self.assertEqual(sorted(b.PtQuery((n - 0.75,) * 3)), [n - 2, n - 1])
+        b.RemoveFromTree((0, 0, 0), (1.5, 1.5, 1.5), 0)
+        self.assertEqual(b.PtQuery((0.25, 0.25, 0.25)), [])
+
+
+class MemoryTest(unittest.TestCase):
+
+    def test_no_growth_over_every_method_and_failing_calls(self):
+        corners = [(i, i, i) for i in range(200)]
+        uppers = [(i + 2, i + 2, i + 2) for i in range(200)]
+        ids = range(200)
+
+        def loop():
+            for _ in range(30):
+                b = Boxfinder.Boxfinder(corners, uppers, ids)
+                b.AddToTree((0, 0, 0), (1, 1, 1), 9)
+                b.RemoveFromTree((0, 0, 0), (1, 1, 1), 9)
+                b.PtQuery(T(5, 5, 5))
+                b.RangeQuery((0, 0, 0), (50, 50, 50))
+                rss.calls(Boxfinder.Boxfinder, corners, uppers, [1])()
+                rss.calls(Boxfinder.Boxfinder, corners, [(0, 0)], ids)()
+                rss.calls(Boxfinder.Boxfinder, corners, uppers, ids[:-1] + [1L])()
+                rss.calls(Boxfinder.Boxfinder, 5, uppers, ids)()
+                rss.calls(b.PtQuery, (1, 2))()
+                rss.calls(b.RangeQuery, (1, 2, 3), 'abc')()
+                rss.calls(b.AddToTree, (0, 0, 0), (1, 1, 1), 2 ** 40)()
+                rss.calls(b.RemoveFromTree, (0, 0, 0), None, 1)()
+        rss.assert_no_growth(self, loop)
+
+
+if __name__ == '__main__':
+    unittest.main()
