@@ -1,0 +1,168 @@
+"""The Eightfold module with the Triad type bound as its vector class."""
+import unittest
+
+import Eightfold
+import Triad
+from Triad import Triad as V
+
+import rss
+
+NAN = float('nan')
+INF = float('inf')
+
+
+def leaves(tree):
+    return [(tuple(v), edge) for v, edge in tree.GetLeafCells()]
+
+
+class ConstructionTest(unittest.TestCase):
+
+    def test_fresh_tree_is_one_leaf_of_the_given_centre_and_size(self):
+        for centre in (V(1, 2, 3), (1, 2, 3), [1.0, 2, 3.0]):
+            tree = Eightfold.Eightfold(centre, 1.0)
+            cells = tree.GetLeafCells()
+            self.assertEqual(len(cells), 1)
+            vector, edge = cells[0]
+            self.assertIs(type(vector), V)
+            self.assertEqual(list(vector), [1.0, 2.0, 3.0])
+            self.assertEqual(edge, 2.0)
+            for point in ((1, 2, 3), (100, -100, 1e300), V(0, 0, 0)):
+                self.assertEqual(tree.ContainingCellSize(point), 1.0)
+
+    def test_the_type_is_neither_callable_nor_in_the_module(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        self.assertEqual(type(tree).__name__, 'Eightfold')
+        self.assertRaises(TypeError, type(tree))
+        self.assertIs(Eightfold.Eightfold, getattr(Eightfold, 'Eightfold'))
+        self.assertFalse(isinstance(Eightfold.Eightfold, type))
+        self.assertRaises(AttributeError, getattr, tree, 'NoSuchMethod')
+
+    def test_bad_centres_and_sizes_are_refused(self):
+        self.assertRaises(IndexError, Eightfold.Eightfold, (0, 0), 1.0)
+        self.assertRaises(TypeError, Eightfold.Eightfold, 5, 1.0)
+        self.assertRaises(TypeError, Eightfold.Eightfold, ('a', 0, 0), 1.0)
+        self.assertRaises(TypeError, Eightfold.Eightfold, (0, 0, 0), 'big')
+        self.assertRaises(TypeError, Eightfold.Eightfold, (0, 0, 0))
+        for size in (0.0, -1.0, NAN, INF, -INF):
+            with self.assertRaises(ValueError) as caught:
+                Eightfold.Eightfold((0, 0, 0), size)
+            self.assertEqual(str(caught.exception),
+                             'size must be a positive finite number')
+
+    def test_vector_subclasses_are_read(self):
+        class Sub(V):
+            pass
+        tree = Eightfold.Eightfold(Sub(1, 2, 3), 2)
+        self.assertEqual(leaves(tree), [((1.0, 2.0, 3.0), 4.0)])
+
+
+class RefinementTest(unittest.TestCase):
+
+    def test_uniform_refinement_lists_the_children_in_index_order(self):
+        tree = Eightfold.Eightfold(V(1, 2, 3), 1.0)
+        self.assertIsNone(tree.UniformRefine(0.5))
+        signs = [(-1, 1, 1), (1, 1, 1), (-1, -1, 1), (1, -1, 1),
+                 (-1, 1, -1), (1, 1, -1), (-1, -1, -1), (1, -1, -1)]
+        expected = [((1 + 0.5 * sx, 2 + 0.5 * sy, 3 + 0.5 * sz), 1.0)
+                    for sx, sy, sz in signs]
+        self.assertEqual(leaves(tree), expected)
+
+    def test_refine_to_size_and_containing_cell_size(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        self.assertIsNone(tree.RefineToSize(V(0.3, 0.3, 0.3), 0.01))
+        self.assertEqual(tree.ContainingCellSize((0.3, 0.3, 0.3)), 0.0078125)
+        self.assertEqual(tree.ContainingCellSize([-0.9, -0.9, -0.9]), 0.5)
+        edges = set(edge for _, edge in tree.GetLeafCells())
+        self.assertEqual(min(edges), 2 * 0.0078125)
+        # A point on a dividing plane belongs to the positive side.
+        self.assertEqual(tree.ContainingCellSize((0, 0.3, 0.3)), 0.125)
+        self.assertEqual(tree.ContainingCellSize((-1e-9, 0.3, 0.3)), 0.5)
+
+    def test_balancing_splits_coarse_neighbours_once(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.RefineToSize((0.3, 0.3, 0.3), 0.01)
+        before = len(tree.GetLeafCells())
+        self.assertIsNone(tree.RefineOneLevelDiff())
+        after = leaves(tree)
+        self.assertGreater(len(after), before)
+        tree.RefineOneLevelDiff()
+        self.assertEqual(leaves(tree), after)
+
+    def test_non_finite_points_are_accepted(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.RefineToSize((NAN, 0, 0), 0.1)
+        tree.RefineToSize((INF, -INF, 0), 0.1)
+        self.assertEqual(len(tree.GetLeafCells()), 8)
+        self.assertEqual(tree.ContainingCellSize((NAN, NAN, NAN)), 0.5)
+
+    def test_deep_trees_are_walked_and_freed_without_recursion(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.RefineToSize((0, 0, 0), 1e-300)
+        self.assertLessEqual(tree.ContainingCellSize((0, 0, 0)), 1e-300)
+        tree.RefineOneLevelDiff()
+        cells = tree.GetLeafCells()
+        self.assertGreater(len(cells), 50000)
+        del cells, tree
+
+
+class ArgumentErrorTest(unittest.TestCase):
+
+    def setUp(self):
+        self.tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        self.tree.RefineToSize((0.2, 0.2, 0.2), 0.2)
+        self.before = leaves(self.tree)
+
+    def tearDown(self):
+        self.assertEqual(leaves(self.tree), self.before)
+
+    def test_wrong_arguments(self):
+        t = self.tree
+        self.assertRaises(TypeError, t.RefineOneLevelDiff, 1)
+        self.assertRaises(TypeError, t.GetLeafCells, None)
+        self.assertRaises(TypeError, t.UniformRefine)
+        self.assertRaises(TypeError, t.UniformRefine, 'x')
+        self.assertRaises(TypeError, t.RefineToSize, (0, 0, 0))
+        self.assertRaises(IndexError, t.RefineToSize, (0, 0), 0.1)
+        self.assertRaises(TypeError, t.RefineToSize, 7, 0.1)
+        self.assertRaises(TypeError, t.RefineToSize, (0, 0, 0), None)
+        self.assertRaises(TypeError, t.ContainingCellSize)
+        self.assertRaises(TypeError, t.ContainingCellSize, (0, 'y', 0))
+
+    def test_unusable_sizes(self):
+        for size in (0, -1, NAN, INF, -INF):
+            for call in (lambda: self.tree.UniformRefine(size),
+                         lambda: self.tree.RefineToSize((0, 0, 0), size)):
+                with self.assertRaises(ValueError) as caught:
+                    call()
+                self.assertEqual(str(caught.exception),
+                                 'size must be a positive finite number')
+
+    def test_uniform_refinement_beyond_memory(self):
+        with self.assertRaises(MemoryError) as caught:
+            self.tree.UniformRefine(1e-12)
+        self.assertEqual(
+            str(caught.exception),
+            'UniformRefine would need more cells than memory can hold')
+        self.assertRaises(MemoryError, self.tree.UniformRefine, 5e-324)
+
+
+class MemoryTest(unittest.TestCase):
+
+    def test_no_growth_over_repeated_use(self):
+        def loop():
+            for _ in range(50):
+                tree = Eightfold.Eightfold(V(0, 0, 0), 1.0)
+                tree.RefineToSize((0.1, 0.2, 0.3), 0.02)
+                tree.UniformRefine(0.3)
+                tree.RefineOneLevelDiff()
+                tree.ContainingCellSize([0.1, 0.2, 0.3])
+                tree.GetLeafCells()
+                rss.calls(tree.UniformRefine, -1)()
+                rss.calls(tree.UniformRefine, 1e-20)()
+                rss.calls(tree.RefineToSize, (0, 0), 0.1)()
+                rss.calls(Eightfold.Eightfold, (0, 'a', 0), 1.0)()
+        rss.assert_no_growth(self, loop)
+
+
+if __name__ == '__main__':
+    unittest.main()
