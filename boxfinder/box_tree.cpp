@@ -1,6 +1,7 @@
 #include "box_tree.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -13,6 +14,36 @@ namespace {
 // either side (NaN only when both are NaN).
 inline double LowerOf(double l, double r) { return (l < r || r != r) ? l : r; }
 inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
+
+// Float bounds that enclose a double interval: the lower one rounded down,
+// the upper one rounded up; NaN stays NaN.
+inline float FloatBelow(double x) {
+  if (x != x) return static_cast<float>(x);
+  if (x > static_cast<double>(std::numeric_limits<float>::max())) return std::numeric_limits<float>::max();
+  if (x < -static_cast<double>(std::numeric_limits<float>::max())) return -std::numeric_limits<float>::infinity();
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  return f;
+}
+inline float FloatAbove(double x) {
+  if (x != x) return static_cast<float>(x);
+  if (x > static_cast<double>(std::numeric_limits<float>::max())) return std::numeric_limits<float>::infinity();
+  if (x < -static_cast<double>(std::numeric_limits<float>::max())) return -std::numeric_limits<float>::max();
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+  return f;
+}
+
+inline bool FloatBoxContainsPoint(const float lo[3], const float hi[3], const double p[3]) {
+  return lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] &&
+         p[2] <= hi[2];
+}
+
+inline bool FloatBoxOverlaps(const float lo[3], const float hi[3], const double qlo[3],
+                             const double qhi[3]) {
+  return qhi[0] >= lo[0] && hi[0] >= qlo[0] && qhi[1] >= lo[1] && hi[1] >= qlo[1] &&
+         qhi[2] >= lo[2] && hi[2] >= qlo[2];
+}
 
 inline void Centre(const double lo[3], const double hi[3], double c[3]) {
   for (int a = 0; a < 3; ++a) c[a] = (lo[a] + hi[a]) * 0.5;
@@ -77,7 +108,37 @@ int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) 
   const int k = n / 2;
   int b = 0;
   int c = n;
-  for (int i = 0; i < n; ++i) cand[i] = Candidate{rec[i].c[axis], i};
+  if (c > 2) {
+    // First round straight from the records: the candidates are all n
+    // elements in their current order, and only the kept group is copied.
+    const double d = ((rec[c / 2].c[axis] + rec[0].c[axis]) + rec[c - 1].c[axis]) / 3.0;
+    int less = 0;
+    int equal = 0;
+    for (int i = 0; i < c; ++i) {
+      const double v = rec[i].c[axis];
+      less += d > v;
+      equal += v == d;
+    }
+    if (less + equal == 0 || less == c || equal == c) return 0;
+    int kept = 0;
+    if (k < less) {
+      for (int i = 0; i < c; ++i)
+        if (d > rec[i].c[axis]) cand[kept++] = Candidate{rec[i].c[axis], i};
+    } else if (k < less + equal) {
+      for (int i = 0; i < c; ++i)
+        if (rec[i].c[axis] == d) cand[kept++] = Candidate{rec[i].c[axis], i};
+      b = less;
+    } else {
+      for (int i = 0; i < c; ++i) {
+        const double v = rec[i].c[axis];
+        if (!(d > v) && !(v == d)) cand[kept++] = Candidate{v, i};
+      }
+      b = less + equal;
+    }
+    c = kept;
+  } else {
+    for (int i = 0; i < c; ++i) cand[i] = Candidate{rec[i].c[axis], i};
+  }
   while (c > 2) {
     const double d = ((cand[c / 2].v + cand[0].v) + cand[c - 1].v) / 3.0;
     int less = 0;
@@ -226,6 +287,7 @@ void BoxTree::DestroyTree() {
   nodeCount_ = 0;
   height_ = 0;
   flat_.clear();
+  flatBoxes_.clear();
   flatCurrent_ = false;
   staleWork_ = 0;
 }
@@ -233,7 +295,7 @@ void BoxTree::DestroyTree() {
 std::size_t BoxTree::MemoryBytes() const {
   std::size_t bytes = sizeof *this;
   for (const NodeBlock* b = blocks_; b != nullptr; b = b->previous) bytes += sizeof(NodeBlock);
-  bytes += flat_.capacity() * sizeof(FlatEntry);
+  bytes += flat_.capacity() * sizeof(FlatEntry) + flatBoxes_.capacity() * sizeof(FlatBox);
   bytes += frames_.capacity() * sizeof(Frame) + pending_.capacity() * sizeof(const BoxNode*);
   return bytes;
 }
@@ -246,6 +308,7 @@ void BoxTree::ReserveScratch(int64_t height, int64_t nodes) {
   grow(frames_, height + 1);
   grow(pending_, height + 1);
   grow(flat_, nodes);
+  grow(flatBoxes_, nodes);
 }
 
 void BoxTree::MarkChanged() {
@@ -473,6 +536,7 @@ bool BoxTree::RemoveByContainment(const double lo[3], const double hi[3], int32_
 // changes have already reserved, so this does not allocate).
 void BoxTree::RebuildQueryLayout() {
   flat_.clear();
+  flatBoxes_.clear();
   frames_.clear();
   if (root_ != nullptr) frames_.push_back(Frame{root_, 0, 0});
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -482,14 +546,19 @@ void BoxTree::RebuildQueryLayout() {
     if (f.stage == 0) {
       f.depth = static_cast<int64_t>(flat_.size());
       FlatEntry e;
-      std::memcpy(e.subtreeLo, node->subtreeLo, sizeof e.subtreeLo);
-      std::memcpy(e.subtreeHi, node->subtreeHi, sizeof e.subtreeHi);
-      std::memcpy(e.lo, node->lo, sizeof e.lo);
-      std::memcpy(e.hi, node->hi, sizeof e.hi);
-      if (!node->active) e.lo[0] = e.lo[1] = e.lo[2] = nan;
+      for (int a = 0; a < 3; ++a) {
+        e.subtreeLo[a] = FloatBelow(node->subtreeLo[a]);
+        e.subtreeHi[a] = FloatAbove(node->subtreeHi[a]);
+      }
       e.end = 0;
-      e.clientId = node->clientId;
+      e.spare = 0;
       flat_.push_back(e);
+      FlatBox box;
+      std::memcpy(box.lo, node->lo, sizeof box.lo);
+      std::memcpy(box.hi, node->hi, sizeof box.hi);
+      if (!node->active) box.lo[0] = box.lo[1] = box.lo[2] = nan;
+      box.clientId = node->clientId;
+      flatBoxes_.push_back(box);
       f.stage = 1;
       if (node->left != nullptr) {
         const Frame child{node->left, 0, 0};
@@ -515,6 +584,7 @@ void BoxTree::RebuildQueryLayout() {
 void BoxTree::RefreshQueryLayoutIfDue() {
   if (!flatCurrent_ && staleWork_ >= nodeCount_ &&
       static_cast<int64_t>(flat_.capacity()) >= nodeCount_ &&
+      static_cast<int64_t>(flatBoxes_.capacity()) >= nodeCount_ &&
       static_cast<int64_t>(frames_.capacity()) > height_) {
     RebuildQueryLayout();
   }
@@ -529,12 +599,14 @@ void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) {
   }
   out.Clear();
   const FlatEntry* e = flat_.data();
+  const FlatBox* boxes = flatBoxes_.data();
   const int32_t n = static_cast<int32_t>(flat_.size());
   int32_t i = 0;
   while (i < n) {
     const FlatEntry& f = e[i];
-    if (BoxContainsPoint(f.subtreeLo, f.subtreeHi, p)) {
-      if (BoxContainsPoint(f.lo, f.hi, p)) out.Append(f.clientId);
+    if (FloatBoxContainsPoint(f.subtreeLo, f.subtreeHi, p)) {
+      const FlatBox& b = boxes[i];
+      if (BoxContainsPoint(b.lo, b.hi, p)) out.Append(b.clientId);
       ++i;
     } else {
       i = f.end;
@@ -551,12 +623,14 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
   }
   out.Clear();
   const FlatEntry* e = flat_.data();
+  const FlatBox* boxes = flatBoxes_.data();
   const int32_t n = static_cast<int32_t>(flat_.size());
   int32_t i = 0;
   while (i < n) {
     const FlatEntry& f = e[i];
-    if (BoxOverlaps(f.subtreeLo, f.subtreeHi, qlo, qhi)) {
-      if (BoxOverlaps(f.lo, f.hi, qlo, qhi)) out.Append(f.clientId);
+    if (FloatBoxOverlaps(f.subtreeLo, f.subtreeHi, qlo, qhi)) {
+      const FlatBox& b = boxes[i];
+      if (BoxOverlaps(b.lo, b.hi, qlo, qhi)) out.Append(b.clientId);
       ++i;
     } else {
       i = f.end;

@@ -90,12 +90,19 @@ class BoxTree {
   std::size_t MemoryBytes() const;
 
  private:
+  // Compact query layout in pre-order, split in two: the entries the walk
+  // reads at every step (the subtree box rounded outwards to float, which
+  // can only admit more nodes, never fewer, and the skip index), and the
+  // exact boxes and ids read only where a subtree box admits the query.
   struct FlatEntry {
-    double subtreeLo[3];
-    double subtreeHi[3];
+    float subtreeLo[3];
+    float subtreeHi[3];
+    int32_t end;  // index just past this node's subtree
+    int32_t spare;
+  };
+  struct FlatBox {
     double lo[3];  // NaN for an inactive box, so that it matches nothing
     double hi[3];
-    int32_t end;   // index just past this node's subtree
     int32_t clientId;
   };
   struct Frame {
@@ -123,6 +130,7 @@ class BoxTree {
   // Compact pre-order copy for queries; work done by linked walks since the
   // last change decides when it is worth refreshing.
   std::vector<FlatEntry> flat_;
+  std::vector<FlatBox> flatBoxes_;
   bool flatCurrent_ = false;
   int64_t staleWork_ = 0;
 

@@ -1,0 +1,206 @@
+// Box tree against Boost.Geometry's rtree (packing construction, rstar<16>)
+// over the same boxes: build time, point and range queries per second, and
+// heap bytes per box. Each figure is the median of several repetitions.
+//
+//   bench_boxtree [repetitions]
+#include <malloc.h>
+
+#include <algorithm>
+#include <boost/geometry.hpp>
+#include <boost/geometry/index/rtree.hpp>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "box_tree.h"
+
+namespace bg = boost::geometry;
+namespace bgi = boost::geometry::index;
+using BPoint = bg::model::point<double, 3, bg::cs::cartesian>;
+using BBox = bg::model::box<BPoint>;
+using BValue = std::pair<BBox, int>;
+using BTree = bgi::rtree<BValue, bgi::rstar<16>>;
+
+namespace {
+
+struct Data {
+  std::string name;
+  std::vector<double> lo, hi;
+  std::vector<int32_t> ids;
+  double edge;
+  int Count() const { return static_cast<int>(ids.size()); }
+};
+
+Data RandomData(int n, unsigned seed) {
+  Data d;
+  d.name = "random " + std::to_string(n);
+  d.edge = std::cbrt(1.0 / n);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int i = 0; i < n; ++i) {
+    for (int a = 0; a < 3; ++a) {
+      const double e = d.edge * (0.5 + u(rng));
+      const double x = u(rng) * (1.0 - e);
+      d.lo.push_back(x);
+      d.hi.push_back(x + e);
+    }
+    d.ids.push_back(i);
+  }
+  return d;
+}
+
+// Bounding boxes of the five tetrahedra of each cell of a structured grid.
+Data MeshData(int cells) {
+  static const int kTets[5][4] = {{0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
+  static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+  Data d;
+  const double h = 1.0 / cells;
+  d.edge = h;
+  int id = 0;
+  for (int i = 0; i < cells; ++i)
+    for (int j = 0; j < cells; ++j)
+      for (int k = 0; k < cells; ++k)
+        for (const auto& tet : kTets) {
+          double l[3] = {2, 2, 2}, u[3] = {-1, -1, -1};
+          for (int c : tet) {
+            const int g[3] = {i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2]};
+            for (int a = 0; a < 3; ++a) {
+              l[a] = std::min(l[a], g[a] * h);
+              u[a] = std::max(u[a], g[a] * h);
+            }
+          }
+          d.lo.insert(d.lo.end(), l, l + 3);
+          d.hi.insert(d.hi.end(), u, u + 3);
+          d.ids.push_back(id++);
+        }
+  d.name = "mesh " + std::to_string(d.ids.size());
+  return d;
+}
+
+double Seconds(const std::function<void()>& body) {
+  const auto t0 = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+std::vector<BValue> BoostValues(const Data& d) {
+  std::vector<BValue> values;
+  values.reserve(d.ids.size());
+  for (int i = 0; i < d.Count(); ++i)
+    values.emplace_back(BBox(BPoint(d.lo[3 * i], d.lo[3 * i + 1], d.lo[3 * i + 2]),
+                             BPoint(d.hi[3 * i], d.hi[3 * i + 1], d.hi[3 * i + 2])),
+                        d.ids[i]);
+  return values;
+}
+
+void Row(const char* what, double ours, double boost, const char* unit) {
+  std::printf("  %-28s %14.4g %14.4g %10.3f   %s\n", what, ours, boost, ours / boost, unit);
+}
+
+void Run(const Data& d, int reps, bool queries) {
+  std::printf("%s boxes\n  %-28s %14s %14s %10s\n", d.name.c_str(), "", "box tree", "boost rtree",
+              "ratio");
+  const std::vector<BValue> values = BoostValues(d);
+
+  std::vector<double> ours, theirs;
+  for (int r = 0; r < reps; ++r) {
+    boxfinder::BoxTree tree;
+    ours.push_back(Seconds([&] { tree.BuildFromArrays(d.Count(), d.lo.data(), d.hi.data(), d.ids.data()); }));
+    theirs.push_back(Seconds([&] { BTree rt(values.begin(), values.end()); }));
+  }
+  Row("build [s]", Median(ours), Median(theirs), "lower is better");
+
+  const std::size_t heap0 = HeapInUse();
+  auto tree = std::make_unique<boxfinder::BoxTree>();
+  tree->BuildFromArrays(d.Count(), d.lo.data(), d.hi.data(), d.ids.data());
+  const std::size_t heap1 = HeapInUse();
+  auto rt = std::make_unique<BTree>(values.begin(), values.end());
+  const std::size_t heap2 = HeapInUse();
+  Row("heap bytes per box", static_cast<double>(heap1 - heap0) / d.Count(),
+      static_cast<double>(heap2 - heap1) / d.Count(), "lower is better");
+  if (!queries) return;
+
+  const int nq = 200000;
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::vector<double> pts(3 * nq);
+  for (double& x : pts) x = u(rng);
+  Meshkit::List<int> out;
+  std::vector<BValue> hits;
+  long oursHits = 0, boostHits = 0;
+  ours.clear();
+  theirs.clear();
+  for (int r = 0; r < reps; ++r) {
+    oursHits = boostHits = 0;
+    ours.push_back(nq / Seconds([&] {
+      for (int q = 0; q < nq; ++q) {
+        tree->QueryPoint(&pts[3 * q], out);
+        oursHits += out.Count();
+      }
+    }));
+    theirs.push_back(nq / Seconds([&] {
+      for (int q = 0; q < nq; ++q) {
+        hits.clear();
+        rt->query(bgi::intersects(BPoint(pts[3 * q], pts[3 * q + 1], pts[3 * q + 2])),
+                  std::back_inserter(hits));
+        boostHits += static_cast<long>(hits.size());
+      }
+    }));
+  }
+  Row("point queries per s", Median(ours), Median(theirs), "higher is better");
+  if (oursHits != boostHits) std::printf("  !! point hits differ: %ld vs %ld\n", oursHits, boostHits);
+
+  ours.clear();
+  theirs.clear();
+  const double e = d.edge;
+  for (int r = 0; r < reps; ++r) {
+    oursHits = boostHits = 0;
+    ours.push_back(nq / Seconds([&] {
+      for (int q = 0; q < nq; ++q) {
+        const double* p = &pts[3 * q];
+        const double h[3] = {p[0] + e, p[1] + e, p[2] + e};
+        tree->QueryRange(p, h, out);
+        oursHits += out.Count();
+      }
+    }));
+    theirs.push_back(nq / Seconds([&] {
+      for (int q = 0; q < nq; ++q) {
+        const double* p = &pts[3 * q];
+        hits.clear();
+        rt->query(bgi::intersects(BBox(BPoint(p[0], p[1], p[2]), BPoint(p[0] + e, p[1] + e, p[2] + e))),
+                  std::back_inserter(hits));
+        boostHits += static_cast<long>(hits.size());
+      }
+    }));
+  }
+  Row("range queries per s", Median(ours), Median(theirs), "higher is better");
+  if (oursHits != boostHits) std::printf("  !! range hits differ: %ld vs %ld\n", oursHits, boostHits);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  std::printf("medians of %d repetitions; ratio = box tree / boost rtree\n", reps);
+  Run(RandomData(100000, 1), reps, true);
+  Run(RandomData(1000000, 2), reps, true);
+  Run(MeshData(58), reps, true);
+  return 0;
+}
