@@ -287,7 +287,6 @@ void BoxTree::DestroyTree() {
   nodeCount_ = 0;
   height_ = 0;
   flat_.clear();
-  flatBoxes_.clear();
   flatCurrent_ = false;
   staleWork_ = 0;
 }
@@ -295,7 +294,7 @@ void BoxTree::DestroyTree() {
 std::size_t BoxTree::MemoryBytes() const {
   std::size_t bytes = sizeof *this;
   for (const NodeBlock* b = blocks_; b != nullptr; b = b->previous) bytes += sizeof(NodeBlock);
-  bytes += flat_.capacity() * sizeof(FlatEntry) + flatBoxes_.capacity() * sizeof(FlatBox);
+  bytes += flat_.capacity() * sizeof(FlatEntry) + pendingEntries_.capacity() * sizeof(int32_t);
   bytes += frames_.capacity() * sizeof(Frame) + pending_.capacity() * sizeof(const BoxNode*);
   return bytes;
 }
@@ -308,7 +307,7 @@ void BoxTree::ReserveScratch(int64_t height, int64_t nodes) {
   grow(frames_, height + 1);
   grow(pending_, height + 1);
   grow(flat_, nodes);
-  grow(flatBoxes_, nodes);
+  grow(pendingEntries_, height + 1);
 }
 
 void BoxTree::MarkChanged() {
@@ -536,29 +535,36 @@ bool BoxTree::RemoveByContainment(const double lo[3], const double hi[3], int32_
 // changes have already reserved, so this does not allocate).
 void BoxTree::RebuildQueryLayout() {
   flat_.clear();
-  flatBoxes_.clear();
   frames_.clear();
   if (root_ != nullptr) frames_.push_back(Frame{root_, 0, 0});
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  const float fnan = std::numeric_limits<float>::quiet_NaN();
+  const auto childBox = [fnan](FlatEntry& e, int side, const BoxNode* child) {
+    for (int a = 0; a < 3; ++a) {
+      e.childLo[side][a] = child != nullptr ? FloatBelow(child->subtreeLo[a]) : fnan;
+      e.childHi[side][a] = child != nullptr ? FloatAbove(child->subtreeHi[a]) : fnan;
+    }
+  };
+  if (root_ != nullptr) {
+    for (int a = 0; a < 3; ++a) {
+      rootLo_[a] = FloatBelow(root_->subtreeLo[a]);
+      rootHi_[a] = FloatAbove(root_->subtreeHi[a]);
+    }
+  }
   while (!frames_.empty()) {
     Frame& f = frames_.back();
     const BoxNode* node = f.node;
     if (f.stage == 0) {
       f.depth = static_cast<int64_t>(flat_.size());
       FlatEntry e;
-      for (int a = 0; a < 3; ++a) {
-        e.subtreeLo[a] = FloatBelow(node->subtreeLo[a]);
-        e.subtreeHi[a] = FloatAbove(node->subtreeHi[a]);
-      }
-      e.end = 0;
-      e.spare = 0;
+      std::memcpy(e.lo, node->lo, sizeof e.lo);
+      std::memcpy(e.hi, node->hi, sizeof e.hi);
+      if (!node->active) e.lo[0] = e.lo[1] = e.lo[2] = nan;
+      childBox(e, 0, node->left);
+      childBox(e, 1, node->right);
+      e.right = -1;
+      e.clientId = node->clientId;
       flat_.push_back(e);
-      FlatBox box;
-      std::memcpy(box.lo, node->lo, sizeof box.lo);
-      std::memcpy(box.hi, node->hi, sizeof box.hi);
-      if (!node->active) box.lo[0] = box.lo[1] = box.lo[2] = nan;
-      box.clientId = node->clientId;
-      flatBoxes_.push_back(box);
       f.stage = 1;
       if (node->left != nullptr) {
         const Frame child{node->left, 0, 0};
@@ -567,11 +573,11 @@ void BoxTree::RebuildQueryLayout() {
     } else if (f.stage == 1) {
       f.stage = 2;
       if (node->right != nullptr) {
+        flat_[static_cast<std::size_t>(f.depth)].right = static_cast<int32_t>(flat_.size());
         const Frame child{node->right, 0, 0};
         frames_.push_back(child);
       }
     } else {
-      flat_[static_cast<std::size_t>(f.depth)].end = static_cast<int32_t>(flat_.size());
       frames_.pop_back();
     }
   }
@@ -584,9 +590,37 @@ void BoxTree::RebuildQueryLayout() {
 void BoxTree::RefreshQueryLayoutIfDue() {
   if (!flatCurrent_ && staleWork_ >= nodeCount_ &&
       static_cast<int64_t>(flat_.capacity()) >= nodeCount_ &&
-      static_cast<int64_t>(flatBoxes_.capacity()) >= nodeCount_ &&
+      static_cast<int64_t>(pendingEntries_.capacity()) > height_ &&
       static_cast<int64_t>(frames_.capacity()) > height_) {
     RebuildQueryLayout();
+  }
+}
+
+// Pre-order walk over the compact layout; right children wait on the
+// pending stack (at most one per level, within the reserved capacity).
+template <class Entry, class Admits, class Matches>
+static void FlatWalk(const Entry* e, bool rootAdmitted, std::vector<int32_t>& pending,
+                     Admits admits, Matches matches, Meshkit::List<int>& out) {
+  out.Clear();
+  pending.clear();
+  if (!rootAdmitted) return;
+  int32_t i = 0;
+  for (;;) {
+    const Entry& f = e[i];
+    if (matches(f.lo, f.hi)) out.Append(f.clientId);
+    if (admits(f.childLo[1], f.childHi[1])) {
+      // Fetched early: it is entered after the left subtree.
+      __builtin_prefetch(e + f.right);
+      pending.push_back(f.right);
+    }
+    if (admits(f.childLo[0], f.childHi[0])) {
+      ++i;
+    } else if (!pending.empty()) {
+      i = pending.back();
+      pending.pop_back();
+    } else {
+      return;
+    }
   }
 }
 
@@ -597,21 +631,10 @@ void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) {
     staleWork_ += height_ + 16;
     return;
   }
-  out.Clear();
-  const FlatEntry* e = flat_.data();
-  const FlatBox* boxes = flatBoxes_.data();
-  const int32_t n = static_cast<int32_t>(flat_.size());
-  int32_t i = 0;
-  while (i < n) {
-    const FlatEntry& f = e[i];
-    if (FloatBoxContainsPoint(f.subtreeLo, f.subtreeHi, p)) {
-      const FlatBox& b = boxes[i];
-      if (BoxContainsPoint(b.lo, b.hi, p)) out.Append(b.clientId);
-      ++i;
-    } else {
-      i = f.end;
-    }
-  }
+  FlatWalk(
+      flat_.data(), !flat_.empty() && FloatBoxContainsPoint(rootLo_, rootHi_, p), pendingEntries_,
+      [p](const float* lo, const float* hi) { return FloatBoxContainsPoint(lo, hi, p); },
+      [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
 void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) {
@@ -621,21 +644,11 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
     staleWork_ += height_ + 16 + out.Count();
     return;
   }
-  out.Clear();
-  const FlatEntry* e = flat_.data();
-  const FlatBox* boxes = flatBoxes_.data();
-  const int32_t n = static_cast<int32_t>(flat_.size());
-  int32_t i = 0;
-  while (i < n) {
-    const FlatEntry& f = e[i];
-    if (FloatBoxOverlaps(f.subtreeLo, f.subtreeHi, qlo, qhi)) {
-      const FlatBox& b = boxes[i];
-      if (BoxOverlaps(b.lo, b.hi, qlo, qhi)) out.Append(b.clientId);
-      ++i;
-    } else {
-      i = f.end;
-    }
-  }
+  FlatWalk(
+      flat_.data(), !flat_.empty() && FloatBoxOverlaps(rootLo_, rootHi_, qlo, qhi), pendingEntries_,
+      [qlo, qhi](const float* lo, const float* hi) { return FloatBoxOverlaps(lo, hi, qlo, qhi); },
+      [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
+      out);
 }
 
 // Pre-order walk over the linked nodes, entering a child only when its own

@@ -90,19 +90,18 @@ class BoxTree {
   std::size_t MemoryBytes() const;
 
  private:
-  // Compact query layout in pre-order, split in two: the entries the walk
-  // reads at every step (the subtree box rounded outwards to float, which
-  // can only admit more nodes, never fewer, and the skip index), and the
-  // exact boxes and ids read only where a subtree box admits the query.
+  // Compact query layout in pre-order, one entry per node: its exact box
+  // and id, and the subtree boxes of its two children rounded outwards to
+  // float (which can only admit more nodes, never fewer; NaN for an absent
+  // child, which admits nothing). The left child is the next entry. A walk
+  // decides on both children from the parent's entry, so it only touches
+  // the entries of nodes it enters.
   struct FlatEntry {
-    float subtreeLo[3];
-    float subtreeHi[3];
-    int32_t end;  // index just past this node's subtree
-    int32_t spare;
-  };
-  struct FlatBox {
     double lo[3];  // NaN for an inactive box, so that it matches nothing
     double hi[3];
+    float childLo[2][3];
+    float childHi[2][3];
+    int32_t right;  // index of the right child's entry
     int32_t clientId;
   };
   struct Frame {
@@ -130,7 +129,8 @@ class BoxTree {
   // Compact pre-order copy for queries; work done by linked walks since the
   // last change decides when it is worth refreshing.
   std::vector<FlatEntry> flat_;
-  std::vector<FlatBox> flatBoxes_;
+  float rootLo_[3] = {0, 0, 0};
+  float rootHi_[3] = {0, 0, 0};
   bool flatCurrent_ = false;
   int64_t staleWork_ = 0;
 
@@ -138,6 +138,7 @@ class BoxTree {
   // removals and queries never allocate.
   mutable std::vector<Frame> frames_;
   mutable std::vector<const BoxNode*> pending_;
+  std::vector<int32_t> pendingEntries_;
 };
 
 // The subtree-box rules shared by build, insertion and removal. Refresh
