@@ -257,12 +257,26 @@ void EightfoldTree::RefineOneLevelDiff() {
   for (std::size_t level = inner.size(); level-- > 1;) {
     // Cells split for this level are added to coarser lists only, so this
     // list does not change while it is being read.
+    //
+    // Siblings share their parent's neighbours: once one inner child on a
+    // face of its parent has its neighbour across that face, the parent's
+    // neighbour there is an inner cell, so every child on that face has
+    // one. Inner siblings are listed next to each other by the collection
+    // walk, so remembering the faces secured for the last parent is enough.
     const std::vector<EightfoldCell*>& cells = inner[level];
+    const EightfoldCell* lastParent = nullptr;
+    unsigned securedFaces = 0;
     for (EightfoldCell* cell : cells) {
       int own = ChildIndex(cell);
+      if (cell->parent != lastParent) {
+        lastParent = cell->parent;
+        securedFaces = 0;
+      }
       for (int d = 0; d < kFaceDirections; ++d) {
         const FaceRule& rule = kFaceRules[d];
         if (InSiblingSet(own, rule)) continue;  // a sibling: same level
+        if (securedFaces & (1u << d)) continue;
+        securedFaces |= 1u << d;
         FaceNeighbourResult found = FaceNeighbour(cell, static_cast<FaceDirection>(d));
         EightfoldCell* at = found.cell;
         if (at == nullptr) continue;  // on the root cube's boundary
