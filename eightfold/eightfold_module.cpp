@@ -105,11 +105,31 @@ struct LeafRecord {
   double x, y, z, h;
 };
 
+// The edge length float of the last leaf, shared by the following leaves
+// of the same size (floats are immutable; leaves come in runs of one size).
+struct EdgeCache {
+  double h = 0;
+  PyObject* value = nullptr;
+  ~EdgeCache() { Py_XDECREF(value); }
+  // A new reference to the float 2 * h, or null with an exception set.
+  PyObject* Get(double leafH) {
+    if (value == nullptr || leafH != h) {
+      PyObject* made = PyFloat_FromDouble(2 * leafH);
+      if (made == nullptr) return nullptr;
+      Py_XDECREF(value);
+      value = made;
+      h = leafH;
+    }
+    Py_INCREF(value);
+    return value;
+  }
+};
+
 // One (centre vector, edge length) tuple, or null with an exception set.
-PyObject* LeafTuple(const LeafRecord& leaf) {
+PyObject* LeafTuple(const LeafRecord& leaf, EdgeCache& edges) {
   PyObject* vector = VectorBinding::BuildVector(leaf.x, leaf.y, leaf.z);
   if (vector == nullptr) return nullptr;
-  PyObject* edge = PyFloat_FromDouble(2 * leaf.h);
+  PyObject* edge = edges.Get(leaf.h);
   if (edge == nullptr) {
     Py_DECREF(vector);
     return nullptr;
@@ -138,8 +158,9 @@ PyObject* GetLeafCells(PyObject* self, PyObject* args) {
     });
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(leaves.size()));
     if (list == nullptr) return nullptr;
+    EdgeCache edges;
     for (std::size_t i = 0; i < leaves.size(); ++i) {
-      PyObject* tuple = LeafTuple(leaves[i]);
+      PyObject* tuple = LeafTuple(leaves[i], edges);
       if (tuple == nullptr) {
         Py_DECREF(list);  // the slots not yet filled are empty
         return nullptr;
