@@ -122,16 +122,23 @@ int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) 
     if (less + equal == 0 || less == c || equal == c) return 0;
     int kept = 0;
     if (k < less) {
-      for (int i = 0; i < c; ++i)
-        if (d > rec[i].c[axis]) cand[kept++] = Candidate{rec[i].c[axis], i};
+      for (int i = 0; i < c; ++i) {
+        const double v = rec[i].c[axis];
+        cand[kept] = Candidate{v, i};
+        kept += d > v;
+      }
     } else if (k < less + equal) {
-      for (int i = 0; i < c; ++i)
-        if (rec[i].c[axis] == d) cand[kept++] = Candidate{rec[i].c[axis], i};
+      for (int i = 0; i < c; ++i) {
+        const double v = rec[i].c[axis];
+        cand[kept] = Candidate{v, i};
+        kept += v == d;
+      }
       b = less;
     } else {
       for (int i = 0; i < c; ++i) {
         const double v = rec[i].c[axis];
-        if (!(d > v) && !(v == d)) cand[kept++] = Candidate{v, i};
+        cand[kept] = Candidate{v, i};
+        kept += !(d > v) & !(v == d);
       }
       b = less + equal;
     }
@@ -151,15 +158,24 @@ int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) 
     if (less + equal == 0 || less == c || equal == c) return cand[0].pos;
     int kept = 0;
     if (k < b + less) {
-      for (int i = 0; i < c; ++i)
-        if (d > cand[i].v) cand[kept++] = cand[i];
+      for (int i = 0; i < c; ++i) {
+        const Candidate x = cand[i];
+        cand[kept] = x;
+        kept += d > x.v;
+      }
     } else if (k < b + less + equal) {
-      for (int i = 0; i < c; ++i)
-        if (cand[i].v == d) cand[kept++] = cand[i];
+      for (int i = 0; i < c; ++i) {
+        const Candidate x = cand[i];
+        cand[kept] = x;
+        kept += x.v == d;
+      }
       b += less;
     } else {
-      for (int i = 0; i < c; ++i)
-        if (!(d > cand[i].v) && !(cand[i].v == d)) cand[kept++] = cand[i];
+      for (int i = 0; i < c; ++i) {
+        const Candidate x = cand[i];
+        cand[kept] = x;
+        kept += !(d > x.v) & !(x.v == d);
+      }
       b += less + equal;
     }
     c = kept;
@@ -230,6 +246,26 @@ int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidate* cand) {
     }
   }
   return r;
+}
+
+// One compact query entry from a node (see FlatEntry).
+template <class Entry>
+void FillEntry(Entry& e, const BoxNode* node) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const float fnan = std::numeric_limits<float>::quiet_NaN();
+  std::memcpy(e.lo, node->lo, sizeof e.lo);
+  std::memcpy(e.hi, node->hi, sizeof e.hi);
+  if (!node->active) e.lo[0] = e.lo[1] = e.lo[2] = nan;
+  const BoxNode* children[2] = {node->left, node->right};
+  for (int side = 0; side < 2; ++side) {
+    const BoxNode* child = children[side];
+    for (int a = 0; a < 3; ++a) {
+      e.childLo[side][a] = child != nullptr ? FloatBelow(child->subtreeLo[a]) : fnan;
+      e.childHi[side][a] = child != nullptr ? FloatAbove(child->subtreeHi[a]) : fnan;
+    }
+  }
+  e.right = -1;
+  e.clientId = node->clientId;
 }
 
 }  // namespace
@@ -328,15 +364,20 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     }
     // Explicit stack: a frame per level on the path being built. Nodes are
     // made parent first, then the left subtree, then the right one.
+    // The compact query layout is filled in on the way: nodes are made in
+    // pre-order, which is the layout's order.
     struct BuildFrame {
       int begin, count, depth, stage;
       BoxNode** slot;
       BoxNode* node;
       int split;
+      int entry;
     };
+    flat_.reserve(static_cast<std::size_t>(n));
+    flat_.resize(static_cast<std::size_t>(n));
     std::vector<BuildFrame> stack;
     stack.reserve(64);
-    stack.push_back(BuildFrame{0, n, 0, 0, &root_, nullptr, 0});
+    stack.push_back(BuildFrame{0, n, 0, 0, &root_, nullptr, 0, 0});
     int64_t height = 0;
     while (!stack.empty()) {
       BuildFrame& f = stack.back();
@@ -344,31 +385,37 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
         BuildRecord* part = rec.get() + f.begin;
         const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
         const int idx = part[r].index;
+        f.entry = static_cast<int>(nodeCount_);
         f.node = NewNode(lowerCorners + 3 * idx, upperCorners + 3 * idx, part[r].c, clientIds[idx]);
         *f.slot = f.node;
         f.split = r;
         f.stage = 1;
         height = std::max<int64_t>(height, f.depth + 1);
         if (r > 0) {
-          BuildFrame child{f.begin, r, f.depth + 1, 0, &f.node->left, nullptr, 0};
+          BuildFrame child{f.begin, r, f.depth + 1, 0, &f.node->left, nullptr, 0, 0};
           stack.push_back(child);
         }
       } else if (f.stage == 1) {
         f.stage = 2;
         if (f.split < f.count - 1) {
           BuildFrame child{f.begin + f.split + 1, f.count - f.split - 1, f.depth + 1, 0,
-                           &f.node->right, nullptr, 0};
+                           &f.node->right, nullptr, 0, 0};
           stack.push_back(child);
         }
       } else {
         RefreshSubtreeBox(f.node);
         WidenByOwnBox(f.node);
+        FlatEntry& e = flat_[static_cast<std::size_t>(f.entry)];
+        FillEntry(e, f.node);
+        if (f.node->right != nullptr) e.right = f.entry + f.split + 1;
         stack.pop_back();
       }
     }
     height_ = height;
     ReserveScratch(height_, nodeCount_);
-    RebuildQueryLayout();
+    SetRootBox();
+    flatCurrent_ = true;
+    staleWork_ = 0;
   } catch (...) {
     DestroyTree();
     throw;
@@ -533,37 +580,26 @@ bool BoxTree::RemoveByContainment(const double lo[3], const double hi[3], int32_
 
 // Copies the tree in pre-order into the compact array (whose capacity the
 // changes have already reserved, so this does not allocate).
+void BoxTree::SetRootBox() {
+  if (root_ == nullptr) return;
+  for (int a = 0; a < 3; ++a) {
+    rootLo_[a] = FloatBelow(root_->subtreeLo[a]);
+    rootHi_[a] = FloatAbove(root_->subtreeHi[a]);
+  }
+}
+
 void BoxTree::RebuildQueryLayout() {
   flat_.clear();
   frames_.clear();
   if (root_ != nullptr) frames_.push_back(Frame{root_, 0, 0});
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const float fnan = std::numeric_limits<float>::quiet_NaN();
-  const auto childBox = [fnan](FlatEntry& e, int side, const BoxNode* child) {
-    for (int a = 0; a < 3; ++a) {
-      e.childLo[side][a] = child != nullptr ? FloatBelow(child->subtreeLo[a]) : fnan;
-      e.childHi[side][a] = child != nullptr ? FloatAbove(child->subtreeHi[a]) : fnan;
-    }
-  };
-  if (root_ != nullptr) {
-    for (int a = 0; a < 3; ++a) {
-      rootLo_[a] = FloatBelow(root_->subtreeLo[a]);
-      rootHi_[a] = FloatAbove(root_->subtreeHi[a]);
-    }
-  }
+  SetRootBox();
   while (!frames_.empty()) {
     Frame& f = frames_.back();
     const BoxNode* node = f.node;
     if (f.stage == 0) {
       f.depth = static_cast<int64_t>(flat_.size());
       FlatEntry e;
-      std::memcpy(e.lo, node->lo, sizeof e.lo);
-      std::memcpy(e.hi, node->hi, sizeof e.hi);
-      if (!node->active) e.lo[0] = e.lo[1] = e.lo[2] = nan;
-      childBox(e, 0, node->left);
-      childBox(e, 1, node->right);
-      e.right = -1;
-      e.clientId = node->clientId;
+      FillEntry(e, node);
       flat_.push_back(e);
       f.stage = 1;
       if (node->left != nullptr) {

@@ -115,6 +115,7 @@ class BoxTree {
   void ReserveScratch(int64_t height, int64_t nodes);
   void MarkChanged();
   void RebuildQueryLayout();
+  void SetRootBox();
   void RefreshQueryLayoutIfDue();
   bool RemoveByCentre(const double c[3], int32_t clientId);
   bool RemoveByContainment(const double lo[3], const double hi[3], int32_t clientId);
