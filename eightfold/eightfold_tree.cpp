@@ -36,22 +36,28 @@ EightfoldTree::EightfoldTree(double x, double y, double z, double halfSize)
       cellLimit_(DefaultCellLimit()) {}
 
 EightfoldTree::~EightfoldTree() {
-  // Post-order through the parent links: each child's subtree is freed
-  // before the child, children in index order, without a stack.
-  EightfoldCell* cell = root_;
-  while (cell != nullptr) {
-    int i = 0;
-    while (i < 8 && cell->child[i] == nullptr) ++i;
-    if (i < 8) {
-      cell = cell->child[i];
-      continue;
-    }
-    EightfoldCell* parent = cell->parent;
-    if (parent != nullptr) parent->child[ChildIndex(cell)] = nullptr;
-    delete cell;
-    cell = parent;
-  }
+  // Cells hold nothing but links: the blocks go as they are.
+  for (void* block : blocks_) ::operator delete(block);
+  delete root_;
   std::free(path_);
+}
+
+EightfoldCell* EightfoldTree::TakeCells(int count) {
+  std::size_t n = static_cast<std::size_t>(count);
+  if (spareCount_ < n) {
+    std::size_t cells = nextBlockCells_ < n ? n : nextBlockCells_;
+    blocks_.reserve(blocks_.size() + 1);
+    void* block = ::operator new(cells * sizeof(EightfoldCell));
+    blocks_.push_back(block);
+    blockBytes_ += cells * sizeof(EightfoldCell);
+    spare_ = static_cast<EightfoldCell*>(block);
+    spareCount_ = cells;
+    if (nextBlockCells_ < 4096) nextBlockCells_ *= 2;
+  }
+  EightfoldCell* first = spare_;
+  spare_ += n;
+  spareCount_ -= n;
+  return first;
 }
 
 bool EightfoldTree::IsUsableSize(double size) {
@@ -67,27 +73,20 @@ double EightfoldTree::DefaultCellLimit() {
 }
 
 void EightfoldTree::SplitCell(EightfoldCell* cell) {
-  EightfoldCell* made[8] = {};
-  int count = 0;
-  try {
-    for (int i = 0; i < 8; ++i) {
-      if (cell->child[i] == nullptr) {
-        made[i] = new EightfoldCell;
-        made[i]->parent = cell;
-        ++count;
-      }
-    }
-  } catch (...) {
-    for (EightfoldCell* c : made) delete c;
-    throw;
-  }
+  int missing = 0;
+  for (EightfoldCell* c : cell->child) missing += c == nullptr;
+  if (missing == 0) return;
   bool wasLeaf = cell->IsLeaf();
+  EightfoldCell* made = TakeCells(missing);  // may throw; nothing linked yet
   for (int i = 0; i < 8; ++i) {
-    if (made[i] != nullptr) cell->child[i] = made[i];
+    if (cell->child[i] != nullptr) continue;
+    EightfoldCell* child = new (made++) EightfoldCell;
+    child->parent = cell;
+    cell->child[i] = child;
   }
-  cells_ += static_cast<std::size_t>(count);
-  leaves_ += static_cast<std::size_t>(count);
-  if (wasLeaf && count > 0) --leaves_;
+  cells_ += static_cast<std::size_t>(missing);
+  leaves_ += static_cast<std::size_t>(missing);
+  if (wasLeaf) --leaves_;
 }
 
 void EightfoldTree::RefineToSize(double x, double y, double z, double size) {

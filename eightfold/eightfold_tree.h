@@ -93,12 +93,30 @@ class EightfoldTree {
   void SetCellLimit(double cells) { cellLimit_ = cells; }
   static double DefaultCellLimit();
 
+  // Heap bytes the tree holds: cells, their blocks' unused room, and the
+  // path stack.
+  std::size_t AllocatedBytes() const {
+    return blockBytes_ + sizeof(EightfoldCell) +
+           sizeof(std::int32_t) * static_cast<std::size_t>(pathCapacity_);
+  }
+
   // Capacity of the neighbour search's path stack (0 until first used).
   int PathStackCapacity() const { return pathCapacity_; }
 
  private:
   void PushPath(std::int32_t index);
   bool Refinable() const { return IsUsableSize(halfSize_); }
+  EightfoldCell* TakeCells(int count);
+
+  // Cells below the root come from blocks owned by the tree, handed out in
+  // creation order: siblings lie side by side, a split costs no allocator
+  // call most of the time, and destruction frees whole blocks. The tree
+  // only grows, so no cell is ever given back before the tree goes.
+  std::vector<void*> blocks_;
+  EightfoldCell* spare_ = nullptr;
+  std::size_t spareCount_ = 0;
+  std::size_t nextBlockCells_ = 64;
+  std::size_t blockBytes_ = 0;
 
   EightfoldCell* root_;
   double centre_[3];
