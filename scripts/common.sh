@@ -5,9 +5,10 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 # Debian packages: the toolchain and GoogleTest are required; Google
-# Benchmark, Boost and p4est are only needed by the benchmarks.
+# Benchmark, Boost and p4est (whose headers need MPI's) are only needed by
+# the benchmarks.
 REQUIRED_PACKAGES="cmake g++ make libgtest-dev"
-BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev"
+BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev"
 
 missing_packages() {
   local pkg out=""
