@@ -86,12 +86,14 @@ inline void SetContent(BoxNode* to, const double lo[3], const double hi[3], cons
 
 // ---- Balanced build -------------------------------------------------------
 
-// One box during the build: its centre and its index in the caller's arrays.
+// One box during the build: its centre, its index in the caller's arrays
+// and its id.
 // Partitioning these compact records moves a fraction of the data that
 // moving the corners themselves would.
 struct BuildRecord {
   double c[3];
   int32_t index;
+  int32_t clientId;
 };
 
 struct Candidate {
@@ -264,7 +266,6 @@ void FillEntry(Entry& e, const BoxNode* node) {
       e.childHi[side][a] = child != nullptr ? FloatAbove(child->subtreeHi[a]) : fnan;
     }
   }
-  e.right = -1;
   e.clientId = node->clientId;
 }
 
@@ -358,58 +359,63 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
   try {
     std::unique_ptr<BuildRecord[]> rec(new BuildRecord[n]);
     std::unique_ptr<Candidate[]> cand(new Candidate[n]);
+    // The nodes in pre-order, and the node made from each input box.
+    std::unique_ptr<BoxNode*[]> order(new BoxNode*[n]);
+    std::unique_ptr<BoxNode*[]> nodeOf(new BoxNode*[n]);
     for (int i = 0; i < n; ++i) {
       Centre(lowerCorners + 3 * i, upperCorners + 3 * i, rec[i].c);
       rec[i].index = i;
+      rec[i].clientId = clientIds[i];
     }
-    // Explicit stack: a frame per level on the path being built. Nodes are
-    // made parent first, then the left subtree, then the right one.
-    // The compact query layout is filled in on the way: nodes are made in
-    // pre-order, which is the layout's order.
-    struct BuildFrame {
-      int begin, count, depth, stage;
-      BoxNode** slot;
-      BoxNode* node;
-      int split;
-      int entry;
-    };
+    // The compact query layout has the same pre-order as the node slots.
     flat_.reserve(static_cast<std::size_t>(n));
     flat_.resize(static_cast<std::size_t>(n));
+
+    // 1. Shape: an explicit stack with a frame per level on the path being
+    // built. Nodes are made parent first, then the left subtree, then the
+    // right one; corners come later, in input order, instead of one random
+    // read per node here.
+    struct BuildFrame {
+      int begin, count, depth;
+      BoxNode** slot;
+    };
     std::vector<BuildFrame> stack;
     stack.reserve(64);
-    stack.push_back(BuildFrame{0, n, 0, 0, &root_, nullptr, 0, 0});
+    stack.push_back(BuildFrame{0, n, 0, &root_});
+    const double none[3] = {0, 0, 0};
     int64_t height = 0;
     while (!stack.empty()) {
-      BuildFrame& f = stack.back();
-      if (f.stage == 0) {
-        BuildRecord* part = rec.get() + f.begin;
-        const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
-        const int idx = part[r].index;
-        f.entry = static_cast<int>(nodeCount_);
-        f.node = NewNode(lowerCorners + 3 * idx, upperCorners + 3 * idx, part[r].c, clientIds[idx]);
-        *f.slot = f.node;
-        f.split = r;
-        f.stage = 1;
-        height = std::max<int64_t>(height, f.depth + 1);
-        if (r > 0) {
-          BuildFrame child{f.begin, r, f.depth + 1, 0, &f.node->left, nullptr, 0, 0};
-          stack.push_back(child);
-        }
-      } else if (f.stage == 1) {
-        f.stage = 2;
-        if (f.split < f.count - 1) {
-          BuildFrame child{f.begin + f.split + 1, f.count - f.split - 1, f.depth + 1, 0,
-                           &f.node->right, nullptr, 0, 0};
-          stack.push_back(child);
-        }
-      } else {
-        RefreshSubtreeBox(f.node);
-        WidenByOwnBox(f.node);
-        FlatEntry& e = flat_[static_cast<std::size_t>(f.entry)];
-        FillEntry(e, f.node);
-        if (f.node->right != nullptr) e.right = f.entry + f.split + 1;
-        stack.pop_back();
-      }
+      const BuildFrame f = stack.back();
+      stack.pop_back();
+      BuildRecord* part = rec.get() + f.begin;
+      const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
+      const int entry = static_cast<int>(nodeCount_);
+      BoxNode* node = NewNode(none, none, part[r].c, part[r].clientId);
+      *f.slot = node;
+      order[entry] = node;
+      nodeOf[part[r].index] = node;
+      flat_[static_cast<std::size_t>(entry)].right = r < f.count - 1 ? entry + r + 1 : -1;
+      height = std::max<int64_t>(height, f.depth + 1);
+      // Right pushed first so that the left subtree is made first.
+      if (r < f.count - 1)
+        stack.push_back(BuildFrame{f.begin + r + 1, f.count - r - 1, f.depth + 1, &node->right});
+      if (r > 0) stack.push_back(BuildFrame{f.begin, r, f.depth + 1, &node->left});
+    }
+    // 2. Corners, in input order.
+    for (int i = 0; i < n; ++i) {
+      BoxNode* node = nodeOf[i];
+      std::memcpy(node->lo, lowerCorners + 3 * i, sizeof node->lo);
+      std::memcpy(node->hi, upperCorners + 3 * i, sizeof node->hi);
+      std::memcpy(node->subtreeLo, node->lo, sizeof node->subtreeLo);
+      std::memcpy(node->subtreeHi, node->hi, sizeof node->subtreeHi);
+    }
+    // 3. Subtree boxes, children before parents (reverse pre-order), and the
+    // compact entries.
+    for (int i = n - 1; i >= 0; --i) {
+      BoxNode* node = order[i];
+      RefreshSubtreeBox(node);
+      WidenByOwnBox(node);
+      FillEntry(flat_[static_cast<std::size_t>(i)], node);
     }
     height_ = height;
     ReserveScratch(height_, nodeCount_);
@@ -600,6 +606,7 @@ void BoxTree::RebuildQueryLayout() {
       f.depth = static_cast<int64_t>(flat_.size());
       FlatEntry e;
       FillEntry(e, node);
+      e.right = -1;
       flat_.push_back(e);
       f.stage = 1;
       if (node->left != nullptr) {
