@@ -25,12 +25,10 @@ const char kVectorListMessage[] = "argument should a sequence of Triad's";
 const char kIdSequenceMessage[] = "third argument should a sequence of ints";
 const char kIdItemMessage[] = "third argument should a sequence of int's";
 
-// Our own strong reference to what "Triad" exported at import, to tell an
-// old-style vector class apart when reading corner lists.
-PyObject* BoundVectorClass = nullptr;
-
 // Reads a sequence of vectors into 3 doubles per item. Items are read as the
-// vector binding reads them. False with an exception set on failure.
+// vector binding reads them; with an old-style vector class bound, an item
+// that is not an instance of it is refused with the list's own message.
+// False with an exception set on failure.
 bool ReadVectorList(PyObject* seq, std::vector<double>* out) {
   if (!PySequence_Check(seq)) {
     PyErr_SetString(PyExc_TypeError, kVectorListMessage);
@@ -39,20 +37,11 @@ bool ReadVectorList(PyObject* seq, std::vector<double>* out) {
   const Py_ssize_t n = PySequence_Size(seq);
   if (n < 0) return false;
   out->reserve(static_cast<std::size_t>(std::min<Py_ssize_t>(n, 1 << 16)) * 3);
-  const bool oldStyle = BoundVectorClass != nullptr && PyClass_Check(BoundVectorClass);
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* item = PySequence_GetItem(seq, i);
     if (item == nullptr) return false;
-    if (oldStyle) {
-      const int is = PyObject_IsInstance(item, BoundVectorClass);
-      if (is <= 0) {
-        Py_DECREF(item);
-        if (is == 0) PyErr_SetString(PyExc_TypeError, kVectorListMessage);
-        return false;
-      }
-    }
     double v[3];
-    const bool ok = VectorBinding::ReadVector(item, v);
+    const bool ok = VectorBinding::ReadVector(item, v, kVectorListMessage);
     Py_DECREF(item);
     if (!ok) return false;
     out->insert(out->end(), v, v + 3);
@@ -225,14 +214,5 @@ MODULE_INIT(Boxfinder) {
   SetUpType();
   PyObject* module = Py_InitModule4("Boxfinder", kModuleMethods, nullptr, nullptr, 1013);
   if (module == nullptr) return;
-  if (!VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly)) return;
-  PyObject* triad = PyDict_GetItemString(PyImport_GetModuleDict(), "Triad");
-  if (triad != nullptr && PyModule_Check(triad)) {
-    PyObject* cls = PyDict_GetItemString(PyModule_GetDict(triad), "Triad");
-    if (cls != nullptr) {
-      Py_INCREF(cls);
-      Py_XDECREF(BoundVectorClass);
-      BoundVectorClass = cls;
-    }
-  }
+  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
 }

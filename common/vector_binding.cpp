@@ -57,13 +57,13 @@ bool BindVectorClass(BuildKinds kinds) {
   return true;
 }
 
-bool ReadVector(PyObject* obj, double out[3]) {
+bool ReadVector(PyObject* obj, double out[3], const char* refusal) {
   if (!RequireBinding()) return false;
   if (PyClass_Check(VectorClass)) {
     int is = PyObject_IsInstance(obj, VectorClass);
     if (is < 0) return false;
     if (is == 0) {
-      PyErr_SetString(PyExc_TypeError, "argument should be a Triad");
+      PyErr_SetString(PyExc_TypeError, refusal);
       return false;
     }
   }

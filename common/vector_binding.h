@@ -23,9 +23,10 @@ enum class BuildKinds { ClassesOnly, ClassesAndFunctions };
 bool BindVectorClass(BuildKinds kinds);
 
 // Reads three components x, y, z from `obj` through indexing. With an
-// old-style class bound, obj must be an instance of it. Returns false with
-// an exception set on failure.
-bool ReadVector(PyObject* obj, double out[3]);
+// old-style class bound, obj must be an instance of it, else TypeError
+// `refusal` is raised. Returns false with an exception set on failure.
+bool ReadVector(PyObject* obj, double out[3],
+                const char* refusal = "argument should be a Triad");
 
 // A new vector (x, y, z) made by the bound object, or null with an
 // exception set.

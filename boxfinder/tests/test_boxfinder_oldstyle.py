@@ -1,0 +1,56 @@
+"""The Boxfinder module bound to an old-style class standing in for the
+vector module (a vector module written in Python)."""
+import sys
+import types
+import unittest
+
+
+class OldTriad:
+    def __init__(self, x, y, z):
+        self.values = [x, y, z]
+
+    def __getitem__(self, i):
+        return self.values[i]
+
+
+class OldTriadChild(OldTriad):
+    pass
+
+
+fake = types.ModuleType('Triad')
+fake.Triad = OldTriad
+sys.modules['Triad'] = fake
+
+import Boxfinder  # binds OldTriad
+
+
+class OldStyleBindingTest(unittest.TestCase):
+    def message(self, call, *args):
+        with self.assertRaises(TypeError) as cm:
+            call(*args)
+        return str(cm.exception)
+
+    def test_instances_are_read(self):
+        b = Boxfinder.Boxfinder([OldTriad(0, 0, 0), OldTriadChild(1, 1, 1)],
+                                [OldTriad(1, 1, 1), OldTriad(2, 2, 2.0)], [7, 8])
+        self.assertEqual(b.PtQuery(OldTriad(1, 1, 1)), [8, 7])
+        b.AddToTree(OldTriad(5, 5, 5), OldTriadChild(6, 6, 6), 9)
+        self.assertEqual(b.RangeQuery(OldTriad(4, 4, 4), OldTriad(5, 5, 5)), [9])
+
+    def test_other_sequences_are_refused(self):
+        lists = "argument should a sequence of Triad's"
+        self.assertEqual(self.message(Boxfinder.Boxfinder, [(0, 0, 0)], [OldTriad(1, 1, 1)],
+                                      [1]), lists)
+        self.assertEqual(self.message(Boxfinder.Boxfinder, [OldTriad(0, 0, 0)], [[1, 1, 1]],
+                                      [1]), lists)
+        b = Boxfinder.Boxfinder([OldTriad(0, 0, 0)], [OldTriad(1, 1, 1)], [1])
+        for call, args in [(b.PtQuery, ((0, 0, 0),)),
+                           (b.RangeQuery, (OldTriad(0, 0, 0), [1, 1, 1])),
+                           (b.AddToTree, ((0, 0, 0), OldTriad(1, 1, 1), 2)),
+                           (b.RemoveFromTree, (OldTriad(0, 0, 0), (1, 1, 1), 1))]:
+            self.assertEqual(self.message(call, *args), "argument should be a Triad")
+        self.assertEqual(b.PtQuery(OldTriad(0.5, 0.5, 0.5)), [1])
+
+
+if __name__ == '__main__':
+    unittest.main()
