@@ -34,30 +34,22 @@ inline float FloatAbove(double x) {
   return f;
 }
 
-inline bool FloatBoxContainsPoint(const float lo[3], const float hi[3], const double p[3]) {
+// Closed-interval tests of a box (double corners, or the compact layout's
+// float bounds) against a point or a query box; a NaN never matches.
+template <class T>
+inline bool BoxContainsPoint(const T lo[3], const T hi[3], const double p[3]) {
   return lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] &&
          p[2] <= hi[2];
 }
 
-inline bool FloatBoxOverlaps(const float lo[3], const float hi[3], const double qlo[3],
-                             const double qhi[3]) {
+template <class T>
+inline bool BoxOverlaps(const T lo[3], const T hi[3], const double qlo[3], const double qhi[3]) {
   return qhi[0] >= lo[0] && hi[0] >= qlo[0] && qhi[1] >= lo[1] && hi[1] >= qlo[1] &&
          qhi[2] >= lo[2] && hi[2] >= qlo[2];
 }
 
 inline void Centre(const double lo[3], const double hi[3], double c[3]) {
   for (int a = 0; a < 3; ++a) c[a] = (lo[a] + hi[a]) * 0.5;
-}
-
-inline bool BoxContainsPoint(const double lo[3], const double hi[3], const double p[3]) {
-  return lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] &&
-         p[2] <= hi[2];
-}
-
-inline bool BoxOverlaps(const double lo[3], const double hi[3], const double qlo[3],
-                        const double qhi[3]) {
-  return qhi[0] >= lo[0] && hi[0] >= qlo[0] && qhi[1] >= lo[1] && hi[1] >= qlo[1] &&
-         qhi[2] >= lo[2] && hi[2] >= qlo[2];
 }
 
 inline bool SubtreeHoldsBox(const BoxNode* n, const double lo[3], const double hi[3]) {
@@ -675,8 +667,8 @@ void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) {
     return;
   }
   FlatWalk(
-      flat_.data(), !flat_.empty() && FloatBoxContainsPoint(rootLo_, rootHi_, p), pendingEntries_,
-      [p](const float* lo, const float* hi) { return FloatBoxContainsPoint(lo, hi, p); },
+      flat_.data(), !flat_.empty() && BoxContainsPoint(rootLo_, rootHi_, p), pendingEntries_,
+      [p](const float* lo, const float* hi) { return BoxContainsPoint(lo, hi, p); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
@@ -688,8 +680,8 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
     return;
   }
   FlatWalk(
-      flat_.data(), !flat_.empty() && FloatBoxOverlaps(rootLo_, rootHi_, qlo, qhi), pendingEntries_,
-      [qlo, qhi](const float* lo, const float* hi) { return FloatBoxOverlaps(lo, hi, qlo, qhi); },
+      flat_.data(), !flat_.empty() && BoxOverlaps(rootLo_, rootHi_, qlo, qhi), pendingEntries_,
+      [qlo, qhi](const float* lo, const float* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       out);
 }

@@ -1,26 +1,10 @@
 """The Boxfinder module bound to an old-style class standing in for the
 vector module (a vector module written in Python)."""
-import sys
-import types
 import unittest
 
+from old_triad import OldTriad, OldTriadChild, install
 
-class OldTriad:
-    def __init__(self, x, y, z):
-        self.values = [x, y, z]
-
-    def __getitem__(self, i):
-        return self.values[i]
-
-
-class OldTriadChild(OldTriad):
-    pass
-
-
-fake = types.ModuleType('Triad')
-fake.Triad = OldTriad
-sys.modules['Triad'] = fake
-
+install()
 import Boxfinder  # binds OldTriad
 
 

@@ -1,35 +1,11 @@
 """The Eightfold module bound to an old-style class standing in for the
 vector module (a vector module written in Python)."""
-import sys
-import types
 import unittest
 
 import rss
+from old_triad import OldTriad, OldTriadChild, install, on_build
 
-
-# Set by a test to run code while leaf vectors are being built.
-on_build = [None]
-
-
-class OldTriad:
-
-    def __init__(self, x, y, z):
-        if on_build[0] is not None:
-            on_build[0](x, y, z)
-        self.values = [x, y, z]
-
-    def __getitem__(self, i):
-        return self.values[i]
-
-
-class OldTriadChild(OldTriad):
-    pass
-
-
-fake = types.ModuleType('Triad')
-fake.Triad = OldTriad
-sys.modules['Triad'] = fake
-
+install()
 import Eightfold  # binds OldTriad
 
 
