@@ -498,10 +498,12 @@ bool BoxTree::RemoveBox(const double lo[3], const double hi[3], int32_t clientId
   return found;
 }
 
-// Depth-first search guided by the centres; the first active node with the
-// id (root first, left side before right) is deactivated, and the subtree
-// boxes on its path are brought up to date.
-bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
+// Depth-first search from the root (the node first, then its left side,
+// then its right side) that enters a child only where
+// enters(parent, child, axis) holds; the first active node with the id is
+// deactivated, and the subtree boxes on its path are brought up to date.
+template <class Enters>
+bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
   frames_.clear();
   frames_.push_back(Frame{root_, 0, 0});
   while (!frames_.empty()) {
@@ -517,8 +519,7 @@ bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
         return true;
       }
       f.stage = 1;
-      const BoxNode* l = node->left;
-      if (l != nullptr && (node->centre[axis] >= c[axis] || node->centre[axis] == l->centre[axis])) {
+      if (node->left != nullptr && enters(node, node->left, axis)) {
         const Frame child{node->left, f.depth + 1, 0};
         frames_.push_back(child);
         continue;
@@ -526,8 +527,7 @@ bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
     }
     if (f.stage == 1) {
       f.stage = 2;
-      const BoxNode* r = node->right;
-      if (r != nullptr && (c[axis] >= node->centre[axis] || node->centre[axis] == r->centre[axis])) {
+      if (node->right != nullptr && enters(node, node->right, axis)) {
         const Frame child{node->right, f.depth + 1, 0};
         frames_.push_back(child);
         continue;
@@ -538,40 +538,23 @@ bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
   return false;
 }
 
+// The search guided by the centres: left where the node's centre is not
+// below the box's centre on the level's axis, right where it is not above
+// (and into a child sharing the node's centre coordinate either way).
+bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
+  return DeactivateFirst(clientId, [c](const BoxNode* node, const BoxNode* child, int axis) {
+    const bool leftSide = child == node->left;
+    return (leftSide ? node->centre[axis] >= c[axis] : c[axis] >= node->centre[axis]) ||
+           node->centre[axis] == child->centre[axis];
+  });
+}
+
 // Fallback search: descends into every child whose subtree box holds the
 // given box.
 bool BoxTree::RemoveByContainment(const double lo[3], const double hi[3], int32_t clientId) {
-  frames_.clear();
-  frames_.push_back(Frame{root_, 0, 0});
-  while (!frames_.empty()) {
-    Frame& f = frames_.back();
-    BoxNode* node = f.node;
-    if (f.stage == 0) {
-      if (node->active && node->clientId == clientId) {
-        node->active = 0;
-        RefreshSubtreeBox(node);
-        frames_.pop_back();
-        RefreshAndWidenStack();
-        return true;
-      }
-      f.stage = 1;
-      if (node->left != nullptr && SubtreeHoldsBox(node->left, lo, hi)) {
-        const Frame child{node->left, 0, 0};
-        frames_.push_back(child);
-        continue;
-      }
-    }
-    if (f.stage == 1) {
-      f.stage = 2;
-      if (node->right != nullptr && SubtreeHoldsBox(node->right, lo, hi)) {
-        const Frame child{node->right, 0, 0};
-        frames_.push_back(child);
-        continue;
-      }
-    }
-    frames_.pop_back();
-  }
-  return false;
+  return DeactivateFirst(clientId, [lo, hi](const BoxNode*, const BoxNode* child, int) {
+    return SubtreeHoldsBox(child, lo, hi);
+  });
 }
 
 // ---- Queries --------------------------------------------------------------

@@ -117,6 +117,8 @@ class BoxTree {
   void RebuildQueryLayout();
   void SetRootBox();
   void RefreshQueryLayoutIfDue();
+  template <class Enters>
+  bool DeactivateFirst(int32_t clientId, Enters enters);
   bool RemoveByCentre(const double c[3], int32_t clientId);
   bool RemoveByContainment(const double lo[3], const double hi[3], int32_t clientId);
   void RefreshAndWidenStack();
