@@ -102,8 +102,10 @@ PyObject* RemoveFromTree(PyObject* self, PyObject* args) {
   if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
   double lo[3], hi[3];
   if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
-  TreeOf(self)->RemoveBox(lo, hi, clientId);
-  Py_RETURN_NONE;
+  return pysupport::Guarded([&]() -> PyObject* {
+    TreeOf(self)->RemoveBox(lo, hi, clientId);
+    Py_RETURN_NONE;
+  });
 }
 
 // A new Python list of the collected ids, in order.

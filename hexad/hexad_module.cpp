@@ -99,24 +99,24 @@ PyObject* Repr(PyObject* self) {
 
 // --- number protocol ------------------------------------------------------
 
-PyObject* Add(PyObject* a, PyObject* b) {
+// Sum and difference: two plain tensors, component by component.
+template <class Op>
+PyObject* Combine(PyObject* a, PyObject* b, Op op) {
   if (!IsExactTensor(a) || !IsExactTensor(b)) return Fail(kBothTensors);
   HexadObject* r = NewTensor();
   if (r == nullptr) return nullptr;
   const double* x = Components(a);
   const double* y = Components(b);
-  for (int i = 0; i < hexad::kComponents; ++i) r->c[i] = x[i] + y[i];
+  for (int i = 0; i < hexad::kComponents; ++i) r->c[i] = op(x[i], y[i]);
   return reinterpret_cast<PyObject*>(r);
 }
 
+PyObject* Add(PyObject* a, PyObject* b) {
+  return Combine(a, b, [](double x, double y) { return x + y; });
+}
+
 PyObject* Subtract(PyObject* a, PyObject* b) {
-  if (!IsExactTensor(a) || !IsExactTensor(b)) return Fail(kBothTensors);
-  HexadObject* r = NewTensor();
-  if (r == nullptr) return nullptr;
-  const double* x = Components(a);
-  const double* y = Components(b);
-  for (int i = 0; i < hexad::kComponents; ++i) r->c[i] = x[i] - y[i];
-  return reinterpret_cast<PyObject*>(r);
+  return Combine(a, b, [](double x, double y) { return x - y; });
 }
 
 // The cases take the first that holds: a is an int, b is an int, a is a
@@ -173,40 +173,40 @@ PyObject* Divide(PyObject* a, PyObject* b) {
 
 // The in-place forms are called on the left operand's own slot, so only the
 // right operand is tested; the left one is changed and returned.
-PyObject* InplaceAdd(PyObject* a, PyObject* b) {
-  if (!IsExactTensor(b)) return Fail(kInplaceAdd);
+template <class Op>
+PyObject* InplaceCombine(PyObject* a, PyObject* b, const char* message, Op op) {
+  if (!IsExactTensor(b)) return Fail(message);
   double* x = Components(a);
   const double* y = Components(b);
-  for (int i = 0; i < hexad::kComponents; ++i) x[i] += y[i];
+  for (int i = 0; i < hexad::kComponents; ++i) x[i] = op(x[i], y[i]);
   Py_INCREF(a);
   return a;
+}
+
+template <class Op>
+PyObject* InplaceByNumber(PyObject* a, PyObject* b, const char* message, Op op) {
+  double s;
+  if (!pysupport::ReadNumberOperand(b, &s)) return Fail(message);
+  double* x = Components(a);
+  for (int i = 0; i < hexad::kComponents; ++i) x[i] = op(x[i], s);
+  Py_INCREF(a);
+  return a;
+}
+
+PyObject* InplaceAdd(PyObject* a, PyObject* b) {
+  return InplaceCombine(a, b, kInplaceAdd, [](double x, double y) { return x + y; });
 }
 
 PyObject* InplaceSubtract(PyObject* a, PyObject* b) {
-  if (!IsExactTensor(b)) return Fail(kInplaceSubtract);
-  double* x = Components(a);
-  const double* y = Components(b);
-  for (int i = 0; i < hexad::kComponents; ++i) x[i] -= y[i];
-  Py_INCREF(a);
-  return a;
+  return InplaceCombine(a, b, kInplaceSubtract, [](double x, double y) { return x - y; });
 }
 
 PyObject* InplaceMultiply(PyObject* a, PyObject* b) {
-  double scale;
-  if (!pysupport::ReadNumberOperand(b, &scale)) return Fail(kInplaceMultiply);
-  double* x = Components(a);
-  for (int i = 0; i < hexad::kComponents; ++i) x[i] *= scale;
-  Py_INCREF(a);
-  return a;
+  return InplaceByNumber(a, b, kInplaceMultiply, [](double x, double s) { return x * s; });
 }
 
 PyObject* InplaceDivide(PyObject* a, PyObject* b) {
-  double divisor;
-  if (!pysupport::ReadNumberOperand(b, &divisor)) return Fail(kDivide);
-  double* x = Components(a);
-  for (int i = 0; i < hexad::kComponents; ++i) x[i] /= divisor;
-  Py_INCREF(a);
-  return a;
+  return InplaceByNumber(a, b, kDivide, [](double x, double s) { return x / s; });
 }
 
 // --- item protocol --------------------------------------------------------

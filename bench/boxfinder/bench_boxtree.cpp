@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "box_tree.h"
+#include "tests/grid_tetrahedra.h"
 
 namespace bg = boost::geometry;
 namespace bgi = boost::geometry::index;
@@ -57,29 +58,14 @@ Data RandomData(int n, unsigned seed) {
 
 // Bounding boxes of the five tetrahedra of each cell of a structured grid.
 Data MeshData(int cells) {
-  static const int kTets[5][4] = {{0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
-  static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
   Data d;
-  const double h = 1.0 / cells;
-  d.edge = h;
+  d.edge = 1.0 / cells;
   int id = 0;
-  for (int i = 0; i < cells; ++i)
-    for (int j = 0; j < cells; ++j)
-      for (int k = 0; k < cells; ++k)
-        for (const auto& tet : kTets) {
-          double l[3] = {2, 2, 2}, u[3] = {-1, -1, -1};
-          for (int c : tet) {
-            const int g[3] = {i + kCorner[c][0], j + kCorner[c][1], k + kCorner[c][2]};
-            for (int a = 0; a < 3; ++a) {
-              l[a] = std::min(l[a], g[a] * h);
-              u[a] = std::max(u[a], g[a] * h);
-            }
-          }
-          d.lo.insert(d.lo.end(), l, l + 3);
-          d.hi.insert(d.hi.end(), u, u + 3);
-          d.ids.push_back(id++);
-        }
+  boxfinder::ForEachGridTetrahedronBox(cells, [&](const double* l, const double* u) {
+    d.lo.insert(d.lo.end(), l, l + 3);
+    d.hi.insert(d.hi.end(), u, u + 3);
+    d.ids.push_back(id++);
+  });
   d.name = "mesh " + std::to_string(d.ids.size());
   return d;
 }

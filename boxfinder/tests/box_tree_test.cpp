@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "grid_tetrahedra.h"
 #include "literal_tree.h"
 
 namespace {
@@ -123,30 +124,11 @@ Boxes RandomBoxes(std::mt19937& rng, int n, double edge, int idRange) {
   return b;
 }
 
-// Bounding boxes of the five tetrahedra of each cell of a structured grid:
-// many boxes share centre coordinates, and several share whole boxes.
 Boxes MeshBoxes(int cells) {
-  static const int kTets[5][4] = {{0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
-  static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
-                                    {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
   Boxes b;
   int id = 0;
-  const double h = 1.0 / cells;
-  for (int i = 0; i < cells; ++i)
-    for (int j = 0; j < cells; ++j)
-      for (int k = 0; k < cells; ++k)
-        for (const auto& tet : kTets) {
-          double l[3] = {1e300, 1e300, 1e300}, u[3] = {-1e300, -1e300, -1e300};
-          for (int c : tet) {
-            const double x[3] = {(i + kCorner[c][0]) * h, (j + kCorner[c][1]) * h,
-                                 (k + kCorner[c][2]) * h};
-            for (int a = 0; a < 3; ++a) {
-              l[a] = std::min(l[a], x[a]);
-              u[a] = std::max(u[a], x[a]);
-            }
-          }
-          b.Add(l, u, id++);
-        }
+  boxfinder::ForEachGridTetrahedronBox(
+      cells, [&](const double* l, const double* u) { b.Add(l, u, id++); });
   return b;
 }
 
