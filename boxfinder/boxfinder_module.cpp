@@ -84,27 +84,30 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
 
 BoxTree* TreeOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self)->tree; }
 
-PyObject* AddToTree(PyObject* self, PyObject* args) {
+// AddToTree and RemoveFromTree: arguments "OOi" (lower corner, upper corner,
+// client integer), the change, then None whether or not anything changed.
+template <class Change>
+PyObject* ChangeTree(PyObject* self, PyObject* args, Change change) {
   PyObject *loObj, *hiObj;
   int clientId;
   if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
   double lo[3], hi[3];
   if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
-    TreeOf(self)->InsertBox(lo, hi, clientId);
+    change(TreeOf(self), lo, hi, clientId);
     Py_RETURN_NONE;
   });
 }
 
+PyObject* AddToTree(PyObject* self, PyObject* args) {
+  return ChangeTree(self, args, [](BoxTree* tree, const double* lo, const double* hi, int id) {
+    tree->InsertBox(lo, hi, id);
+  });
+}
+
 PyObject* RemoveFromTree(PyObject* self, PyObject* args) {
-  PyObject *loObj, *hiObj;
-  int clientId;
-  if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
-  double lo[3], hi[3];
-  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
-  return pysupport::Guarded([&]() -> PyObject* {
-    TreeOf(self)->RemoveBox(lo, hi, clientId);
-    Py_RETURN_NONE;
+  return ChangeTree(self, args, [](BoxTree* tree, const double* lo, const double* hi, int id) {
+    tree->RemoveBox(lo, hi, id);
   });
 }
 
