@@ -60,8 +60,6 @@ class ResultTest(unittest.TestCase):
         self.assertEqual(Plus("12", "ab"), ["1a", "2b"])
         self.assertEqual(Plus(Vec(1, 2), Vec(10, 20)), [11, 22])
         self.assertEqual(ScalarMult(Vec(1.5, 2), 2L), [3.0, 4L])
-        self.assertEqual(Plus([2L ** 70], [1]), [2L ** 70 + 1])
-        self.assertEqual(Plus([True], [True]), [2])
 
     def test_first_sequence_gives_the_left_operand(self):
         self.assertEqual(Minus([5, 1.5], [3, 4]), [2, -2.5])
@@ -77,9 +75,6 @@ class ResultTest(unittest.TestCase):
         with self.assertRaises(TypeError) as cm:
             Divide([2], [Triad(1, 2, 3)])
         self.assertEqual(str(cm.exception), "Can only divide a Triad by a number")
-
-    def test_division_is_classic(self):
-        self.assertEqual(Divide([1, -1, 1L, 1], [2, 2, 2, 2.0]), [0, -1, 0L, 0.5])
 
 
 class RefusalTest(unittest.TestCase):
