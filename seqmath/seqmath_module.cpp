@@ -140,8 +140,8 @@ struct NumberOperand {
 // a destructor), which may shorten or empty a list operand, since a list's
 // fast view is the list itself. So the view sizes are checked before every
 // element and items are read afresh each time, never past the end; and each
-// pair is held by a reference of ours while its operation runs. Items longer
-// than n are never read. The shortcut runs no script code.
+// pair is held by a reference of ours while its operation runs. Items past
+// n are never read. The shortcut runs no script code.
 template <class Op, class Second>
 bool Fill(PyObject* list, Py_ssize_t n, PyObject* first, Second second) {
   const bool shortcut = Op::ShortcutAllowed();

@@ -26,6 +26,18 @@ class Vec(object):
         return self.items[i]
 
 
+class Opaque(object):
+    """Passes the sequence check and has a length, but cannot be iterated."""
+    def __len__(self):
+        return 1
+
+    def __getitem__(self, i):
+        raise TypeError("inner")
+
+    def __iter__(self):
+        return 42
+
+
 class ModuleTest(unittest.TestCase):
     def test_functions_and_texts(self):
         self.assertIsNone(Seqmath.__doc__)
@@ -130,15 +142,6 @@ class RefusalTest(unittest.TestCase):
         self.assertEqual(taken, [first])
 
     def test_an_object_that_cannot_be_iterated_gets_the_view_message(self):
-        class Opaque(object):
-            def __len__(self):
-                return 1
-
-            def __getitem__(self, i):
-                raise TypeError("inner")
-
-            def __iter__(self):
-                return 42
         self.check(TypeError, "type error", Plus, Opaque(), [1])
         self.check(TypeError, "type error", Plus, [1], Opaque())
         self.check(TypeError, "type error", ScalarMult, Opaque(), 1)
@@ -154,8 +157,8 @@ class MemoryTest(unittest.TestCase):
         work = [calls(fn, first, second) for fn in BINARY
                 for first, second in [(floats, ints), (ints, tuple(floats)), (mixed, ints),
                                       (ints, mixed), (ints, zeros), (Vec(*ints), ints),
-                                      (ints, ints[:5]), (v, v), (1, ints)]]
-        work += [calls(ScalarMult, s, k) for s in (floats, ints, mixed, Vec(*ints), v, 3)
+                                      (ints, ints[:5]), (v, v), (1, ints), (ints[:1], Opaque())]]
+        work += [calls(ScalarMult, s, k) for s in (floats, ints, mixed, Vec(*ints), v, 3, Opaque())
                  for k in (2, 2.5, 2L, "x")]
         work += [calls(Plus, [sum], [1]), calls(Plus, [[1]] * 100, [[2]] * 100)]
 
