@@ -1,0 +1,254 @@
+// The Seqmath module: element-wise sum, difference, product and quotient of
+// two equally long sequences, and a sequence scaled by a number, as new
+// lists. Every element operation is the interpreter's own number operation,
+// so any elements that support it combine (ints, floats, longs, strings,
+// lists, Triad vectors, ...); exact ints and floats take a shortcut that
+// gives the very same results.
+#include <Python.h>
+
+#include "exact_numbers.h"
+#include "python_support.h"
+
+namespace {
+
+const char kSequencesMessage[] = "Both arguments must be sequences";
+const char kLengthMessage[] = "Both sequences must have the same length";
+const char kFirstArgumentMessage[] = "First argument must be sequences";
+const char kSecondArgumentMessage[] = "Second argument must be a number";
+const char kViewMessage[] = "type error";
+const char kChangedSizeMessage[] = "sequence changed size during the operation";
+
+PyObject* Fail(PyObject* type, const char* message) {
+  PyErr_SetString(type, message);
+  return nullptr;
+}
+
+// Owns one reference and drops it when it goes out of scope.
+class Owned {
+ public:
+  explicit Owned(PyObject* obj) : obj_(obj) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() { Py_XDECREF(obj_); }
+  PyObject* get() const { return obj_; }
+  PyObject* release() {
+    PyObject* obj = obj_;
+    obj_ = nullptr;
+    return obj;
+  }
+
+ private:
+  PyObject* obj_;
+};
+
+// ----- element operations -----
+// Each names the interpreter's operation and the same operation on plain
+// ints and on floats (exact_numbers.h), which refuse the cases where the
+// interpreter moves on to longs or raises.
+
+struct Addition {
+  static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Add(a, b); }
+  static bool Ints(long a, long b, long* r) { return seqmath::AddInts(a, b, r); }
+  static bool Floats(double a, double b, double* r) { return seqmath::AddFloats(a, b, r); }
+  static bool ShortcutAllowed() { return true; }
+};
+
+struct Subtraction {
+  static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Subtract(a, b); }
+  static bool Ints(long a, long b, long* r) { return seqmath::SubtractInts(a, b, r); }
+  static bool Floats(double a, double b, double* r) { return seqmath::SubtractFloats(a, b, r); }
+  static bool ShortcutAllowed() { return true; }
+};
+
+struct Multiplication {
+  static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Multiply(a, b); }
+  static bool Ints(long a, long b, long* r) { return seqmath::MultiplyInts(a, b, r); }
+  static bool Floats(double a, double b, double* r) { return seqmath::MultiplyFloats(a, b, r); }
+  static bool ShortcutAllowed() { return true; }
+};
+
+// Classic division, as `/` without true division.
+struct Division {
+  static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Divide(a, b); }
+  static bool Ints(long a, long b, long* r) { return seqmath::DivideInts(a, b, r); }
+  static bool Floats(double a, double b, double* r) { return seqmath::DivideFloats(a, b, r); }
+  // Under -Qwarn and -Qwarnall the interpreter warns on classic division,
+  // and a warning filter may turn that into an exception: leave every
+  // division to it then.
+  static bool ShortcutAllowed() { return Py_DivisionWarningFlag == 0; }
+};
+
+// The element operation on exact ints and floats without the interpreter's
+// dispatch: returns false when it does not apply (other types, int overflow,
+// a zero divisor), else true with *result the new object (null with
+// MemoryError if it could not be made). Subclasses of int and float are left
+// to the interpreter, as they may override the operators. An int meeting a
+// float enters as (double) of its value, as the interpreter converts it.
+template <class Op>
+inline bool Shortcut(PyObject* a, PyObject* b, PyObject** result) {
+  const PyTypeObject* ta = Py_TYPE(a);
+  const PyTypeObject* tb = Py_TYPE(b);
+  double x, y;
+  if (ta == &PyInt_Type) {
+    if (tb == &PyInt_Type) {
+      long r;
+      if (!Op::Ints(PyInt_AS_LONG(a), PyInt_AS_LONG(b), &r)) return false;
+      *result = PyInt_FromLong(r);
+      return true;
+    }
+    if (tb != &PyFloat_Type) return false;
+    x = static_cast<double>(PyInt_AS_LONG(a));
+    y = PyFloat_AS_DOUBLE(b);
+  } else if (ta == &PyFloat_Type) {
+    x = PyFloat_AS_DOUBLE(a);
+    if (tb == &PyFloat_Type) {
+      y = PyFloat_AS_DOUBLE(b);
+    } else if (tb == &PyInt_Type) {
+      y = static_cast<double>(PyInt_AS_LONG(b));
+    } else {
+      return false;
+    }
+  } else {
+    return false;
+  }
+  double r;
+  if (!Op::Floats(x, y, &r)) return false;
+  *result = PyFloat_FromDouble(r);
+  return true;
+}
+
+// ----- the shared loop -----
+
+// Where the second operand of element i comes from: item i of a sequence's
+// fast view, or one number for every element.
+struct SequenceOperand {
+  PyObject* view;
+  bool Reaches(Py_ssize_t i) const { return i < PySequence_Fast_GET_SIZE(view); }
+  PyObject* At(Py_ssize_t i) const { return PySequence_Fast_GET_ITEM(view, i); }
+};
+
+struct NumberOperand {
+  PyObject* number;
+  bool Reaches(Py_ssize_t) const { return true; }
+  PyObject* At(Py_ssize_t) const { return number; }
+};
+
+// Fills the n slots of `list` with op(item i of `first`, second operand i).
+// Returns false with the exception set when an element operation fails.
+//
+// Element operations may run the script's own code (an element's __add__,
+// a destructor), which may shorten or empty a list operand, since a list's
+// fast view is the list itself. So the view sizes are checked before every
+// element and items are read afresh each time, never past the end; and each
+// pair is held by a reference of ours while its operation runs. Items past
+// n are never read. The shortcut runs no script code.
+template <class Op, class Second>
+bool Fill(PyObject* list, Py_ssize_t n, PyObject* first, Second second) {
+  const bool shortcut = Op::ShortcutAllowed();
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    if (i >= PySequence_Fast_GET_SIZE(first) || !second.Reaches(i)) {
+      Fail(PyExc_RuntimeError, kChangedSizeMessage);
+      return false;
+    }
+    PyObject* a = PySequence_Fast_GET_ITEM(first, i);
+    PyObject* b = second.At(i);
+    PyObject* r;
+    if (!(shortcut && Shortcut<Op>(a, b, &r))) {
+      Py_INCREF(a);
+      Py_INCREF(b);
+      r = Op::Generic(a, b);
+      Py_DECREF(a);
+      Py_DECREF(b);
+    }
+    if (r == nullptr) return false;
+    PyList_SET_ITEM(list, i, r);
+  }
+  return true;
+}
+
+// A result list of n empty slots, kept out of the cycle collector's sight
+// until it is filled, so that script code run by an element operation cannot
+// reach it (through gc.get_objects()) while some slots are still empty.
+PyObject* NewResult(Py_ssize_t n) {
+  PyObject* list = PyList_New(n);
+  if (list != nullptr) PyObject_GC_UnTrack(list);
+  return list;
+}
+
+PyObject* Finished(Owned* result) {
+  PyObject_GC_Track(result->get());
+  return result->release();
+}
+
+// The "OO" arguments, read directly when there are two.
+bool ParsePair(PyObject* args, PyObject** a, PyObject** b) {
+  if (PyTuple_GET_SIZE(args) == 2) {
+    *a = PyTuple_GET_ITEM(args, 0);
+    *b = PyTuple_GET_ITEM(args, 1);
+    return true;
+  }
+  return PyArg_ParseTuple(args, "OO", a, b) != 0;
+}
+
+// ----- module functions -----
+
+// Plus, Minus, Star and Divide: op(a[i], b[i]) for every i of two equally
+// long sequences. A failed length (an object that passes the sequence check
+// but has none, such as a Triad) fails the call with the interpreter's
+// exception.
+template <class Op>
+PyObject* ApplyElementwise(PyObject*, PyObject* args) {
+  return pysupport::Guarded([&]() -> PyObject* {
+    PyObject *a, *b;
+    if (!ParsePair(args, &a, &b)) return nullptr;
+    if (!PySequence_Check(a) || !PySequence_Check(b)) {
+      return Fail(PyExc_TypeError, kSequencesMessage);
+    }
+    const Py_ssize_t n = PySequence_Size(a);
+    if (n < 0) return nullptr;
+    const Py_ssize_t m = PySequence_Size(b);
+    if (m < 0) return nullptr;
+    if (n != m) return Fail(PyExc_TypeError, kLengthMessage);
+    Owned result(NewResult(n));
+    if (result.get() == nullptr) return nullptr;
+    Owned first(PySequence_Fast(a, kViewMessage));
+    if (first.get() == nullptr) return nullptr;
+    Owned second(PySequence_Fast(b, kViewMessage));
+    if (second.get() == nullptr) return nullptr;
+    if (!Fill<Op>(result.get(), n, first.get(), SequenceOperand{second.get()})) return nullptr;
+    return Finished(&result);
+  });
+}
+
+// ScalarMult(s, k): s[i] * k for every i.
+PyObject* ScalarMult(PyObject*, PyObject* args) {
+  return pysupport::Guarded([&]() -> PyObject* {
+    PyObject *s, *k;
+    if (!ParsePair(args, &s, &k)) return nullptr;
+    if (!PySequence_Check(s)) return Fail(PyExc_TypeError, kFirstArgumentMessage);
+    if (!PyNumber_Check(k)) return Fail(PyExc_TypeError, kSecondArgumentMessage);
+    const Py_ssize_t n = PySequence_Size(s);
+    if (n < 0) return nullptr;
+    Owned result(NewResult(n));
+    if (result.get() == nullptr) return nullptr;
+    Owned view(PySequence_Fast(s, kViewMessage));
+    if (view.get() == nullptr) return nullptr;
+    // k is held by the argument tuple for the whole call.
+    if (!Fill<Multiplication>(result.get(), n, view.get(), NumberOperand{k})) return nullptr;
+    return Finished(&result);
+  });
+}
+
+PyMethodDef kModuleFunctions[] = {
+    {"Plus", ApplyElementwise<Addition>, METH_VARARGS, "Add two sequences"},
+    {"Minus", ApplyElementwise<Subtraction>, METH_VARARGS, "Subtract two sequences"},
+    {"Star", ApplyElementwise<Multiplication>, METH_VARARGS, "Multiply two sequences"},
+    {"Divide", ApplyElementwise<Division>, METH_VARARGS, "Divide two sequences"},
+    {"ScalarMult", ScalarMult, METH_VARARGS, "Vector/Scalar multiply"},
+    {nullptr, nullptr, 0, nullptr}};
+
+}  // namespace
+
+MODULE_INIT(Seqmath) {
+  Py_InitModule4("Seqmath", kModuleFunctions, nullptr, nullptr, PYTHON_API_VERSION);
+}

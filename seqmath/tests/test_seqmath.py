@@ -1,0 +1,173 @@
+"""Behaviour of the Seqmath functions: results, operand order, refusals and
+their messages, and memory over many calls."""
+import unittest
+
+import Seqmath
+from Seqmath import Plus, Minus, Star, Divide, ScalarMult
+from Triad import Triad
+from rss import assert_no_growth, calls
+
+BINARY = [Plus, Minus, Star, Divide]
+
+
+def comps(v):
+    return (v.x(), v.y(), v.z())
+
+
+class Vec(object):
+    """A sequence without fast access: the functions copy it into a view."""
+    def __init__(self, *items):
+        self.items = list(items)
+
+    def __len__(self):
+        return len(self.items)
+
+    def __getitem__(self, i):
+        return self.items[i]
+
+
+class Opaque(object):
+    """Passes the sequence check and has a length, but cannot be iterated."""
+    def __len__(self):
+        return 1
+
+    def __getitem__(self, i):
+        raise TypeError("inner")
+
+    def __iter__(self):
+        return 42
+
+
+class ModuleTest(unittest.TestCase):
+    def test_functions_and_texts(self):
+        self.assertIsNone(Seqmath.__doc__)
+        names = sorted(n for n in dir(Seqmath) if not n.startswith('_'))
+        self.assertEqual(names, ['Divide', 'Minus', 'Plus', 'ScalarMult', 'Star'])
+        self.assertEqual([f.__doc__ for f in BINARY + [ScalarMult]],
+                         ["Add two sequences", "Subtract two sequences",
+                          "Multiply two sequences", "Divide two sequences",
+                          "Vector/Scalar multiply"])
+
+
+class ResultTest(unittest.TestCase):
+    def test_worked_cases(self):
+        self.assertEqual(Plus([1, 2], (3.5, 4)), [4.5, 6])
+        self.assertEqual(Minus([1], [3]), [-2])
+        r = Divide([7, 7.0], [2, 2])
+        self.assertEqual(r, [3, 3.5])
+        self.assertEqual(type(r[0]), int)
+        self.assertEqual(Divide([-7, 7], [2, -2]), [-4, -4])
+        self.assertEqual(Plus([], []), [])
+        self.assertEqual(ScalarMult((), 3), [])
+        self.assertEqual(ScalarMult([[1]], 2), [[1, 1]])
+        self.assertEqual(Plus(["a"], ["b"]), ["ab"])
+        self.assertEqual(Star([Triad(1, 2, 3)], [Triad(1, 1, 1)]), [6.0])
+
+    def test_any_sequences_and_a_fresh_list(self):
+        a = [1, 2, 3]
+        for first, second in [(a, (1, 1, 1)), (Vec(1, 2, 3), [1, 1, 1]), ("123", "abc")]:
+            r = Plus(first, second)
+            self.assertEqual(type(r), list)
+            self.assertIsNot(r, first)
+        self.assertEqual(Plus("12", "ab"), ["1a", "2b"])
+        self.assertEqual(Plus(Vec(1, 2), Vec(10, 20)), [11, 22])
+        self.assertEqual(ScalarMult(Vec(1.5, 2), 2L), [3.0, 4L])
+
+    def test_first_sequence_gives_the_left_operand(self):
+        self.assertEqual(Minus([5, 1.5], [3, 4]), [2, -2.5])
+        self.assertEqual(Divide([1.0, 4], [4, 1.0]), [0.25, 4.0])
+        self.assertEqual(Plus([[1], "a"], [[2], "b"]), [[1, 2], "ab"])
+        self.assertEqual(Star(["ab", 2], [2, "xy"]), ["abab", "xyxy"])
+        self.assertEqual(ScalarMult(["ab", (1,)], 2), ["abab", (1, 1)])
+        d = Minus([Triad(1, 2, 3)], [Triad(1, 1, 1)])[0]
+        self.assertEqual((type(d), comps(d)), (Triad, (0.0, 1.0, 2.0)))
+        self.assertEqual(comps(Divide([Triad(2, 4, 6)], [2])[0]), (1.0, 2.0, 3.0))
+        self.assertEqual(comps(Star([2], [Triad(1, 2, 3)])[0]), (2.0, 4.0, 6.0))
+        self.assertEqual(comps(ScalarMult([Triad(1, 2, 3)], 0.5)[0]), (0.5, 1.0, 1.5))
+        with self.assertRaises(TypeError) as cm:
+            Divide([2], [Triad(1, 2, 3)])
+        self.assertEqual(str(cm.exception), "Can only divide a Triad by a number")
+
+
+class RefusalTest(unittest.TestCase):
+    def check(self, exc, message, fn, *args):
+        with self.assertRaises(exc) as cm:
+            fn(*args)
+        self.assertEqual(str(cm.exception), message, (fn, args))
+
+    def test_messages_in_the_written_order(self):
+        for fn in BINARY:
+            self.check(TypeError, "Both arguments must be sequences", fn, 1, [1])
+            self.check(TypeError, "Both arguments must be sequences", fn, [1], {})
+            # The sequence check comes before the lengths.
+            self.check(TypeError, "Both arguments must be sequences", fn, [1, 2], 1)
+            self.check(TypeError, "Both sequences must have the same length", fn, [1, 2], [1])
+            self.check(TypeError, "Both sequences must have the same length", fn, [], "x")
+            self.check(TypeError, "function takes exactly 2 arguments (1 given)", fn, [1])
+        self.check(TypeError, "First argument must be sequences", ScalarMult, 5, 2)
+        self.check(TypeError, "First argument must be sequences", ScalarMult, 5, "x")
+        self.check(TypeError, "Second argument must be a number", ScalarMult, [1], "x")
+        self.check(TypeError, "Second argument must be a number", ScalarMult, [1], [2])
+
+    def test_element_failures_are_the_interpreters(self):
+        self.check(ZeroDivisionError, "integer division or modulo by zero", Divide, [1], [0])
+        self.check(ZeroDivisionError, "float division by zero", Divide, [1, 2], [1, 0.0])
+        self.check(ZeroDivisionError, "float division by zero", Divide, [1.5], [0])
+        self.check(TypeError, "unsupported operand type(s) for +: 'int' and 'str'",
+                   Plus, [1], ["a"])
+        self.check(TypeError, "can't multiply sequence by non-int of type 'float'",
+                   ScalarMult, ["ab"], 1.5)
+
+    def test_an_object_without_a_length_fails_with_the_interpreters_error(self):
+        # A Triad passes the sequence check but has no length.
+        v = Triad(1, 2, 3)
+        self.check(TypeError, "object of type 'Triad' has no len()", Plus, v, v)
+        self.check(TypeError, "object of type 'Triad' has no len()", Plus, [1, 2, 3], v)
+        self.check(TypeError, "object of type 'Triad' has no len()", ScalarMult, v, 2)
+
+        class NoLength:
+            def __getitem__(self, i):
+                return 1
+        self.assertRaises(AttributeError, Minus, NoLength(), NoLength())
+
+    def test_a_length_that_fails_stops_before_the_second_is_taken(self):
+        taken = []
+
+        class Bad(Vec):
+            def __len__(self):
+                taken.append(self)
+                raise ValueError("no length today")
+        first, second = Bad(), Bad()
+        self.check(ValueError, "no length today", Star, first, second)
+        self.assertEqual(taken, [first])
+
+    def test_an_object_that_cannot_be_iterated_gets_the_view_message(self):
+        self.check(TypeError, "type error", Plus, Opaque(), [1])
+        self.check(TypeError, "type error", Plus, [1], Opaque())
+        self.check(TypeError, "type error", ScalarMult, Opaque(), 1)
+
+
+class MemoryTest(unittest.TestCase):
+    def test_calls_that_succeed_and_fail_keep_memory_flat(self):
+        floats = [float(i) for i in range(200)]
+        ints = range(200)
+        mixed = ints[:150] + ["x"] + ints[151:]
+        zeros = ints[:100] + [0] + ints[101:]
+        v = Triad(1, 2, 3)
+        work = [calls(fn, first, second) for fn in BINARY
+                for first, second in [(floats, ints), (ints, tuple(floats)), (mixed, ints),
+                                      (ints, mixed), (ints, zeros), (Vec(*ints), ints),
+                                      (ints, ints[:5]), (v, v), (1, ints), (ints[:1], Opaque())]]
+        work += [calls(ScalarMult, s, k) for s in (floats, ints, mixed, Vec(*ints), v, 3, Opaque())
+                 for k in (2, 2.5, 2L, "x")]
+        work += [calls(Plus, [sum], [1]), calls(Plus, [[1]] * 100, [[2]] * 100)]
+
+        def loop():
+            for _ in range(100):
+                for call in work:
+                    call()
+        assert_no_growth(self, loop)
+
+
+if __name__ == '__main__':
+    unittest.main()
