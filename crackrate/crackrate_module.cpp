@@ -214,9 +214,11 @@ PyObject* Reduce(PyObject* self, PyObject*) {
 
 // The state part of __reduce__: (Kol, rpz, aol[, attributes]).
 PyObject* SetState(PyObject* self, PyObject* args) {
+  PyObject* saved;
+  if (!PyArg_ParseTuple(args, "O!", &PyTuple_Type, &saved)) return nullptr;
   crackrate::OverloadState state;
   PyObject* attributes = nullptr;
-  if (!PyArg_ParseTuple(args, "(ddd|O!)", &state.Kol, &state.rpz, &state.aol, &PyDict_Type,
+  if (!PyArg_ParseTuple(saved, "ddd|O!", &state.Kol, &state.rpz, &state.aol, &PyDict_Type,
                         &attributes)) {
     return nullptr;
   }

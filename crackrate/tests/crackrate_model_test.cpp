@@ -274,9 +274,15 @@ TEST(CrackrateTangent, BracketsOnWhichTheWrittenBisectionNeverEndsStop) {
     volatile double r = infiniteKc.Calc_Crackrate(5, 0.5, 0, 0.1, -1);
     (void)r;
   }));
-  const CrackrateModel zeroThreshold = With({{crackrate::kDK1, 0.0}});
+  // A large Kc puts the tangent bracket where doubles are spaced wider
+  // than its tolerance.
+  const CrackrateModel largeKc = With({{crackrate::kKie, 1e30}});
+  const double largeDKth = largeKc.Calc_DKth(0.5, 0.7);
+  double unused;
+  ASSERT_FALSE(WrittenFindTangentDK(largeKc, largeDKth + 0.001, std::sqrt(1e30 * largeDKth), 0.7,
+                                    largeDKth, 5 / 0.9, &unused));
   EXPECT_TRUE(FinishesWithin(5, [&] {
-    volatile double r = zeroThreshold.Calc_Crackrate(5, 0.5, 0, 0.1, -1.0005);
+    volatile double r = largeKc.Calc_Crackrate(5, 0.5, 0, 0.1, -1);
     (void)r;
   }));
 }
