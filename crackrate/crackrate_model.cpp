@@ -143,23 +143,43 @@ double CrackrateModel::CalcRateSlope(double x, double DKth, double Kmax, double 
           values_[kQ] / (Kc * (1 - Kmax / Kc)));
 }
 
+// The bisection of the tangent point, arranged for speed with results
+// identical to evaluating CalcRateSlope / CalcRateCurve afresh at both
+// ends in every step:
+// - the factors of the rate curve that do not depend on x (the closure
+//   term, the critical-K factor and its slope term) are computed once, and
+//   the curve is evaluated once per point, in the same order of operations
+//   as CalcRateCurve and CalcRateSlope;
+// - the sign of e(lo) is kept from the step that moved lo to the midpoint
+//   whose sign was just found, as e is a pure function of x.
 double CrackrateModel::FindTangentDK(double lo, double hi, double R, double DKth,
                                      double Kmax) const noexcept {
+  const double C = values_[kC];
+  const double n = values_[kN];
+  const double p = values_[kP];
   const double np = values_[kNp];
+  const double Kc = values_[kKc];
+  const double closure = (1 - Setf(R)) / (1 - R);
+  const double critical = std::pow(1 - Kmax / Kc, values_[kQ]);
+  const double criticalSlope = values_[kQ] / (Kc * (1 - Kmax / Kc));
   // Logarithmic slope of the rate curve minus the power-law exponent.
   auto excess = [&](double x) {
-    return CalcRateSlope(x, DKth, Kmax, R) / CalcRateCurve(x, R, DKth, Kmax) * x - np;
+    const double curve = C * std::pow(closure * x, n) * std::pow(1 - DKth / x, p) / critical;
+    const double slope = curve * (n / x + p * DKth / ((x * x) * (1 - DKth / x)) + criticalSlope);
+    return slope / curve * x - np;
   };
   const double tol = lo / 1000;
+  const int loSign = Sign(excess(lo));
   while (std::fabs(hi - lo) > tol) {
     const double mid = (hi - lo) * 0.5 + lo;
-    const bool keepsSign = Sign(excess(lo)) == Sign(excess(mid));
+    const int midSign = Sign(excess(mid));
+    const bool keepsSign = loSign == midSign;
     // A step whose midpoint is an end already (an infinite end, or a
     // bracket narrower than the spacing of doubles while the tolerance is
     // smaller still) would repeat itself forever: stop where it stands.
     if (mid == (keepsSign ? lo : hi)) break;
     if (keepsSign) {
-      lo = mid;
+      lo = mid;  // e(lo) keeps its sign
     } else {
       hi = mid;
     }

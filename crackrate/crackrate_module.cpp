@@ -4,6 +4,7 @@
 // float; the model's parameters are read-only attributes.
 #include <Python.h>
 
+#include <climits>
 #include <cstdint>
 #include <new>
 
@@ -86,6 +87,49 @@ int InstallModel(PyObject* self, const double* constants, int count, bool flag) 
   return 0;
 }
 
+// --- argument reading -----------------------------------------------------
+
+// An argument that is exactly a float or an int, read as the "d" and "i"
+// formats would read it; false for anything else (bools, subclasses,
+// longs, ints out of range), which the format then reads or refuses.
+inline bool QuickRead(PyObject* arg, double* out) {
+  if (PyFloat_CheckExact(arg)) {
+    *out = PyFloat_AS_DOUBLE(arg);
+    return true;
+  }
+  if (PyInt_CheckExact(arg)) {
+    *out = static_cast<double>(PyInt_AS_LONG(arg));
+    return true;
+  }
+  return false;
+}
+
+inline bool QuickRead(PyObject* arg, int* out) {
+  if (!PyInt_CheckExact(arg)) return false;
+  const long value = PyInt_AS_LONG(arg);
+  if (value < INT_MIN || value > INT_MAX) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+// Reads the positional arguments into `out` (optional ones keep the value
+// they hold) as PyArg_ParseTuple(args, format, out...) does. Rates are
+// asked for millions of times per history and most arguments are plain
+// floats and ints: those are read directly, and only other arguments, or
+// a wrong count, go through the format, whose conversions and messages
+// stay the interpreter's own.
+template <class... Out>
+bool ReadArguments(PyObject* args, const char* format, Py_ssize_t required, Out*... out) {
+  const Py_ssize_t given = PyTuple_GET_SIZE(args);
+  if (given >= required && given <= static_cast<Py_ssize_t>(sizeof...(Out))) {
+    Py_ssize_t i = 0;
+    bool quick = true;
+    ((quick = quick && (i >= given || QuickRead(PyTuple_GET_ITEM(args, i), out)), ++i), ...);
+    if (quick) return true;
+  }
+  return PyArg_ParseTuple(args, format, out...) != 0;
+}
+
 // --- type slots -----------------------------------------------------------
 
 PyObject* New(PyTypeObject* type, PyObject*, PyObject*) {
@@ -117,7 +161,7 @@ PyObject* Calc_Crackrate(PyObject* self, PyObject* args) {
   int N;
   double R = crackrate::kNoRatio;
   double DKth = crackrate::kComputeThreshold;
-  if (!PyArg_ParseTuple(args, "ddi|dd", &dK, &a, &N, &R, &DKth)) return nullptr;
+  if (!ReadArguments(args, "ddi|dd", 3, &dK, &a, &N, &R, &DKth)) return nullptr;
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble(model->Calc_Crackrate(dK, a, N, R, DKth));
@@ -127,7 +171,7 @@ PyObject* CalcKeff(PyObject* self, PyObject* args) {
   double K;
   int N;
   double R = crackrate::kNoRatio;
-  if (!PyArg_ParseTuple(args, "di|d", &K, &N, &R)) return nullptr;
+  if (!ReadArguments(args, "di|d", 2, &K, &N, &R)) return nullptr;
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble(model->CalcKeff(K, N, R));
@@ -137,7 +181,7 @@ PyObject* CalcKeff(PyObject* self, PyObject* args) {
 template <double (CrackrateModel::*Of)(double, double) const noexcept>
 PyObject* OfLengthAndRatio(PyObject* self, PyObject* args) {
   double a, R;
-  if (!PyArg_ParseTuple(args, "dd", &a, &R)) return nullptr;
+  if (!ReadArguments(args, "dd", 2, &a, &R)) return nullptr;
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble((model->*Of)(a, R));
@@ -147,7 +191,7 @@ PyObject* OfLengthAndRatio(PyObject* self, PyObject* args) {
 template <double (CrackrateModel::*Of)(double) const noexcept>
 PyObject* OfOne(PyObject* self, PyObject* args) {
   double x;
-  if (!PyArg_ParseTuple(args, "d", &x)) return nullptr;
+  if (!ReadArguments(args, "d", 1, &x)) return nullptr;
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble((model->*Of)(x));
@@ -156,7 +200,7 @@ PyObject* OfOne(PyObject* self, PyObject* args) {
 PyObject* CalcReff(PyObject* self, PyObject* args) {
   int N;
   double x;
-  if (!PyArg_ParseTuple(args, "id", &N, &x)) return nullptr;
+  if (!ReadArguments(args, "id", 2, &N, &x)) return nullptr;
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble(model->CalcReff(N, x));
@@ -174,7 +218,7 @@ PyObject* SetKol(PyObject* self, PyObject* args) {
 PyObject* Compute_Crackrate(PyObject* self, PyObject* args) {
   double dK, a, R;
   int N;
-  if (!PyArg_ParseTuple(args, "ddid", &dK, &a, &N, &R)) return nullptr;
+  if (!ReadArguments(args, "ddid", 4, &dK, &a, &N, &R)) return nullptr;
   CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
   return PyFloat_FromDouble(model->Compute_Crackrate(dK, a, N, R));
