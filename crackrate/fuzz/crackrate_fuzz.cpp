@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "crackrate_model.h"
+#include "tests/written_tangent.h"
 
 namespace {
 
@@ -43,29 +44,6 @@ class Bytes {
   const uint8_t* data_;
   size_t size_;
 };
-
-// The bisection as first written, with a step limit; false when it was
-// still running after the limit (on such input it never ends).
-bool WrittenFindTangentDK(const crackrate::CrackrateModel& m, double lo, double hi, double R,
-                          double DKth, double Kmax, double* result) {
-  const double np = m.Value(crackrate::kNp);
-  auto e = [&](double x) {
-    return m.CalcRateSlope(x, DKth, Kmax, R) / m.CalcRateCurve(x, R, DKth, Kmax) * x - np;
-  };
-  auto sign = [](double x) { return x > 0 ? 1 : (x < 0 ? -1 : 0); };
-  const double tol = lo / 1000;
-  for (int steps = 0; std::fabs(hi - lo) > tol; ++steps) {
-    if (steps == 4000) return false;
-    const double mid = (hi - lo) * 0.5 + lo;
-    if (sign(e(lo)) == sign(e(mid))) {
-      lo = mid;
-    } else {
-      hi = mid;
-    }
-  }
-  *result = (hi - lo) * 0.5 + lo;
-  return true;
-}
 
 }  // namespace
 
@@ -125,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const double DKth = in.Double(), Kmax = in.Double();
         const double ours = model.FindTangentDK(lo, hi, R, DKth, Kmax);
         double written;
-        if (WrittenFindTangentDK(model, lo, hi, R, DKth, Kmax, &written) &&
+        if (crackrate_testing::WrittenFindTangentDK(model, lo, hi, R, DKth, Kmax, &written, 4000) &&
             !(std::isnan(ours) && std::isnan(written)) &&
             std::memcmp(&ours, &written, sizeof ours) != 0 && ours != written) {
           std::abort();

@@ -11,9 +11,12 @@
 #include <random>
 #include <vector>
 
+#include "written_tangent.h"
+
 namespace {
 
 using crackrate::CrackrateModel;
+using crackrate_testing::WrittenFindTangentDK;
 
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -40,31 +43,6 @@ CrackrateModel With(std::initializer_list<std::pair<int, double>> changes, bool 
 
 void ExpectRelative(double actual, double expected, double tolerance = 1e-9) {
   EXPECT_NEAR(actual, expected, std::fabs(expected) * tolerance) << "expected " << expected;
-}
-
-// The tangent bisection exactly as first written, with a step limit so
-// that the cases on which it never ends can be recognised: returns false
-// when it was still running after `limit` steps.
-bool WrittenFindTangentDK(const CrackrateModel& m, double lo, double hi, double R, double DKth,
-                          double Kmax, double* result, int limit = 100000) {
-  const double np = m.Value(crackrate::kNp);
-  auto e = [&](double x) {
-    return m.CalcRateSlope(x, DKth, Kmax, R) / m.CalcRateCurve(x, R, DKth, Kmax) * x - np;
-  };
-  auto sign = [](double x) { return x > 0 ? 1 : (x < 0 ? -1 : 0); };
-  const double tol = lo / 1000;
-  int steps = 0;
-  while (std::fabs(hi - lo) > tol) {
-    if (++steps > limit) return false;
-    const double mid = (hi - lo) * 0.5 + lo;
-    if (sign(e(lo)) == sign(e(mid))) {
-      lo = mid;
-    } else {
-      hi = mid;
-    }
-  }
-  *result = (hi - lo) * 0.5 + lo;
-  return true;
 }
 
 // Runs body in a child process and reports whether it finished within

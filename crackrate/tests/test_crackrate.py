@@ -129,7 +129,8 @@ class MethodTest(unittest.TestCase):
     def test_defaults_stand_for_the_stored_ratio_and_a_computed_threshold(self):
         obj = self.obj
         for dK, a, N in [(10, 0.5, 1000000), (4, 0.5, 3), (2, 0.1, 0), (30, 2.0, 50000)]:
-            self.assertEqual(obj.Calc_Crackrate(dK, a, N), obj.Calc_Crackrate(dK, a, N, obj.R, -1.0))
+            self.assertEqual(obj.Calc_Crackrate(dK, a, N),
+                             obj.Calc_Crackrate(dK, a, N, obj.R, -1.0))
             self.assertEqual(obj.Calc_Crackrate(dK, a, N, 0.1),
                              obj.Calc_Crackrate(dK, a, N, 0.1, -1.0))
         self.assertEqual(obj.CalcKeff(10, 7), obj.CalcKeff(10, 7, 1000.0))
@@ -170,7 +171,8 @@ class MethodTest(unittest.TestCase):
                    (25, 0.6, 0.1), (9, 0.6001, 0.0)]
         for i, (dK, crack, R) in enumerate(history):
             first = a.Compute_Crackrate if i % 2 else a.Crackrate
-            self.assertEqual(first(dK, crack, 1000000, R), b.Compute_Crackrate(dK, crack, 1000000, R))
+            self.assertEqual(first(dK, crack, 1000000, R),
+                             b.Compute_Crackrate(dK, crack, 1000000, R))
             self.assertEqual(a.__reduce__()[2], b.__reduce__()[2])
 
     def test_overload_history(self):
