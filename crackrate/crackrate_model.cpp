@@ -152,6 +152,12 @@ double CrackrateModel::CalcRateSlope(double x, double DKth, double Kmax, double 
 //   as CalcRateCurve and CalcRateSlope;
 // - the sign of e(lo) is kept from the step that moved lo to the midpoint
 //   whose sign was just found, as e is a pure function of x.
+// Why it ends: the rounded midpoint of two finite ends lies between them,
+// so a step that changes the bracket moves one end strictly inwards while
+// the width halves; within a few thousand steps the ends are adjacent
+// doubles, and then the midpoint is one of them and the next step would
+// change nothing. An infinite or NaN end gives a NaN width (the loop ends)
+// or a midpoint equal to an end within two steps.
 double CrackrateModel::FindTangentDK(double lo, double hi, double R, double DKth,
                                      double Kmax) const noexcept {
   const double C = values_[kC];
