@@ -1,0 +1,353 @@
+// The Python type Crackrate: one crack growth model (crackrate_model.h)
+// per object, built from a sequence of 20 or 21 material constants and a
+// flag. The methods read their arguments, call the model and return a
+// float; the model's parameters are read-only attributes.
+#include <Python.h>
+
+#include <climits>
+#include <cstdint>
+#include <new>
+
+#include "crackrate_model.h"
+#include "python_support.h"
+
+namespace {
+
+using crackrate::CrackrateModel;
+
+struct CrackrateObject {
+  PyObject_HEAD
+  CrackrateModel* model;  // null until the constructor has run
+};
+
+extern PyTypeObject CrackrateType;
+
+const char kNotSequence[] = "First argument must be a sequences";
+const char kBadLength[] = "First argument must have 20 or 21 entries";
+const char kNoModel[] = "Crackrate object has no model: construct it from its constants first";
+
+CrackrateModel*& ModelSlot(PyObject* self) {
+  return reinterpret_cast<CrackrateObject*>(self)->model;
+}
+
+// The object's model, or null with ValueError for an object that was made
+// through __new__ alone.
+CrackrateModel* ModelOf(PyObject* self) {
+  CrackrateModel* model = ModelSlot(self);
+  if (model == nullptr) PyErr_SetString(PyExc_ValueError, kNoModel);
+  return model;
+}
+
+// Reads the constants into `out` and returns their count (20 or 21), or -1
+// with an exception set. Every entry is converted before anything is
+// built, so that a failed construction leaves the object as it was.
+int ReadConstants(PyObject* sequence, double* out) {
+  if (!PySequence_Check(sequence)) {
+    PyErr_SetString(PyExc_TypeError, kNotSequence);
+    return -1;
+  }
+  const Py_ssize_t length = PySequence_Size(sequence);
+  if (length < 0) return -1;
+  if (length != crackrate::kShortConstants && length != crackrate::kFullConstants) {
+    PyErr_SetString(PyExc_TypeError, kBadLength);
+    return -1;
+  }
+  PyObject* fast = PySequence_Fast(sequence, kNotSequence);
+  if (fast == nullptr) return -1;
+  // The items are read from the list or tuple made here; a sequence that
+  // reports one length and yields another is held to the same rule.
+  const Py_ssize_t count = PySequence_Fast_GET_SIZE(fast);
+  if (count != crackrate::kShortConstants && count != crackrate::kFullConstants) {
+    Py_DECREF(fast);
+    PyErr_SetString(PyExc_TypeError, kBadLength);
+    return -1;
+  }
+  PyObject** items = PySequence_Fast_ITEMS(fast);
+  for (Py_ssize_t i = 0; i < count; ++i) {
+    out[i] = PyFloat_AsDouble(items[i]);
+    if (out[i] == -1.0 && PyErr_Occurred()) {
+      Py_DECREF(fast);
+      return -1;
+    }
+  }
+  Py_DECREF(fast);
+  return static_cast<int>(count);
+}
+
+// Replaces the object's model (and with it the overload state) by a new
+// one; 0, or -1 with MemoryError and the old model kept.
+int InstallModel(PyObject* self, const double* constants, int count, bool flag) {
+  CrackrateModel* model = new (std::nothrow) CrackrateModel(constants, count, flag);
+  if (model == nullptr) {
+    PyErr_NoMemory();
+    return -1;
+  }
+  delete ModelSlot(self);
+  ModelSlot(self) = model;
+  return 0;
+}
+
+// --- argument reading -----------------------------------------------------
+
+// An argument that is exactly a float or an int, read as the "d" and "i"
+// formats would read it; false for anything else (bools, subclasses,
+// longs, ints out of range), which the format then reads or refuses.
+inline bool QuickRead(PyObject* arg, double* out) {
+  if (PyFloat_CheckExact(arg)) {
+    *out = PyFloat_AS_DOUBLE(arg);
+    return true;
+  }
+  if (PyInt_CheckExact(arg)) {
+    *out = static_cast<double>(PyInt_AS_LONG(arg));
+    return true;
+  }
+  return false;
+}
+
+inline bool QuickRead(PyObject* arg, int* out) {
+  if (!PyInt_CheckExact(arg)) return false;
+  const long value = PyInt_AS_LONG(arg);
+  if (value < INT_MIN || value > INT_MAX) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+// Reads the positional arguments into `out` (optional ones keep the value
+// they hold) as PyArg_ParseTuple(args, format, out...) does. Rates are
+// asked for millions of times per history and most arguments are plain
+// floats and ints: those are read directly, and only other arguments, or
+// a wrong count, go through the format, whose conversions and messages
+// stay the interpreter's own.
+template <class... Out>
+bool ReadArguments(PyObject* args, const char* format, Py_ssize_t required, Out*... out) {
+  const Py_ssize_t given = PyTuple_GET_SIZE(args);
+  if (given >= required && given <= static_cast<Py_ssize_t>(sizeof...(Out))) {
+    Py_ssize_t i = 0;
+    bool quick = true;
+    ((quick = quick && (i >= given || QuickRead(PyTuple_GET_ITEM(args, i), out)), ++i), ...);
+    if (quick) return true;
+  }
+  return PyArg_ParseTuple(args, format, out...) != 0;
+}
+
+// --- type slots -----------------------------------------------------------
+
+PyObject* New(PyTypeObject* type, PyObject*, PyObject*) {
+  PyObject* self = type->tp_alloc(type, 0);
+  if (self != nullptr) ModelSlot(self) = nullptr;
+  return self;
+}
+
+// Crackrate(constants, flag); keyword arguments are ignored.
+int Init(PyObject* self, PyObject* args, PyObject*) {
+  PyObject* sequence;
+  int flag;
+  if (!PyArg_ParseTuple(args, "Oi", &sequence, &flag)) return -1;
+  double constants[crackrate::kFullConstants];
+  const int count = ReadConstants(sequence, constants);
+  if (count < 0) return -1;
+  return InstallModel(self, constants, count, flag != 0);
+}
+
+void Dealloc(PyObject* self) {
+  delete ModelSlot(self);
+  Py_TYPE(self)->tp_free(self);
+}
+
+// --- methods --------------------------------------------------------------
+
+PyObject* Calc_Crackrate(PyObject* self, PyObject* args) {
+  double dK, a;
+  int N;
+  double R = crackrate::kNoRatio;
+  double DKth = crackrate::kComputeThreshold;
+  if (!ReadArguments(args, "ddi|dd", 3, &dK, &a, &N, &R, &DKth)) return nullptr;
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble(model->Calc_Crackrate(dK, a, N, R, DKth));
+}
+
+PyObject* CalcKeff(PyObject* self, PyObject* args) {
+  double K;
+  int N;
+  double R = crackrate::kNoRatio;
+  if (!ReadArguments(args, "di|d", 2, &K, &N, &R)) return nullptr;
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble(model->CalcKeff(K, N, R));
+}
+
+// The methods of two doubles: a and R.
+template <double (CrackrateModel::*Of)(double, double) const noexcept>
+PyObject* OfLengthAndRatio(PyObject* self, PyObject* args) {
+  double a, R;
+  if (!ReadArguments(args, "dd", 2, &a, &R)) return nullptr;
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble((model->*Of)(a, R));
+}
+
+// The methods of one double.
+template <double (CrackrateModel::*Of)(double) const noexcept>
+PyObject* OfOne(PyObject* self, PyObject* args) {
+  double x;
+  if (!ReadArguments(args, "d", 1, &x)) return nullptr;
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble((model->*Of)(x));
+}
+
+PyObject* CalcReff(PyObject* self, PyObject* args) {
+  int N;
+  double x;
+  if (!ReadArguments(args, "id", 2, &N, &x)) return nullptr;
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble(model->CalcReff(N, x));
+}
+
+PyObject* SetKol(PyObject* self, PyObject* args) {
+  if (!PyArg_ParseTuple(args, "")) return nullptr;
+  CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  model->SetKol();
+  Py_RETURN_NONE;
+}
+
+// Compute_Crackrate and its second name Crackrate.
+PyObject* Compute_Crackrate(PyObject* self, PyObject* args) {
+  double dK, a, R;
+  int N;
+  if (!ReadArguments(args, "ddid", 4, &dK, &a, &N, &R)) return nullptr;
+  CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble(model->Compute_Crackrate(dK, a, N, R));
+}
+
+// Copies rebuild the object from its 21 constants and its flag, then put
+// back the overload state (and a subclass instance's attributes), so that
+// the copy continues the same load history independently; without this
+// the interpreter would make the copy through __new__ alone, with no model.
+PyObject* Reduce(PyObject* self, PyObject*) {
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  PyObject* constants = PyTuple_New(crackrate::kFullConstants);
+  if (constants == nullptr) return nullptr;
+  for (int i = 0; i < crackrate::kFullConstants; ++i) {
+    PyObject* value = PyFloat_FromDouble(model->Value(i));
+    if (value == nullptr) {
+      Py_DECREF(constants);
+      return nullptr;
+    }
+    PyTuple_SET_ITEM(constants, i, value);
+  }
+  const crackrate::OverloadState& state = model->Overload();
+  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
+  const int flag = model->Flag() ? 1 : 0;
+  PyObject** dict = _PyObject_GetDictPtr(self);
+  PyObject* result;
+  if (dict != nullptr && *dict != nullptr && PyDict_Size(*dict) > 0) {
+    result =
+        Py_BuildValue("O(Oi)(dddO)", type, constants, flag, state.Kol, state.rpz, state.aol, *dict);
+  } else {
+    result = Py_BuildValue("O(Oi)(ddd)", type, constants, flag, state.Kol, state.rpz, state.aol);
+  }
+  Py_DECREF(constants);
+  return result;
+}
+
+// The state part of __reduce__: (Kol, rpz, aol[, attributes]).
+PyObject* SetState(PyObject* self, PyObject* args) {
+  PyObject* saved;
+  if (!PyArg_ParseTuple(args, "O!", &PyTuple_Type, &saved)) return nullptr;
+  crackrate::OverloadState state;
+  PyObject* attributes = nullptr;
+  if (!PyArg_ParseTuple(saved, "ddd|O!", &state.Kol, &state.rpz, &state.aol, &PyDict_Type,
+                        &attributes)) {
+    return nullptr;
+  }
+  CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  if (attributes != nullptr) {
+    PyObject** dict = _PyObject_GetDictPtr(self);
+    if (dict == nullptr) {
+      PyErr_SetString(PyExc_TypeError, "Crackrate objects have no attributes to restore");
+      return nullptr;
+    }
+    if (*dict == nullptr) {
+      *dict = PyDict_New();
+      if (*dict == nullptr) return nullptr;
+    }
+    if (PyDict_Update(*dict, attributes) < 0) return nullptr;
+  }
+  model->RestoreOverload(state);
+  Py_RETURN_NONE;
+}
+
+PyMethodDef kMethods[] = {
+    {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS, nullptr},
+    {"CalcKeff", CalcKeff, METH_VARARGS, nullptr},
+    {"Calc_DKth", OfLengthAndRatio<&CrackrateModel::Calc_DKth>, METH_VARARGS, nullptr},
+    {"Paris", OfOne<&CrackrateModel::Paris>, METH_VARARGS, nullptr},
+    {"CalcReff", CalcReff, METH_VARARGS, nullptr},
+    {"Setf", OfOne<&CrackrateModel::Setf>, METH_VARARGS, nullptr},
+    {"dDKthbydReff", OfLengthAndRatio<&CrackrateModel::dDKthbydReff>, METH_VARARGS, nullptr},
+    {"SetKol", SetKol, METH_VARARGS, nullptr},
+    {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
+    {"__setstate__", SetState, METH_VARARGS, "restore the overload state of a rebuilt model"},
+    {nullptr, nullptr, 0, nullptr}};
+
+// --- attributes -----------------------------------------------------------
+
+// The one getter of all 23 rows; the row's closure is the value's index.
+PyObject* GetValue(PyObject* self, void* closure) {
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return PyFloat_FromDouble(model->Value(static_cast<int>(reinterpret_cast<intptr_t>(closure))));
+}
+
+struct GetSetTable {
+  PyGetSetDef rows[crackrate::kParameterCount + 1];
+  GetSetTable() : rows() {
+    for (int i = 0; i < crackrate::kParameterCount; ++i) {
+      // The interpreter's table type predates const names; it never
+      // writes through them.
+      rows[i].name = const_cast<char*>(crackrate::kParameterNames[i]);
+      rows[i].get = GetValue;
+      rows[i].closure = reinterpret_cast<void*>(static_cast<intptr_t>(i));
+    }
+  }
+};
+GetSetTable kGetSet;
+
+PyTypeObject CrackrateType = [] {
+  PyTypeObject t{};
+  t.ob_refcnt = 1;  // a static type object is never freed
+  t.tp_name = "Crackrate";
+  t.tp_basicsize = sizeof(CrackrateObject);
+  t.tp_itemsize = 0;
+  t.tp_dealloc = Dealloc;
+  t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
+  t.tp_doc = "Crackrate objects";
+  t.tp_methods = kMethods;
+  t.tp_getset = kGetSet.rows;
+  t.tp_init = Init;
+  t.tp_new = New;
+  return t;
+}();
+
+PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
+
+}  // namespace
+
+MODULE_INIT(Crackrate) {
+  if (PyType_Ready(&CrackrateType) < 0) return;
+  PyObject* module =
+      Py_InitModule4("Crackrate", kNoFunctions, "Python interface to Crackrate objects", nullptr,
+                     PYTHON_API_VERSION);
+  if (module == nullptr) return;
+  Py_INCREF(&CrackrateType);
+  PyModule_AddObject(module, "Crackrate", reinterpret_cast<PyObject*>(&CrackrateType));
+}

@@ -1,0 +1,323 @@
+"""The Crackrate type: construction, methods and their formats, attributes,
+the overload history, copies, objects without a model, calls that must not
+hang, and memory growth."""
+import copy
+import math
+import os
+import pickle
+import signal
+import subprocess
+import sys
+import textwrap
+import time
+import unittest
+
+import Crackrate
+from Crackrate import Crackrate as CR
+
+import rss
+
+# UTS, YS, Kie, Kic, Ak, Bk, C, n, p, q, DK1, Cthp, Cthm, Rcl, alfa, ratio,
+# R, a0, np, damp.
+REFERENCE = [0, 50, 60, 40, 1, 1, 1e-10, 3, 0.5, 1, 5, 0.1, 0.1, 0.7, 2, 0.3, 0.1, 0.0381, 3,
+             10000]
+NAMES = ["UTS", "YS", "Kie", "Kic", "Ak", "Bk", "C", "n", "p", "q", "DK1", "Cthp", "Cthm",
+         "Rcl", "alfa", "ratio", "R", "a0", "np", "damp", "Rso", "alphag", "Kc"]
+NOT_SEQUENCE = "First argument must be a sequences"
+BAD_LENGTH = "First argument must have 20 or 21 entries"
+INF = float("inf")
+NAN = float("nan")
+
+
+def reference(flag=1, **changes):
+    constants = list(REFERENCE) + [3.0]
+    for name, value in changes.items():
+        constants[NAMES.index(name)] = value
+    return CR(constants, flag)
+
+
+def values(obj):
+    return [getattr(obj, name) for name in NAMES]
+
+
+class NoItems(object):
+    """Passes the sequence check and reports 20 entries, but its items
+    cannot be fetched."""
+    def __len__(self):
+        return 20
+
+    def __getitem__(self, i):
+        raise KeyError("no item %d" % i)
+
+
+class ConstructionTest(unittest.TestCase):
+
+    def assertMessage(self, exc_type, message, fn, *args):
+        with self.assertRaises(exc_type) as caught:
+            fn(*args)
+        self.assertEqual(str(caught.exception), message)
+
+    def test_module_type_and_attribute_order(self):
+        self.assertEqual(Crackrate.__doc__, "Python interface to Crackrate objects")
+        self.assertEqual(CR.__name__, "Crackrate")
+        self.assertEqual(CR.__doc__, "Crackrate objects")
+        obj = CR(REFERENCE, 1)
+        self.assertEqual(values(obj), [float(v) for v in REFERENCE] + [3.0, 1.15, 60.0])
+        for name in NAMES:
+            self.assertIs(type(getattr(obj, name)), float)
+
+    def test_ints_tuples_flag_and_optional_rso(self):
+        ints = CR(tuple(range(1, 21)), 0)
+        self.assertEqual(ints.Rso, 3.0)
+        self.assertEqual((ints.alphag, ints.Kc), (2.55, 4.0))  # Kic is entry 3
+        flagged = CR(tuple(range(1, 21)), -7)
+        self.assertEqual((flagged.alphag, flagged.Kc), (1.15, 3.0))  # Kie is entry 2
+        self.assertEqual(CR(range(1, 22), 1).Rso, 21.0)
+        self.assertEqual(CR(REFERENCE, 1, extra=5).UTS, 0.0)  # keywords are ignored
+
+    def test_refused_constants(self):
+        self.assertMessage(TypeError, NOT_SEQUENCE, CR, 5, 1)
+        self.assertMessage(TypeError, NOT_SEQUENCE, CR, {}, 1)
+        self.assertMessage(TypeError, BAD_LENGTH, CR, range(19), 1)
+        self.assertMessage(TypeError, BAD_LENGTH, CR, range(22), 1)
+        self.assertRaises(TypeError, CR, REFERENCE)
+        self.assertRaises(TypeError, CR, REFERENCE, 1.5)
+        self.assertRaises(TypeError, CR, REFERENCE[:19] + ["x"], 1)
+        self.assertRaises(KeyError, CR, NoItems(), 1)
+
+    def test_a_failed_construction_keeps_the_earlier_model_and_history(self):
+        obj = reference(Rso=2.5)
+        obj.Compute_Crackrate(20, 0.5, 1000, 0.1)
+        state = obj.__reduce__()[2]
+        before = values(obj)
+        for args in [(REFERENCE[:19] + [object()], 1), (NoItems(), 1), (range(19), 1), (5, 1)]:
+            self.assertRaises(Exception, obj.__init__, *args)
+            self.assertEqual(values(obj), before)
+            self.assertEqual(obj.__reduce__()[2], state)
+
+    def test_a_second_construction_replaces_the_model_and_clears_the_history(self):
+        obj = reference()
+        obj.Compute_Crackrate(20, 0.5, 1000, 0.1)
+        obj.__init__(range(1, 22), 0)
+        self.assertEqual(values(obj), [float(i) for i in range(1, 22)] + [2.55, 4.0])
+        self.assertEqual(obj.__reduce__()[2], (0.0, 0.0, 0.0))
+
+    def test_attributes_are_read_only(self):
+        obj = CR(REFERENCE, 1)
+        for name in ("R", "Kc", "alphag", "UTS"):
+            self.assertRaises(AttributeError, setattr, obj, name, 0.5)
+        self.assertEqual(obj.R, 0.1)
+
+
+class MethodTest(unittest.TestCase):
+
+    def setUp(self):
+        self.obj = CR(REFERENCE, 1)
+
+    def test_worked_values(self):
+        obj = self.obj
+        self.assertAlmostEqual(obj.Setf(0.1) / 0.3421718621, 1, places=9)
+        self.assertAlmostEqual(obj.Calc_DKth(0.5, 0.1) / 4.650298837, 1, places=9)
+        self.assertAlmostEqual(obj.Calc_DKth(0.01, 0.1) / 3.411240651, 1, places=9)
+        self.assertEqual(obj.CalcReff(0, 0.1), 0.7)
+        self.assertAlmostEqual(obj.CalcKeff(10, 0) / 9.583284355, 1, places=9)
+        self.assertAlmostEqual(obj.Calc_Crackrate(10, 0.5, 1000000) / 3.505223014e-08, 1,
+                               places=9)
+        self.assertEqual(obj.Calc_Crackrate(4, 0.5, 1000000), 0.0)
+        self.assertEqual(obj.Paris(1), 1e-10)
+
+    def test_defaults_stand_for_the_stored_ratio_and_a_computed_threshold(self):
+        obj = self.obj
+        for dK, a, N in [(10, 0.5, 1000000), (4, 0.5, 3), (2, 0.1, 0), (30, 2.0, 50000)]:
+            self.assertEqual(obj.Calc_Crackrate(dK, a, N),
+                             obj.Calc_Crackrate(dK, a, N, obj.R, -1.0))
+            self.assertEqual(obj.Calc_Crackrate(dK, a, N, 0.1),
+                             obj.Calc_Crackrate(dK, a, N, 0.1, -1.0))
+        self.assertEqual(obj.CalcKeff(10, 7), obj.CalcKeff(10, 7, 1000.0))
+        self.assertEqual(obj.CalcKeff(10, 7, 0.2), 10 * (1 - obj.Setf(0.2)) / (1 - 0.2))
+
+    def test_formats(self):
+        obj = self.obj
+        bad = [
+            (obj.Calc_Crackrate, (10, 0.5)), (obj.Calc_Crackrate, (10, 0.5, 1.5)),
+            (obj.Calc_Crackrate, (10, 0.5, 1, 0.1, -1, 7)), (obj.Calc_Crackrate, ("x", 0.5, 1)),
+            (obj.CalcKeff, (10,)), (obj.CalcKeff, (10, 1, 0.1, 2)),
+            (obj.Calc_DKth, (0.5,)), (obj.Paris, ()), (obj.Paris, (1, 2)),
+            (obj.CalcReff, (5,)), (obj.CalcReff, (0.5, 0.1)), (obj.Setf, ()),
+            (obj.dDKthbydReff, (0.5,)), (obj.SetKol, (1,)),
+            (obj.Compute_Crackrate, (10, 0.5, 1)), (obj.Crackrate, (10, 0.5, 1)),
+        ]
+        for method, args in bad:
+            self.assertRaises(TypeError, method, *args)
+        self.assertRaises(TypeError, obj.Setf, R=0.1)  # positional only
+        self.assertIsNone(obj.SetKol())
+        for method in (obj.Setf, obj.Paris):
+            self.assertIs(type(method(2)), float)
+        self.assertIs(type(obj.CalcReff(True, 2)), float)
+
+    def test_ieee_results_propagate_without_exceptions(self):
+        obj = self.obj
+        self.assertTrue(math.isnan(obj.Setf(NAN)))
+        self.assertEqual(obj.Paris(INF), INF)
+        self.assertTrue(math.isnan(obj.CalcKeff(10, 0, 1.0)))  # f(1) = 1: 0 / 0
+        self.assertTrue(math.isnan(obj.Calc_DKth(0.5, 1.0)))
+        self.assertEqual(obj.Paris(0.0), 0.0)
+        self.assertEqual(reference(C=1.0, n=-1.0).Paris(0.0), INF)
+        self.assertTrue(math.isnan(obj.Calc_Crackrate(NAN, 0.5, 1000000, 0.1, 1.0)))
+
+    def test_compute_and_crackrate_share_one_function_and_one_history(self):
+        a, b = CR(REFERENCE, 1), CR(REFERENCE, 1)
+        history = [(20, 0.5, 0.1), (10, 0.5001, 0.1), (15, 0.5002, 0.1), (7, 0.5003, 0.1),
+                   (25, 0.6, 0.1), (9, 0.6001, 0.0)]
+        for i, (dK, crack, R) in enumerate(history):
+            first = a.Compute_Crackrate if i % 2 else a.Crackrate
+            self.assertEqual(first(dK, crack, 1000000, R),
+                             b.Compute_Crackrate(dK, crack, 1000000, R))
+            self.assertEqual(a.__reduce__()[2], b.__reduce__()[2])
+
+    def test_overload_history(self):
+        obj = CR(REFERENCE, 1)
+        first = obj.Compute_Crackrate(30, 0.5, 1000000, 0.0)
+        self.assertEqual(first, obj.Calc_Crackrate(30, 0.5, 1000000, 0.0, -1.0))
+        self.assertEqual(obj.__reduce__()[2][0], 30.0)
+        self.assertEqual(obj.Compute_Crackrate(10 * 0.999, 0.5, 1000000, 0.0), 0.0)  # arrest
+        retarded = obj.Compute_Crackrate(10, 0.5, 1000000, 0.0)
+        self.assertTrue(0 < retarded < obj.Calc_Crackrate(10, 0.5, 1000000, 0.0))
+        self.assertEqual(obj.__reduce__()[2][0], 30.0)
+        obj.SetKol()
+        self.assertEqual(obj.__reduce__()[2], (0.0, 0.0, 0.0))
+        self.assertEqual(obj.Compute_Crackrate(10, 0.5, 1000000, 0.0),
+                         obj.Calc_Crackrate(10, 0.5, 1000000, 0.0))
+
+
+class CopyTest(unittest.TestCase):
+
+    def test_copies_carry_constants_flag_and_history_and_then_go_their_own_way(self):
+        original = reference(flag=0, Rso=2.5)
+        original.Compute_Crackrate(30, 0.5, 1000000, 0.0)
+        for duplicate in (copy.copy(original), copy.deepcopy(original)):
+            self.assertIs(type(duplicate), CR)
+            self.assertEqual(values(duplicate), values(original))
+            self.assertEqual(duplicate.__reduce__()[2], original.__reduce__()[2])
+            # The same next cycle gives the same retarded rate.
+            self.assertEqual(duplicate.Compute_Crackrate(14, 0.5001, 1000000, 0.0),
+                             original.Compute_Crackrate(14, 0.5001, 1000000, 0.0))
+            state = original.__reduce__()[2]
+            duplicate.Compute_Crackrate(40, 0.7, 1000000, 0.0)
+            duplicate.SetKol()
+            self.assertEqual(original.__reduce__()[2], state)
+
+    def test_short_constants_and_subclass_attributes_survive_a_copy(self):
+        class Sub(CR):
+            pass
+        obj = Sub(REFERENCE, 1)
+        obj.label = "crack A"
+        duplicate = copy.deepcopy(obj)
+        self.assertIs(type(duplicate), Sub)
+        self.assertEqual(duplicate.label, "crack A")
+        self.assertEqual(duplicate.Rso, 3.0)
+
+    def test_pickling_fails_loudly(self):
+        self.assertRaises(pickle.PicklingError, pickle.dumps, CR(REFERENCE, 1))
+
+
+class NoModelTest(unittest.TestCase):
+
+    def test_every_method_and_attribute_of_an_object_without_a_model_raises(self):
+        empty = CR.__new__(CR)
+        calls = [
+            (empty.Calc_Crackrate, (10, 0.5, 1)), (empty.CalcKeff, (10, 1)),
+            (empty.Calc_DKth, (0.5, 0.1)), (empty.Paris, (1,)), (empty.CalcReff, (1, 0.1)),
+            (empty.Setf, (0.1,)), (empty.dDKthbydReff, (0.5, 0.1)), (empty.SetKol, ()),
+            (empty.Compute_Crackrate, (10, 0.5, 1, 0.1)), (empty.Crackrate, (10, 0.5, 1, 0.1)),
+            (empty.__reduce__, ()), (empty.__setstate__, ((0.0, 0.0, 0.0),)),
+            (copy.copy, (empty,)),
+        ] + [(getattr, (empty, name)) for name in NAMES]
+        for fn, args in calls:
+            self.assertRaises(ValueError, fn, *args)
+        # A failed construction does not give it one either.
+        self.assertRaises(TypeError, empty.__init__, range(19), 1)
+        self.assertRaises(ValueError, getattr, empty, "R")
+        empty.__init__(REFERENCE, 1)
+        self.assertEqual(empty.R, 0.1)
+
+
+def finishes(script, seconds=20):
+    """Runs script in a child interpreter; True when it exits cleanly
+    within the time limit (a hang is killed)."""
+    proc = subprocess.Popen([sys.executable, "-B", "-c", textwrap.dedent(script)],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=os.environ.copy())
+    deadline = time.time() + seconds
+    while proc.poll() is None and time.time() < deadline:
+        time.sleep(0.05)
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait()
+        return False
+    return proc.returncode == 0
+
+
+class NoHangTest(unittest.TestCase):
+    """Constants and arguments on which the tangent bisection as first
+    written never ends, and degenerate input for the retardation solver."""
+
+    def test_degenerate_constants_and_arguments_return(self):
+        self.assertTrue(finishes("""
+            from Crackrate import Crackrate
+            base = %r
+            def model(**changes):
+                names = ["UTS", "YS", "Kie", "Kic", "Ak", "Bk", "C", "n", "p", "q", "DK1",
+                         "Cthp", "Cthm", "Rcl", "alfa", "ratio", "R", "a0", "np", "damp", "Rso"]
+                c = list(base) + [3.0]
+                for k, v in changes.items():
+                    c[names.index(k)] = v
+                return Crackrate(c, 1)
+            inf, nan = float("inf"), float("nan")
+            # Kc = inf: the bracket's upper end is infinite.
+            model(Kie=inf).Calc_Crackrate(5, 0.5, 0)
+            # A large Kc: the bracket ends where doubles are spaced wider
+            # than its tolerance.
+            model(Kie=1e30).Calc_Crackrate(5, 0.5, 0)
+            # A threshold whose bracket starts at 0 or below.
+            model(DK1=0.0).Calc_Crackrate(5, 0.5, 0)
+            model(DK1=-5.0).Calc_Crackrate(5, 0.5, 0)
+            model(DK1=-5.0, Kie=-60.0).Calc_Crackrate(5, 0.5, 0)
+            for m in (model(Rso=1.0), model(YS=0.0), model(Rso=nan), model(np=inf)):
+                for i in range(50):
+                    m.Compute_Crackrate(30.0 - 0.5 * i, 0.5 + 1e-6 * i, 0, 0.1)
+        """ % (REFERENCE,)))
+
+
+class MemoryTest(unittest.TestCase):
+
+    def test_no_growth_over_every_method_and_failing_calls(self):
+        obj = CR(REFERENCE, 1)
+        empty = CR.__new__(CR)
+
+        def loop():
+            for i in range(2000):
+                obj.Calc_Crackrate(10, 0.5, i)
+                obj.Calc_Crackrate(2, 0.5, 0, 0.1, -1.0)
+                obj.CalcKeff(10, i)
+                obj.Calc_DKth(0.5, 0.1)
+                obj.Paris(10)
+                obj.CalcReff(i, 0.1)
+                obj.Setf(0.3)
+                obj.dDKthbydReff(0.5, -0.2)
+                obj.Compute_Crackrate(20 - (i % 20), 0.5 + i * 1e-6, i, 0.1)
+                obj.Crackrate(10, 0.5, i, 0.1)
+                obj.SetKol()
+                [getattr(obj, name) for name in NAMES]
+                copy.deepcopy(obj)
+                CR(REFERENCE, 1)
+                obj.__init__(REFERENCE, 0)
+                rss.calls(CR, REFERENCE[:19] + ["x"], 1)()
+                rss.calls(obj.__init__, NoItems(), 1)()
+                rss.calls(obj.Calc_Crackrate, 1, 2)()
+                rss.calls(empty.Setf, 0.1)()
+                rss.calls(getattr, empty, "Kc")()
+        rss.assert_no_growth(self, loop)
+
+
+if __name__ == "__main__":
+    unittest.main()
