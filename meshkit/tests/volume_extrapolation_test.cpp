@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <vector>
 
+#include "allocation_count.h"
 #include "extrapolation_tables.h"
 #include "volume_cases.h"
 
@@ -428,6 +431,41 @@ TEST(ExtrapolationCounts, AListWithRoomIsReusedWithoutGrowing) {
   for (int j = 0; j < 4; ++j) small.Append(j);
   Meshkit::kTetrahedral4.ExtrapolateScalar(small, smallOut);
   EXPECT_TRUE(smallOut.IsInline());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VolumeAllocation, OnlyTheOutputListsOwnGrowthAllocates) {
+  double values[60];
+  List<double> s, so;
+  List<Tensor9> t, to;
+  for (int j = 0; j < 64; ++j) s.Append(j), t.Append(Tensor9{{1.0 * j}});
+  for (const volume_test::Case& c : volume_test::kCases) {
+    const std::size_t before = volume_test::AllocationCount();
+    for (int k = 0; k < 100; ++k) {
+      const Coord3 p = {0.1 * k - 5, 0.3, -0.7};
+      c.element->ShapeFunctions(p, values);
+      c.element->ShapeDerivatives(p, values);
+      c.element->IsInside(p, 0.1);
+      c.element->ClampToElement(p);
+    }
+    EXPECT_EQ(volume_test::AllocationCount(), before) << c.name;
+  }
+  // The 20 nodes outgrow the inline room once (6 -> 12 -> 24 elements: two
+  // growths for a fresh list); a list with room is reused as it is.
+  std::size_t before = volume_test::AllocationCount();
+  Meshkit::kBrick20.ExtrapolateTensor9(t, to);
+  EXPECT_EQ(volume_test::AllocationCount() - before, 2u);
+  before = volume_test::AllocationCount();
+  Meshkit::kBrick8.ExtrapolateScalar(s, so);
+  EXPECT_EQ(volume_test::AllocationCount() - before,
+            1u);  // 8 nodes: one growth beyond the inline six
+  before = volume_test::AllocationCount();
+  Meshkit::kBrick20.ExtrapolateTensor9(t, to);
+  Meshkit::kBrick8.ExtrapolateScalar(s, so);
+  EXPECT_EQ(volume_test::AllocationCount(), before);
 }
 
 }  // namespace
