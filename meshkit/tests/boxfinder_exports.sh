@@ -7,8 +7,9 @@ status=0
 for name in kTetrahedral4 kTetrahedral10 kPyramid5 kPyramid13 kWedge6 kWedge15 kBrick8 kBrick20; do
   grep -q " Meshkit::$name\$" <<<"$symbols" || { echo "missing: Meshkit::$name"; status=1; }
 done
-grep -q "vtable for Meshkit::ECBrick20" <<<"$symbols" || { echo "missing: ECBrick20 vtable"; status=1; }
-grep -q "Meshkit::ECBrick20::ShapeFunctions" <<<"$symbols" || { echo "missing: ShapeFunctions"; status=1; }
+for name in "vtable for Meshkit::ECBrick20" "Meshkit::ECBrick20::ShapeFunctions"; do
+  grep -q "$name" <<<"$symbols" || { echo "missing: $name"; status=1; }
+done
 if grep -E "boxfinder::|pysupport::|VectorBinding|BindVectorClass" <<<"$symbols"; then
   echo "exported beyond the element library"
   status=1
