@@ -22,13 +22,16 @@ double ClampUnit(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
 
 // r and s each limited to [0, 1]; a point still beyond the edge r + s = 1 is
 // then moved along (-1, -1) by half the excess each, onto the nearest point of
-// the edge: r' = (1 + r - s) / 2 and s' = 1 - r', both in [0, 1], and
-// 1 - r' - s' evaluates to exactly 0, so the result passes the inside test
-// with tolerance 0. The same rule as the volume family's triangle faces.
+// the edge: r' = (1 + r - s) / 2 and s' = 1 - r', both in [0, 1], for which
+// 1 - r' - s' evaluates to exactly 0. "Beyond the edge" is decided by the
+// inside test's own expression 1 - r - s < 0 rather than by r + s > 1: the
+// two differ by rounding (r = 1, s = 1e-300 has r + s == 1 but 1 - r - s < 0),
+// and only the former guarantees that every clamped point passes the inside
+// test with tolerance 0. The same rule as the volume family's triangle faces.
 Coord2 ClampToTriangle(const Coord2& p) {
   const double r = ClampUnit(p.r);
   const double s = ClampUnit(p.s);
-  if (!(r + s > 1.0)) return Coord2{r, s};
+  if (!(1.0 - r - s < 0.0)) return Coord2{r, s};
   const double onEdge = 0.5 * (1.0 + r - s);
   return Coord2{onEdge, 1.0 - onEdge};
 }

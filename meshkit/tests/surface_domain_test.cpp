@@ -75,6 +75,10 @@ TEST(SurfaceDomainTest, ClampsLimitEachCoordinateAndLandTrianglesOnTheNearestEdg
       const Coord2 corner = e.ClampToElement2D(Coord2{5.0, 3.0});  // limited to (1, 1) first
       EXPECT_EQ(corner.r, 0.5);
       EXPECT_EQ(corner.s, 0.5);
+      // r + s rounds to 1 here although the point lies beyond the edge.
+      const Coord2 rounding = e.ClampToElement2D(Coord2{2.0, 1e-300});
+      EXPECT_EQ(rounding.r, 1.0);
+      EXPECT_EQ(rounding.s, 0.0);
     } else {
       const Coord3 a = e.ClampToElement(Coord2{2.0, -3.0});
       EXPECT_EQ(a.x, 1.0);
