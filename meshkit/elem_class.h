@@ -8,12 +8,9 @@
 // caller's responsibility.
 #pragma once
 
+#include "api.h"
 #include "list.h"
 #include "records.h"
-
-// Default visibility for the library's interface, so that a shared object
-// built with hidden visibility (the Boxfinder module) still exports it.
-#define MESHKIT_API __attribute__((visibility("default")))
 
 namespace Meshkit {
 

@@ -1,13 +1,9 @@
-// The instances are constant-initialised: each is only its pointer to the
-// table of operations, set by a constexpr constructor. MESHKIT_CONSTINIT makes
-// the compiler refuse the build should any of them ever need code at load.
+// Definitions of the shared instances, in the order of the element class
+// list: the eight volume classes, then the four surface classes.
+// MESHKIT_CONSTINIT makes the compiler prove that each is constant-
+// initialised: the constexpr constructors only set the table of operations,
+// and the build fails should any of them ever need code at load.
 #include "instances.h"
-
-#if defined(__clang__)
-#define MESHKIT_CONSTINIT [[clang::require_constant_initialization]]
-#else
-#define MESHKIT_CONSTINIT __constinit
-#endif
 
 namespace Meshkit {
 
@@ -19,6 +15,10 @@ MESHKIT_CONSTINIT const ECWedge6 kWedge6;
 MESHKIT_CONSTINIT const ECWedge15 kWedge15;
 MESHKIT_CONSTINIT const ECBrick8 kBrick8;
 MESHKIT_CONSTINIT const ECBrick20 kBrick20;
+MESHKIT_CONSTINIT const SECTriangle3 kTriangle3;
+MESHKIT_CONSTINIT const SECTriangle6 kTriangle6;
+MESHKIT_CONSTINIT const SECQuadrilateral4 kQuadrilateral4;
+MESHKIT_CONSTINIT const SECQuadrilateral8 kQuadrilateral8;
 
 template class List<double>;
 template class List<Coord3>;
