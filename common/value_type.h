@@ -1,28 +1,14 @@
 // The scaffold of the fixed-size value types (Triad, Hexad, Ennead): an
 // object holding N doubles inline, its type object, number protocol,
 // one-index item protocol, printed form, copying support and the module that
-// carries the type. Each module describes itself with a small traits struct
-// and keeps only what differs: its messages, its operand mixes, its product
-// and its own methods.
-//
-// A traits struct gives:
-//   kComponents                  number of doubles N
-//   kName, kDoc, kInitFormat     type and module name, type doc, "d" times N
-//   kAddMessage, kSubtractMessage, kMultiplyMessage, kDivideMessage,
-//   kInplaceAddMessage, kInplaceSubtractMessage, kInplaceMultiplyMessage,
-//   kInplaceDivideMessage        the TypeError of each refused operand mix
-//   kIndexMessage, kAssignMessage, kDeleteMessage
-//                                the one-index item protocol's errors
-//   kNumbersAdd                  + and - (and += -=) also take a number
-//   kExactDividend               a / s needs a of exactly the type
-//   kSigns                       unary - and + are offered
-//   Product(a, b)                the product of two values: either a double
-//                                (then the result is a float) or written to a
-//                                third argument out[N] (then a new value)
+// carries the type. A module instantiates it with its component count, its
+// operand rules, its texts and its product, and keeps only what differs:
+// its own methods, functions and item access.
 #pragma once
 
 #include <Python.h>
 
+#include <array>
 #include <type_traits>
 #include <utility>
 
@@ -31,11 +17,58 @@
 
 namespace valuetype {
 
-template <class Traits>
+// Which operand mixes a value type takes besides the shared rule of
+// pysupport::ClassifyOperands for multiplication.
+enum class Kind {
+  // + and - take a number on either side or two values, += and -= a number
+  // or a value; a / s takes any instance on the left; unary - and +.
+  Vector,
+  // + - += -= take two values of exactly the type only; a / s needs a of
+  // exactly the type; no unary operators.
+  Tensor,
+};
+
+// The fixed texts of a value type: its name (of the type and the module),
+// type doc, initialisation format ("d" once per component) and the message
+// of each refused operand mix or item access.
+struct Texts {
+  const char* name;
+  const char* doc;
+  const char* initFormat;
+  const char* add;
+  const char* subtract;
+  const char* multiply;
+  const char* divide;
+  const char* inplaceAdd;
+  const char* inplaceSubtract;
+  const char* inplaceMultiply;
+  const char* inplaceDivide;
+  const char* index;
+  const char* assign;
+  const char* remove;
+};
+
+// The texts of the tensor types, one pattern over the type name; only the
+// in-place scaling and the index messages differ between them.
+#define VALUETYPE_TENSOR_TEXTS(name, format, inplaceMultiply, index)                   \
+  valuetype::Texts {                                                                   \
+    name, name " objects", format, "Both operands should be " name " instances",       \
+        "Both operands should be " name " instances",                                  \
+        "Can only multiply a number or a " name " with a " name " instance",           \
+        "Can only divide a " name " by a number",                                      \
+        "Can only add a " name " to a " name " instance",                              \
+        "Can only subtract a " name " to a " name " instance", inplaceMultiply,        \
+        "Can only divide a " name " by a number", index,                               \
+        "Can only assign a number to a " name " item", name " items cannot be deleted" \
+  }
+
+// N components; `kind` as above; `texts` a constant with static storage;
+// `Product(a, b)` the product of two values, either returning a double (the
+// result is then a float) or writing a third argument out[N] (the result is
+// then a new value).
+template <int N, Kind kind, const Texts& texts, auto Product>
 class ValueType {
  public:
-  static constexpr int N = Traits::kComponents;
-
   struct Object {
     PyObject_HEAD
     double c[N];
@@ -112,6 +145,14 @@ class ValueType {
     return result;
   }
 
+  // A whole method table for a type whose only methods are its
+  // components: one no-argument method per component, named names[i] with
+  // the doc string docs[i], then __reduce__ and the closing entry.
+  static constexpr std::array<PyMethodDef, N + 2> ComponentMethods(const char* const (&names)[N],
+                                                                   const char* const (&docs)[N]) {
+    return ComponentMethods(names, docs, std::make_index_sequence<N>());
+  }
+
   static constexpr PyMethodDef kReduceMethod = {
       "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
 
@@ -127,7 +168,7 @@ class ValueType {
     flatSequence.sq_item = Item;
     flatSequence.sq_ass_item = AssignItem;
     type.ob_refcnt = 1;  // a static type object is never freed
-    type.tp_name = Traits::kName;
+    type.tp_name = texts.name;
     type.tp_basicsize = sizeof(Object);
     type.tp_itemsize = 0;
     type.tp_dealloc = Dealloc;
@@ -137,21 +178,30 @@ class ValueType {
     type.tp_as_sequence = sequence;
     type.tp_as_mapping = mapping;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
-    type.tp_doc = Traits::kDoc;
+    type.tp_doc = texts.doc;
     type.tp_methods = methods;
     type.tp_init = Init;
     type.tp_new = New;
     if (PyType_Ready(&type) < 0) return nullptr;
-    PyObject* module = Py_InitModule4(Traits::kName, functions, doc, nullptr, PYTHON_API_VERSION);
+    PyObject* module = Py_InitModule4(texts.name, functions, doc, nullptr, PYTHON_API_VERSION);
     if (module == nullptr) return nullptr;
     Py_INCREF(&type);
-    if (PyModule_AddObject(module, Traits::kName, reinterpret_cast<PyObject*>(&type)) < 0) {
+    if (PyModule_AddObject(module, texts.name, reinterpret_cast<PyObject*>(&type)) < 0) {
       return nullptr;
     }
     return module;
   }
 
  private:
+  template <std::size_t... I>
+  static constexpr std::array<PyMethodDef, N + 2> ComponentMethods(const char* const (&names)[N],
+                                                                   const char* const (&docs)[N],
+                                                                   std::index_sequence<I...>) {
+    return {{{names[I], Component<I>, METH_NOARGS, docs[I]}...,
+             kReduceMethod,
+             {nullptr, nullptr, 0, nullptr}}};
+  }
+
   // Dead values of exactly this type kept for reuse by the arithmetic.
   inline static pysupport::FreeList<Object> freeObjects;
   inline static PyNumberMethods number{};
@@ -187,7 +237,7 @@ class ValueType {
 
   template <std::size_t... I>
   static bool ParseArguments(PyObject* args, double* v, std::index_sequence<I...>) {
-    return PyArg_ParseTuple(args, Traits::kInitFormat, &v[I]...) != 0;
+    return PyArg_ParseTuple(args, texts.initFormat, &v[I]...) != 0;
   }
 
   static int Init(PyObject* self, PyObject* args, PyObject*) {
@@ -227,7 +277,7 @@ class ValueType {
 
   template <class Op>
   static PyObject* Combine(PyObject* a, PyObject* b, const char* message, Op op) {
-    if constexpr (Traits::kNumbersAdd) {
+    if constexpr (kind == Kind::Vector) {
       const pysupport::Operands mix = pysupport::ClassifyOperands(a, b, &type);
       const double s = mix.number;
       switch (mix.kind) {
@@ -269,11 +319,9 @@ class ValueType {
     double ValueNumber(double v, double s) const { return v - s; }
   };
 
-  static PyObject* Add(PyObject* a, PyObject* b) {
-    return Combine(a, b, Traits::kAddMessage, Plus());
-  }
+  static PyObject* Add(PyObject* a, PyObject* b) { return Combine(a, b, texts.add, Plus()); }
   static PyObject* Subtract(PyObject* a, PyObject* b) {
-    return Combine(a, b, Traits::kSubtractMessage, Minus());
+    return Combine(a, b, texts.subtract, Minus());
   }
 
   static PyObject* Scaled(PyObject* value, double s) {
@@ -289,11 +337,10 @@ class ValueType {
       case pysupport::Operands::TwoValues: {
         const double* x = Components(a);
         const double* y = Components(b);
-        if constexpr (std::is_invocable_v<decltype(Traits::Product), const double*,
-                                          const double*>) {
-          return PyFloat_FromDouble(Traits::Product(x, y));
+        if constexpr (std::is_invocable_v<decltype(Product), const double*, const double*>) {
+          return PyFloat_FromDouble(Product(x, y));
         } else {
-          return Make([&](double* out) { Traits::Product(x, y, out); });
+          return Make([&](double* out) { Product(x, y, out); });
         }
       }
       case pysupport::Operands::NumberValue:
@@ -302,7 +349,7 @@ class ValueType {
       case pysupport::Operands::Refused:
         break;
     }
-    return Fail(Traits::kMultiplyMessage);
+    return Fail(texts.multiply);
   }
 
   // Classic division by a number in IEEE arithmetic: a zero divisor gives
@@ -310,8 +357,8 @@ class ValueType {
   static PyObject* Divide(PyObject* a, PyObject* b) {
     double s;
     if (!pysupport::ReadNumberOperand(b, &s) ||
-        !(Traits::kExactDividend ? IsExact(a) : IsInstance(a))) {
-      return Fail(Traits::kDivideMessage);
+        !(kind == Kind::Tensor ? IsExact(a) : IsInstance(a))) {
+      return Fail(texts.divide);
     }
     const double* v = Components(a);
     return Make([&](double* out) {
@@ -338,7 +385,7 @@ class ValueType {
     if (IsExact(b)) {
       const double* y = Components(b);
       for (int i = 0; i < N; ++i) x[i] = op(x[i], y[i]);
-    } else if (Traits::kNumbersAdd && pysupport::ReadNumberOperand(b, &s)) {
+    } else if (kind == Kind::Vector && pysupport::ReadNumberOperand(b, &s)) {
       for (int i = 0; i < N; ++i) x[i] = op(x[i], s);
     } else {
       return Fail(message);
@@ -358,18 +405,16 @@ class ValueType {
   }
 
   static PyObject* InplaceAdd(PyObject* a, PyObject* b) {
-    return InplaceCombine(a, b, Traits::kInplaceAddMessage, Plus());
+    return InplaceCombine(a, b, texts.inplaceAdd, Plus());
   }
   static PyObject* InplaceSubtract(PyObject* a, PyObject* b) {
-    return InplaceCombine(a, b, Traits::kInplaceSubtractMessage, Minus());
+    return InplaceCombine(a, b, texts.inplaceSubtract, Minus());
   }
   static PyObject* InplaceMultiply(PyObject* a, PyObject* b) {
-    return InplaceByNumber(a, b, Traits::kInplaceMultiplyMessage,
-                           [](double x, double s) { return x * s; });
+    return InplaceByNumber(a, b, texts.inplaceMultiply, [](double x, double s) { return x * s; });
   }
   static PyObject* InplaceDivide(PyObject* a, PyObject* b) {
-    return InplaceByNumber(a, b, Traits::kInplaceDivideMessage,
-                           [](double x, double s) { return x / s; });
+    return InplaceByNumber(a, b, texts.inplaceDivide, [](double x, double s) { return x / s; });
   }
 
   static void FillNumber() {
@@ -377,7 +422,7 @@ class ValueType {
     number.nb_subtract = Subtract;
     number.nb_multiply = Multiply;
     number.nb_divide = Divide;
-    if (Traits::kSigns) {
+    if (kind == Kind::Vector) {
       number.nb_negative = Negative;
       number.nb_positive = Positive;
     }
@@ -393,7 +438,7 @@ class ValueType {
   // of range as N.
   static PyObject* Item(PyObject* self, Py_ssize_t i) {
     if (i < 0 || i >= N) {
-      PyErr_SetString(PyExc_IndexError, Traits::kIndexMessage);
+      PyErr_SetString(PyExc_IndexError, texts.index);
       return nullptr;
     }
     return PyFloat_FromDouble(Components(self)[i]);
@@ -403,16 +448,16 @@ class ValueType {
   // always has all its components.
   static int AssignItem(PyObject* self, Py_ssize_t i, PyObject* value) {
     if (value == nullptr) {
-      PyErr_SetString(PyExc_TypeError, Traits::kDeleteMessage);
+      PyErr_SetString(PyExc_TypeError, texts.remove);
       return -1;
     }
     if (i < 0 || i >= N) {
-      PyErr_SetString(PyExc_IndexError, Traits::kIndexMessage);
+      PyErr_SetString(PyExc_IndexError, texts.index);
       return -1;
     }
     double s;
     if (!pysupport::ReadNumberOperand(value, &s)) {
-      PyErr_SetString(PyExc_TypeError, Traits::kAssignMessage);
+      PyErr_SetString(PyExc_TypeError, texts.assign);
       return -1;
     }
     Components(self)[i] = s;

@@ -14,35 +14,15 @@ const char kColumnMessage[] = "Ennead column index must be 0-2";
 const char kTwoIndicesMessage[] =
     "Ennead components take a row and a column: t[row, column] or t[row:column]";
 
-struct EnneadTraits {
-  static constexpr int kComponents = ennead::kComponents;
-  static constexpr const char* kName = "Ennead";
-  static constexpr const char* kDoc = "Ennead objects";
-  static constexpr const char* kInitFormat = "ddddddddd";
-  static constexpr const char* kAddMessage = "Both operands should be Ennead instances";
-  static constexpr const char* kSubtractMessage = kAddMessage;
-  static constexpr const char* kMultiplyMessage =
-      "Can only multiply a number or a Ennead with a Ennead instance";
-  static constexpr const char* kDivideMessage = "Can only divide a Ennead by a number";
-  static constexpr const char* kInplaceAddMessage = "Can only add a Ennead to a Ennead instance";
-  static constexpr const char* kInplaceSubtractMessage =
-      "Can only subtract a Ennead to a Ennead instance";
-  static constexpr const char* kInplaceMultiplyMessage =
-      "Can only in-place multiply a Ennead by a number";
-  static constexpr const char* kInplaceDivideMessage = kDivideMessage;
-  // A single index cannot name a component: the one-index protocol is
-  // replaced by the row-and-column access below.
-  static constexpr const char* kIndexMessage = kTwoIndicesMessage;
-  static constexpr const char* kAssignMessage = "Can only assign a number to a Ennead item";
-  static constexpr const char* kDeleteMessage = "Ennead components cannot be deleted";
-  static constexpr bool kNumbersAdd = false;
-  static constexpr bool kExactDividend = true;
-  static constexpr bool kSigns = false;
-  // Two tensors multiply to their matrix product, a new tensor.
-  static void Product(const double* a, const double* b, double* out) { ennead::Product(a, b, out); }
-};
+// A single index cannot name a component: the one-index protocol is
+// replaced by the row-and-column access below, and its message is the one
+// that asks for both.
+constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
+    "Ennead", "ddddddddd", "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
 
-using Tensor = valuetype::ValueType<EnneadTraits>;
+// Two tensors multiply to their matrix product, a new tensor.
+using Tensor =
+    valuetype::ValueType<ennead::kComponents, valuetype::Kind::Tensor, kTexts, ennead::Product>;
 
 // --- component access by row and column -----------------------------------
 
@@ -75,14 +55,14 @@ PyObject* Read(PyObject* self, Py_ssize_t row, Py_ssize_t column) {
 // refused before anything else: a tensor always has nine components.
 int Assign(PyObject* self, Py_ssize_t row, Py_ssize_t column, PyObject* value) {
   if (value == nullptr) {
-    PyErr_SetString(PyExc_TypeError, EnneadTraits::kDeleteMessage);
+    PyErr_SetString(PyExc_TypeError, kTexts.remove);
     return -1;
   }
   const int i = CheckedIndex(row, column);
   if (i < 0) return -1;
   double number;
   if (!pysupport::ReadNumberOperand(value, &number)) {
-    PyErr_SetString(PyExc_TypeError, EnneadTraits::kAssignMessage);
+    PyErr_SetString(PyExc_TypeError, kTexts.assign);
     return -1;
   }
   Tensor::Components(self)[i] = number;
@@ -144,17 +124,12 @@ PyMappingMethods kMapping = [] {
   return m;
 }();
 
-PyMethodDef kMethods[] = {{"xx", Tensor::Component<ennead::kXX>, METH_NOARGS, "xx component"},
-                          {"xy", Tensor::Component<ennead::kXY>, METH_NOARGS, "xy component"},
-                          {"xz", Tensor::Component<ennead::kXZ>, METH_NOARGS, "xz component"},
-                          {"yx", Tensor::Component<ennead::kYX>, METH_NOARGS, "yx component"},
-                          {"yy", Tensor::Component<ennead::kYY>, METH_NOARGS, "yy component"},
-                          {"yz", Tensor::Component<ennead::kYZ>, METH_NOARGS, "yz component"},
-                          {"zx", Tensor::Component<ennead::kZX>, METH_NOARGS, "zx component"},
-                          {"zy", Tensor::Component<ennead::kZY>, METH_NOARGS, "zy component"},
-                          {"zz", Tensor::Component<ennead::kZZ>, METH_NOARGS, "zz component"},
-                          Tensor::kReduceMethod,
-                          {nullptr, nullptr, 0, nullptr}};
+// The component methods, in storage order.
+constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz"};
+constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
+                                 "yx component", "yy component", "yz component",
+                                 "zx component", "zy component", "zz component"};
+auto kMethods = Tensor::ComponentMethods(kNames, kDocs);
 
 PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
 
@@ -163,7 +138,7 @@ PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
 // Binds the vector class after adding the type, although no operation uses
 // it: Triad must be importable wherever Ennead is.
 MODULE_INIT(Ennead) {
-  if (Tensor::InitModule(kMethods, kNoFunctions,
+  if (Tensor::InitModule(kMethods.data(), kNoFunctions,
                          "Module that implements a full 2nd order (3-by-3) tensor", &kSequence,
                          &kMapping) == nullptr) {
     return;

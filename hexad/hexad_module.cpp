@@ -9,32 +9,12 @@
 
 namespace {
 
-struct HexadTraits {
-  static constexpr int kComponents = hexad::kComponents;
-  static constexpr const char* kName = "Hexad";
-  static constexpr const char* kDoc = "Hexad objects";
-  static constexpr const char* kInitFormat = "dddddd";
-  static constexpr const char* kAddMessage = "Both operands should be Hexad instances";
-  static constexpr const char* kSubtractMessage = kAddMessage;
-  static constexpr const char* kMultiplyMessage =
-      "Can only multiply a number or a Hexad with a Hexad instance";
-  static constexpr const char* kDivideMessage = "Can only divide a Hexad by a number";
-  static constexpr const char* kInplaceAddMessage = "Can only add a Hexad to a Hexad instance";
-  static constexpr const char* kInplaceSubtractMessage =
-      "Can only subtract a Hexad to a Hexad instance";
-  static constexpr const char* kInplaceMultiplyMessage = "Can only multiply a Hexad by a number";
-  static constexpr const char* kInplaceDivideMessage = kDivideMessage;
-  static constexpr const char* kIndexMessage = "Hexad index must be 0-5";
-  static constexpr const char* kAssignMessage = "Can only assign a number to a Hexad item";
-  static constexpr const char* kDeleteMessage = "Hexad items cannot be deleted";
-  static constexpr bool kNumbersAdd = false;
-  static constexpr bool kExactDividend = true;
-  static constexpr bool kSigns = false;
-  // Two tensors multiply to their double contraction, a float.
-  static double Product(const double* a, const double* b) { return hexad::Contract(a, b); }
-};
+constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
+    "Hexad", "dddddd", "Can only multiply a Hexad by a number", "Hexad index must be 0-5");
 
-using Tensor = valuetype::ValueType<HexadTraits>;
+// Two tensors multiply to their double contraction, a float.
+using Tensor =
+    valuetype::ValueType<hexad::kComponents, valuetype::Kind::Tensor, kTexts, hexad::Contract>;
 
 // --- methods --------------------------------------------------------------
 

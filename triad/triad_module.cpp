@@ -8,32 +8,26 @@
 
 namespace {
 
-struct TriadTraits {
-  static constexpr int kComponents = triad::kComponents;
-  static constexpr const char* kName = "Triad";
-  static constexpr const char* kDoc = "Triad objects";
-  static constexpr const char* kInitFormat = "ddd";
-  static constexpr const char* kAddMessage = "Can only add a number or a Triad to a Triad instance";
-  static constexpr const char* kSubtractMessage =
-      "Can only subtract a number or a Triad from a Triad instance";
-  static constexpr const char* kMultiplyMessage =
-      "Can only multiply a number or a Triad with a Triad instance";
-  static constexpr const char* kDivideMessage = "Can only divide a Triad by a number";
-  static constexpr const char* kInplaceAddMessage = kAddMessage;
-  static constexpr const char* kInplaceSubtractMessage = kSubtractMessage;
-  static constexpr const char* kInplaceMultiplyMessage = "Can only multiply a Triad by a number";
-  static constexpr const char* kInplaceDivideMessage = kDivideMessage;
-  static constexpr const char* kIndexMessage = "Triad index must be 0, 1, or 2";
-  static constexpr const char* kAssignMessage = "Can only assign a number to a Triad item";
-  static constexpr const char* kDeleteMessage = "Triad items cannot be deleted";
-  static constexpr bool kNumbersAdd = true;
-  static constexpr bool kExactDividend = false;
-  static constexpr bool kSigns = true;
-  // Two vectors multiply to their dot product, a float.
-  static double Product(const double* a, const double* b) { return triad::Dot(a, b); }
+constexpr valuetype::Texts kTexts = {
+    "Triad",
+    "Triad objects",
+    "ddd",
+    "Can only add a number or a Triad to a Triad instance",
+    "Can only subtract a number or a Triad from a Triad instance",
+    "Can only multiply a number or a Triad with a Triad instance",
+    "Can only divide a Triad by a number",
+    "Can only add a number or a Triad to a Triad instance",
+    "Can only subtract a number or a Triad from a Triad instance",
+    "Can only multiply a Triad by a number",
+    "Can only divide a Triad by a number",
+    "Triad index must be 0, 1, or 2",
+    "Can only assign a number to a Triad item",
+    "Triad items cannot be deleted",
 };
 
-using Vector = valuetype::ValueType<TriadTraits>;
+// Two vectors multiply to their dot product, a float.
+using Vector =
+    valuetype::ValueType<triad::kComponents, valuetype::Kind::Vector, kTexts, triad::Dot>;
 
 const char kArgumentMessage[] = "argument should be a Triad object";
 const char* const kPositionMessages[] = {"first argument should be a Triad object",
