@@ -49,18 +49,26 @@ struct Texts {
 };
 
 // The texts of the tensor types, one pattern over the type name; only the
-// in-place scaling and the index messages differ between them.
-#define VALUETYPE_TENSOR_TEXTS(name, format, inplaceMultiply, index)                   \
-  valuetype::Texts {                                                                   \
-    name, name " objects", format, "Both operands should be " name " instances",       \
-        "Both operands should be " name " instances",                                  \
-        "Can only multiply a number or a " name " with a " name " instance",           \
-        "Can only divide a " name " by a number",                                      \
-        "Can only add a " name " to a " name " instance",                              \
-        "Can only subtract a " name " to a " name " instance", inplaceMultiply,        \
-        "Can only divide a " name " by a number", index,                               \
-        "Can only assign a number to a " name " item", name " items cannot be deleted" \
-  }
+// in-place scaling and the index messages differ between them. The fields
+// are in the order of Texts.
+// clang-format off
+#define VALUETYPE_TENSOR_TEXTS(name, format, inplaceMultiply, index)      \
+  valuetype::Texts{                                                       \
+      name,                                                               \
+      name " objects",                                                    \
+      format,                                                             \
+      "Both operands should be " name " instances",                       \
+      "Both operands should be " name " instances",                       \
+      "Can only multiply a number or a " name " with a " name " instance",\
+      "Can only divide a " name " by a number",                           \
+      "Can only add a " name " to a " name " instance",                   \
+      "Can only subtract a " name " to a " name " instance",              \
+      inplaceMultiply,                                                    \
+      "Can only divide a " name " by a number",                           \
+      index,                                                              \
+      "Can only assign a number to a " name " item",                      \
+      name " items cannot be deleted"}
+// clang-format on
 
 // N components; `kind` as above; `texts` a constant with static storage;
 // `Product(a, b)` the product of two values, either returning a double (the
@@ -223,16 +231,11 @@ class ValueType {
   // Exact floats and ints are read directly, as the "d" conversion reads
   // them; anything else goes through the interpreter's parser, which gives
   // its own messages. A failure leaves the components as they were.
+  // (Subclasses are left to the parser: their float conversion may be
+  // their own.)
   static bool QuickDouble(PyObject* obj, double* value) {
-    if (PyFloat_CheckExact(obj)) {
-      *value = PyFloat_AS_DOUBLE(obj);
-      return true;
-    }
-    if (PyInt_CheckExact(obj)) {
-      *value = static_cast<double>(PyInt_AS_LONG(obj));
-      return true;
-    }
-    return false;
+    return (PyFloat_CheckExact(obj) || PyInt_CheckExact(obj)) &&
+           pysupport::ReadNumberOperand(obj, value);
   }
 
   template <std::size_t... I>
