@@ -1,6 +1,7 @@
 // Small pieces every extension module of this project shares: reading a
-// number operand, a free list of dead value objects, and the guard that
-// keeps C++ exceptions out of the interpreter.
+// number operand and the operand rule of the value types, a free list of
+// dead value objects, and the guard that keeps C++ exceptions out of the
+// interpreter.
 #pragma once
 
 #include <Python.h>
@@ -11,8 +12,7 @@
 // Declares a module's initialisation function, visible from the shared
 // library (everything else in our modules is hidden):
 //   MODULE_INIT(Triad) { ... }
-#define MODULE_INIT(name) \
-  extern "C" __attribute__((visibility("default"))) void init##name()
+#define MODULE_INIT(name) extern "C" __attribute__((visibility("default"))) void init##name()
 
 namespace pysupport {
 
@@ -29,6 +29,56 @@ inline bool ReadNumberOperand(PyObject* obj, double* value) {
     return true;
   }
   return false;
+}
+
+// The operand mix of a value type's binary add, subtract or multiply, by
+// the rule every value type shares: the first test that holds of int left,
+// int right, float left, float right, then both operands of exactly `type`.
+// In the number cases the other operand must be of `type` or a subclass
+// (the interpreter only calls the slot with one there; slot wrappers called
+// directly are held to it too); anything else is refused.
+struct Operands {
+  enum Kind { NumberValue, ValueNumber, TwoValues, Refused } kind;
+  double number;
+  PyObject* value;  // the value operand of the number cases
+};
+
+// An exact value is neither an int nor a float, so with one on either side
+// only the other side's number tests remain: the outcome is that of the
+// full order, and the common cases skip the subtype walks.
+inline Operands ClassifyOperands(PyObject* a, PyObject* b, PyTypeObject* type) {
+  Operands op{Operands::Refused, 0.0, nullptr};
+  const bool aExact = Py_TYPE(a) == type;
+  const bool bExact = Py_TYPE(b) == type;
+  if (aExact) {
+    if (bExact) {
+      op.kind = Operands::TwoValues;
+    } else if (ReadNumberOperand(b, &op.number)) {
+      op.kind = Operands::ValueNumber;
+      op.value = a;
+    }
+    return op;
+  }
+  if (bExact) {
+    if (ReadNumberOperand(a, &op.number)) {
+      op.kind = Operands::NumberValue;
+      op.value = b;
+    }
+    return op;
+  }
+  if (PyInt_Check(a)) {
+    op = {Operands::NumberValue, static_cast<double>(PyInt_AS_LONG(a)), b};
+  } else if (PyInt_Check(b)) {
+    op = {Operands::ValueNumber, static_cast<double>(PyInt_AS_LONG(b)), a};
+  } else if (PyFloat_Check(a)) {
+    op = {Operands::NumberValue, PyFloat_AS_DOUBLE(a), b};
+  } else if (PyFloat_Check(b)) {
+    op = {Operands::ValueNumber, PyFloat_AS_DOUBLE(b), a};
+  }
+  if (op.value != nullptr && !PyObject_TypeCheck(op.value, type)) {
+    op = {Operands::Refused, 0.0, nullptr};
+  }
+  return op;
 }
 
 // Keeps up to Capacity dead objects of one fixed-size value type for reuse,

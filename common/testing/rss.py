@@ -42,3 +42,12 @@ def calls(fn, *args):
         except Exception:
             pass
     return call
+
+
+def assert_ops_no_growth(test, ops, repeats):
+    """assert_no_growth over a loop that calls each of ops, repeats times."""
+    def loop():
+        for _ in range(repeats):
+            for op in ops:
+                op()
+    assert_no_growth(test, loop)

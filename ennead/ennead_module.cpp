@@ -1,0 +1,147 @@
+// The Python type Ennead: a full second-order tensor, a 3-by-3 matrix of
+// doubles held row by row. The scaffold of the type is the shared value
+// type; the matrix product is the native core in full_tensor.h; what is
+// left here is component access by row and column.
+#include "full_tensor.h"
+#include "python_support.h"
+#include "value_type.h"
+#include "vector_binding.h"
+
+namespace {
+
+const char kRowMessage[] = "Ennead row index must be 0-2";
+const char kColumnMessage[] = "Ennead column index must be 0-2";
+const char kTwoIndicesMessage[] =
+    "Ennead components take a row and a column: t[row, column] or t[row:column]";
+
+// A single index cannot name a component: the one-index protocol is
+// replaced by the row-and-column access below, and its message is the one
+// that asks for both.
+constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
+    "Ennead", "ddddddddd", "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
+
+// Two tensors multiply to their matrix product, a new tensor.
+using Tensor =
+    valuetype::ValueType<ennead::kComponents, valuetype::Kind::Tensor, kTexts, ennead::Product>;
+
+// --- component access by row and column -----------------------------------
+
+// Both forms, t[r:c] through the two-index sequence slots and t[r, c]
+// through the mapping slots, end in Read and Assign with the full
+// Py_ssize_t indices, so that an index beyond 32 bits (or one the
+// interpreter clamped) fails the range check instead of wrapping.
+
+// The storage index of (row, column), or -1 with IndexError: the row is
+// checked before the column.
+int CheckedIndex(Py_ssize_t row, Py_ssize_t column) {
+  if (row < 0 || row >= ennead::kRows) {
+    PyErr_SetString(PyExc_IndexError, kRowMessage);
+    return -1;
+  }
+  if (column < 0 || column >= ennead::kColumns) {
+    PyErr_SetString(PyExc_IndexError, kColumnMessage);
+    return -1;
+  }
+  return ennead::Index(static_cast<int>(row), static_cast<int>(column));
+}
+
+PyObject* Read(PyObject* self, Py_ssize_t row, Py_ssize_t column) {
+  const int i = CheckedIndex(row, column);
+  if (i < 0) return nullptr;
+  return PyFloat_FromDouble(Tensor::Components(self)[i]);
+}
+
+// Also reached with no value by `del t[r:c]` and `del t[r, c]`, which are
+// refused before anything else: a tensor always has nine components.
+int Assign(PyObject* self, Py_ssize_t row, Py_ssize_t column, PyObject* value) {
+  if (value == nullptr) {
+    PyErr_SetString(PyExc_TypeError, kTexts.remove);
+    return -1;
+  }
+  const int i = CheckedIndex(row, column);
+  if (i < 0) return -1;
+  double number;
+  if (!pysupport::ReadNumberOperand(value, &number)) {
+    PyErr_SetString(PyExc_TypeError, kTexts.assign);
+    return -1;
+  }
+  Tensor::Components(self)[i] = number;
+  return 0;
+}
+
+// One index of a (row, column) key: an int read directly, else anything
+// with an index conversion, clamped as slice bounds are.
+bool ReadIndex(PyObject* obj, Py_ssize_t* index) {
+  if (PyInt_CheckExact(obj)) {
+    *index = PyInt_AS_LONG(obj);
+    return true;
+  }
+  if (!PyIndex_Check(obj)) {
+    PyErr_SetString(PyExc_TypeError, kTwoIndicesMessage);
+    return false;
+  }
+  *index = PyNumber_AsSsize_t(obj, nullptr);
+  return !(*index == -1 && PyErr_Occurred());
+}
+
+// The key of t[r, c] is the tuple (r, c); a single index, a slice the
+// two-index slots did not take (one with a step or with bounds that are not
+// indices) and any other key are refused.
+bool ReadKey(PyObject* key, Py_ssize_t* row, Py_ssize_t* column) {
+  if (!PyTuple_Check(key) || PyTuple_GET_SIZE(key) != 2) {
+    PyErr_SetString(PyExc_TypeError, kTwoIndicesMessage);
+    return false;
+  }
+  return ReadIndex(PyTuple_GET_ITEM(key, 0), row) && ReadIndex(PyTuple_GET_ITEM(key, 1), column);
+}
+
+PyObject* Subscript(PyObject* self, PyObject* key) {
+  Py_ssize_t row, column;
+  if (!ReadKey(key, &row, &column)) return nullptr;
+  return Read(self, row, column);
+}
+
+int AssignSubscript(PyObject* self, PyObject* key, PyObject* value) {
+  if (value == nullptr) return Assign(self, 0, 0, nullptr);
+  Py_ssize_t row, column;
+  if (!ReadKey(key, &row, &column)) return -1;
+  return Assign(self, row, column, value);
+}
+
+// No length in either protocol, so len() stays refused and negative
+// indices are not wrapped.
+PySequenceMethods kSequence = [] {
+  PySequenceMethods s{};
+  s.sq_slice = Read;
+  s.sq_ass_slice = Assign;
+  return s;
+}();
+
+PyMappingMethods kMapping = [] {
+  PyMappingMethods m{};
+  m.mp_subscript = Subscript;
+  m.mp_ass_subscript = AssignSubscript;
+  return m;
+}();
+
+// The component methods, in storage order.
+constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz"};
+constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
+                                 "yx component", "yy component", "yz component",
+                                 "zx component", "zy component", "zz component"};
+auto kMethods = Tensor::ComponentMethods(kNames, kDocs);
+
+PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
+
+}  // namespace
+
+// Binds the vector class after adding the type, although no operation uses
+// it: Triad must be importable wherever Ennead is.
+MODULE_INIT(Ennead) {
+  if (Tensor::InitModule(kMethods.data(), kNoFunctions,
+                         "Module that implements a full 2nd order (3-by-3) tensor", &kSequence,
+                         &kMapping) == nullptr) {
+    return;
+  }
+  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+}

@@ -1,0 +1,48 @@
+// Decodes the input into pairs of tensors (nine doubles each, taken from
+// the bytes as they stand, so every bit pattern including NaNs and
+// infinities occurs) and checks the matrix product against the literal
+// product, with the result written apart and over each operand.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "../tests/literal_product.h"
+#include "full_tensor.h"
+
+namespace {
+
+bool Same(double x, double y) {
+  if (x != x || y != y) return x != x && y != y;
+  return std::memcmp(&x, &y, sizeof x) == 0;
+}
+
+void Check(const double expected[9], const double got[9]) {
+  for (int i = 0; i < 9; ++i) {
+    if (!Same(expected[i], got[i])) std::abort();
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  constexpr size_t kPair = 2 * 9 * sizeof(double);
+  for (size_t offset = 0; offset + kPair <= size; offset += kPair) {
+    double a[9], b[9];
+    std::memcpy(a, data + offset, sizeof a);
+    std::memcpy(b, data + offset + sizeof a, sizeof b);
+    double literal[9], out[9];
+    ennead_testing::LiteralProduct(a, b, literal);
+    ennead::Product(a, b, out);
+    Check(literal, out);
+    double left[9];
+    std::memcpy(left, a, sizeof a);
+    ennead::Product(left, b, left);
+    Check(literal, left);
+    double right[9];
+    std::memcpy(right, b, sizeof b);
+    ennead::Product(a, right, right);
+    Check(literal, right);
+  }
+  return 0;
+}

@@ -1,0 +1,319 @@
+"""The Ennead full tensor: construction, arithmetic, matrix product, access
+by row and column in both forms, printed form, copies, memory stability."""
+import copy
+import math
+import operator
+import sys
+import unittest
+
+import Ennead
+from Ennead import Ennead as E
+from rss import assert_no_growth, assert_ops_no_growth, calls
+
+BOTH = "Both operands should be Ennead instances"
+MULTIPLY = "Can only multiply a number or a Ennead with a Ennead instance"
+DIVIDE = "Can only divide a Ennead by a number"
+IADD = "Can only add a Ennead to a Ennead instance"
+ISUB = "Can only subtract a Ennead to a Ennead instance"
+IMUL = "Can only in-place multiply a Ennead by a number"
+ROW = "Ennead row index must be 0-2"
+COLUMN = "Ennead column index must be 0-2"
+ASSIGN = "Can only assign a number to a Ennead item"
+NAMES = ['xx', 'xy', 'xz', 'yx', 'yy', 'yz', 'zx', 'zy', 'zz']
+IDENTITY = (1, 0, 0, 0, 1, 0, 0, 0, 1)
+
+
+# Subclasses: of the tensor (refused as an operand, accepted as a receiver)
+# and of the two number types (accepted as numbers).
+Sub, IntSub, FloatSub = [type(base.__name__ + 'Sub', (base,), {}) for base in (E, int, float)]
+
+
+def values(t):
+    return [getattr(t, name)() for name in NAMES]
+
+
+class Case(unittest.TestCase):
+    def assertFails(self, exc, message, fn, *args):
+        with self.assertRaises(exc) as cm:
+            fn(*args)
+        self.assertEqual(str(cm.exception), message)
+
+
+class TestModuleAndConstruction(Case):
+    def test_texts(self):
+        self.assertEqual(Ennead.__doc__, "Module that implements a full 2nd order (3-by-3) tensor")
+        self.assertEqual(E.__name__, "Ennead")
+        self.assertEqual(E.__doc__, "Ennead objects")
+        self.assertEqual([getattr(E, n).__doc__ for n in NAMES],
+                         ["%s component" % n for n in NAMES])
+        self.assertIn('Triad', sys.modules)
+
+    def test_construction_row_by_row(self):
+        t = E(1, 2L, 3.5, True, FloatSub(5), IntSub(6), 7, 8, 9, k=1)
+        self.assertEqual(values(t), [1, 2, 3.5, 1, 5, 6, 7, 8, 9])
+        for args in [(), (1, 2, 3), tuple(range(10)), ("a",) + tuple(range(8))]:
+            self.assertRaises(TypeError, E, *args)
+
+    def test_fresh_tensor_is_zero_and_failed_init_keeps_components(self):
+        self.assertEqual(values(E.__new__(E)), [0.0] * 9)
+        self.assertEqual(values(E.__new__(Sub)), [0.0] * 9)
+        t = E(*range(9))
+        self.assertRaises(TypeError, t.__init__, 1, 2, 3, 4, 5, 6, 7, 8, "x")
+        self.assertEqual(values(t), range(9))
+
+    def test_absent_protocols(self):
+        t = E(*range(9))
+        for fn in [len, abs, float, iter, lambda x: -x, lambda x: +x, lambda x: x // 2,
+                   lambda x: x ** 2, lambda x: x % 2]:
+            self.assertRaises(TypeError, fn, t)
+        self.assertRaises(TypeError, t.xx, 1)
+        self.assertFalse(E(*range(9)) == E(*range(9)))
+
+
+class TestArithmetic(Case):
+    def setUp(self):
+        self.t = E(1, 2, 3, 4, 5, 6, 7, 8, 9)
+        self.s = E(0.5, -1, 2, 0, 3, -2, 1, 1, 1)
+
+    def test_sum_and_difference(self):
+        r = self.t + self.s
+        self.assertIs(type(r), E)
+        self.assertEqual(values(r), [1.5, 1, 5, 4, 8, 4, 8, 9, 10])
+        self.assertEqual(values(self.t - self.s), [0.5, 3, 1, 4, 2, 8, 6, 7, 8])
+        self.assertEqual(values(self.t), range(1, 10))
+        for other in [1, 1.0, tuple(range(9)), Sub(*range(9)), None]:
+            for op in (operator.add, operator.sub):
+                self.assertFails(TypeError, BOTH, op, self.t, other)
+                self.assertFails(TypeError, BOTH, op, other, self.t)
+
+    def test_identity_products_both_ways(self):
+        t = E(1, 2, 3, 4, 5, 6, 7, 8, 9)
+        for p in (t * E(*IDENTITY), E(*IDENTITY) * t):
+            self.assertIs(type(p), E)
+            self.assertEqual(str(p), "1 2 3 4 5 6 7 8 9")
+
+    def test_product_does_not_commute(self):
+        a = E(0, 1, 0, 0, 0, 0, 0, 0, 0)
+        b = E(0, 0, 0, 1, 0, 0, 0, 0, 0)
+        self.assertEqual(values(a * b), [1, 0, 0, 0, 0, 0, 0, 0, 0])
+        self.assertEqual(values(b * a), [0, 0, 0, 0, 1, 0, 0, 0, 0])
+        # The left operand's row with the right operand's column.
+        self.assertEqual(values(self.t * self.s),
+                         [3.5, 8, 1, 8, 17, 4, 12.5, 26, 7])
+        self.assertFails(TypeError, MULTIPLY, operator.mul, self.t, Sub(*IDENTITY))
+        self.assertFails(TypeError, MULTIPLY, operator.mul, Sub(*IDENTITY), self.t)
+
+    def test_product_sums_each_entry_from_the_left(self):
+        a = E(1e16, 1, -1e16, 0, 0, 0, 0, 0, 0)
+        b = E(1, 0, 0, 1, 0, 0, 1, 0, 0)
+        self.assertEqual((a * b).xx(), (1e16 + 1.0) - 1e16)
+
+    def test_scaling_forms_agree_and_longs_are_refused(self):
+        expected = [2 * v for v in range(1, 10)]
+        for scaled in [2 * self.t, self.t * 2, 2.0 * self.t, self.t * 2.0,
+                       IntSub(2) * self.t, self.t * FloatSub(2.0), Sub(*range(1, 10)) * 2,
+                       2.0 * Sub(*range(1, 10)), E.__rmul__(Sub(*range(1, 10)), 2)]:
+            self.assertIs(type(scaled), E)
+            self.assertEqual(values(scaled), expected)
+        self.assertEqual(values(True * self.t), values(self.t))
+        self.assertIsNot(True * self.t, self.t)
+        for other in [2L, 1j, "2", None, [2]]:
+            self.assertFails(TypeError, MULTIPLY, operator.mul, self.t, other)
+            self.assertFails(TypeError, MULTIPLY, operator.mul, other, self.t)
+        self.assertFails(TypeError, MULTIPLY, E.__mul__, self.t, "x")
+
+    def test_ieee_division(self):
+        self.assertEqual(values(self.t / 2), [v / 2.0 for v in range(1, 10)])
+        self.assertEqual(values(self.t / True), values(self.t))
+        r = E(1, -1, 0, 0, 0, 0, 0, 0, 0) / 0
+        self.assertEqual(r.xx(), float("inf"))
+        self.assertEqual(r.xy(), float("-inf"))
+        self.assertTrue(math.isnan(r.xz()))
+        for other in [2L, self.s, "x", None]:
+            self.assertFails(TypeError, DIVIDE, operator.div, self.t, other)
+        self.assertFails(TypeError, DIVIDE, operator.div, 2, self.t)
+        self.assertFails(TypeError, DIVIDE, operator.div, Sub(*range(9)), 2)
+        self.assertRaises(TypeError, operator.truediv, self.t, 2)
+
+    def test_in_place_forms_change_and_return_the_left_operand(self):
+        t = self.t
+        alias = t
+        t += self.s
+        t -= self.s
+        t *= 2
+        t /= 4.0
+        self.assertIs(t, alias)
+        self.assertEqual(values(alias), [v / 2.0 for v in range(1, 10)])
+        s = Sub(*range(9))
+        sub_alias = s
+        s += E(*IDENTITY)
+        s *= 2
+        self.assertIs(s, sub_alias)
+        self.assertIs(type(s), Sub)
+        self.assertEqual(values(s), [2, 2, 4, 6, 10, 10, 12, 14, 18])
+
+    def test_no_in_place_product_and_messages_differ_from_division(self):
+        t = E(*range(9))
+        cases = [(operator.imul, "x", IMUL), (operator.imul, 2L, IMUL),
+                 (operator.imul, E(*IDENTITY), IMUL), (operator.idiv, "x", DIVIDE),
+                 (operator.idiv, t, DIVIDE), (operator.iadd, 1, IADD),
+                 (operator.iadd, Sub(*range(9)), IADD), (operator.isub, 1.0, ISUB),
+                 (operator.isub, None, ISUB)]
+        for op, other, message in cases:
+            self.assertFails(TypeError, message, op, t, other)
+        self.assertFails(TypeError, DIVIDE, operator.div, t, "x")
+        self.assertEqual(values(t), range(9))
+
+
+class TestComponentAccess(Case):
+    """t[r:c] and t[r, c] reach the same read and assignment."""
+
+    def setUp(self):
+        self.t = E(1, 2, 3, 4, 5, 6, 7, 8, 9)
+
+    def test_both_forms_read_row_by_row(self):
+        t = self.t
+        for r in range(3):
+            for c in range(3):
+                self.assertEqual(t[r:c], 3 * r + c + 1)
+                self.assertEqual(t[r, c], 3 * r + c + 1)
+        self.assertEqual((t[1L:2], t[True, 2L], t[:1]), (6.0, 6.0, 2.0))
+
+    def test_both_forms_assign(self):
+        t = self.t
+        t[0:1] = 20
+        t[1, 0] = 2.5
+        t[2:2] = True
+        t[2, 1] = FloatSub(-1)
+        self.assertEqual(values(t), [1, 20, 3, 2.5, 5, 6, 7, -1, 1])
+
+    def test_row_is_checked_before_column_then_value(self):
+        huge = [2 ** 31, 2 ** 32, 2 ** 32 + 1, 2 ** 63, 2 ** 64 + 1, 10 ** 30]
+        cases = [((3, 5), ROW), ((3, 0), ROW), ((-1, 0), ROW), ((0, -1), COLUMN),
+                 ((2, 3), COLUMN), ((1, -2 ** 32), COLUMN)]
+        cases += [((h, 0), ROW) for h in huge] + [((0, h), COLUMN) for h in huge]
+        cases += [((-h, 1), ROW) for h in huge]
+        for (r, c), message in cases:
+            self.assertFails(IndexError, message, lambda: self.t[r:c])
+            self.assertFails(IndexError, message, lambda: self.t[r, c])
+
+            def set_slice():
+                self.t[r:c] = "not a number"
+
+            def set_key():
+                self.t[r, c] = "not a number"
+            self.assertFails(IndexError, message, set_slice)
+            self.assertFails(IndexError, message, set_key)
+        self.assertFails(IndexError, COLUMN, lambda: self.t[1:])
+
+        for bad in ["a", 10L, None, 1j, E(*IDENTITY)]:
+            def set_slice():
+                self.t[1:1] = bad
+
+            def set_key():
+                self.t[1, 1] = bad
+            self.assertFails(TypeError, ASSIGN, set_slice)
+            self.assertFails(TypeError, ASSIGN, set_key)
+        self.assertEqual(values(self.t), range(1, 10))
+
+    def test_a_single_index_or_other_key_asks_for_a_row_and_a_column(self):
+        t = self.t
+        for key in [0, 1L, -1, (0,), (0, 1, 2), "a", (0, "a"), (1.0, 0), slice(0, 1, 1),
+                    slice(0.0, 1)]:
+            with self.assertRaises(TypeError) as cm:
+                t[key]
+            self.assertIn("row and a column", str(cm.exception))
+
+            def assign():
+                t[key] = 1.0
+            self.assertRaises(TypeError, assign)
+        self.assertEqual(values(t), range(1, 10))
+
+    def test_index_conversions_that_raise_propagate(self):
+        class Bad(object):
+            def __index__(self):
+                raise ZeroDivisionError("no index")
+        self.assertRaises(ZeroDivisionError, lambda: self.t[Bad(), 0])
+        self.assertRaises(ZeroDivisionError, lambda: self.t[Bad():0])
+
+    def test_deleting_a_component_is_refused_in_both_forms(self):
+        t = self.t
+
+        def del_slice(r, c):
+            del t[r:c]
+
+        def del_key(r, c):
+            del t[r, c]
+        for r, c in [(0, 1), (2, 2), (5, 5), (-1, 0)]:
+            self.assertRaises(TypeError, del_slice, r, c)
+            self.assertRaises(TypeError, del_key, r, c)
+        self.assertEqual(values(t), range(1, 10))
+
+
+class TestPrintedFormAndCopies(Case):
+    def test_printed_form(self):
+        t = E(1e6, 0.1, -0.0, 1.0 / 3, -2.5e-300, 123456789, 1, 2.5, -3)
+        self.assertEqual(str(t), "1e+06 0.1 -0 0.333333 -2.5e-300 1.23457e+08 1 2.5 -3")
+        self.assertEqual(repr(t), str(t))
+        big = -1.7976931348623157e308
+        self.assertEqual(str(E(*[big] * 9)), " ".join(["-1.79769e+308"] * 9))
+        inf = float("inf")
+        self.assertEqual(str(E(inf, -inf, *[0] * 7)).split()[:2], ["inf", "-inf"])
+
+    def test_copies_keep_the_nine_components(self):
+        t = E(1.5, -2, 1e300, 4, 5, 6, 7, 8, -0.25)
+        for c in [copy.copy(t), copy.deepcopy(t)]:
+            self.assertIs(type(c), E)
+            self.assertIsNot(c, t)
+            self.assertEqual(values(c), values(t))
+        s = Sub(*range(9))
+        s.label = ["F", 1]
+        d = copy.deepcopy(s)
+        self.assertIs(type(d), Sub)
+        self.assertEqual(values(d), range(9))
+        self.assertEqual(d.label, ["F", 1])
+        self.assertIsNot(d.label, s.label)
+
+
+class TestMemory(unittest.TestCase):
+    def test_no_growth_over_every_operation_including_failures(self):
+        t, s, sub = E(*range(9)), E(*IDENTITY), Sub(*range(9))
+
+        def set_slice():
+            t[1:2] = 0.5
+
+        def set_key():
+            t[2, 0] = 1
+
+        def fail_set():
+            t[0, 0] = "a"
+
+        def fail_delete():
+            del t[0:0]
+        ops = [lambda: t + s, lambda: t - s, lambda: t * s, lambda: t * 2.5, lambda: 2 * t,
+               lambda: t / 2, lambda: t[1:2], lambda: t[1, 2], set_slice, set_key,
+               lambda: str(t), lambda: E(*range(9)), lambda: Sub(*range(9)),
+               lambda: sub * 2, lambda: copy.copy(t), lambda: sub.__reduce__(),
+               lambda: t.zy(), calls(lambda: t + 1), calls(lambda: t * 2L),
+               calls(lambda: t / "x"), calls(lambda: t[3:0]), calls(lambda: t[0, 3]),
+               calls(lambda: t[0]), calls(lambda: t[0, 2 ** 70]), calls(fail_set),
+               calls(fail_delete), calls(E, 1, 2), calls(E, *(["a"] * 9))]
+        assert_ops_no_growth(self, ops, 20000)
+
+    def test_in_place_no_growth(self):
+        def loop():
+            t, s = E(*range(9)), E(*IDENTITY)
+            for _ in range(100000):
+                t += s
+                t -= s
+                t *= 1.0
+                t /= 1
+                try:
+                    t *= s
+                except TypeError:
+                    pass
+        assert_no_growth(self, loop)
+
+
+if __name__ == "__main__":
+    unittest.main()
