@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <utility>
 
 namespace boxfinder {
@@ -15,22 +16,40 @@ namespace {
 inline double LowerOf(double l, double r) { return (l < r || r != r) ? l : r; }
 inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
 
+// The float next to a finite f towards -infinity (down) or +infinity (up),
+// by stepping its bit pattern (a library call costs more than the rest of a
+// subtree-box refresh).
+inline float StepFloat(float f, bool up) {
+  if (f == 0)
+    return up ? std::numeric_limits<float>::denorm_min()
+              : -std::numeric_limits<float>::denorm_min();
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  bits = (f > 0) == up ? bits + 1 : bits - 1;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
 // Float bounds that enclose a double interval: the lower one rounded down,
 // the upper one rounded up; NaN stays NaN.
 inline float FloatBelow(double x) {
   if (x != x) return static_cast<float>(x);
-  if (x > static_cast<double>(std::numeric_limits<float>::max())) return std::numeric_limits<float>::max();
-  if (x < -static_cast<double>(std::numeric_limits<float>::max())) return -std::numeric_limits<float>::infinity();
+  if (x > static_cast<double>(std::numeric_limits<float>::max()))
+    return std::numeric_limits<float>::max();
+  if (x < -static_cast<double>(std::numeric_limits<float>::max()))
+    return -std::numeric_limits<float>::infinity();
   float f = static_cast<float>(x);
-  if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  if (static_cast<double>(f) > x) f = StepFloat(f, false);
   return f;
 }
 inline float FloatAbove(double x) {
   if (x != x) return static_cast<float>(x);
-  if (x > static_cast<double>(std::numeric_limits<float>::max())) return std::numeric_limits<float>::infinity();
-  if (x < -static_cast<double>(std::numeric_limits<float>::max())) return -std::numeric_limits<float>::max();
+  if (x > static_cast<double>(std::numeric_limits<float>::max()))
+    return std::numeric_limits<float>::infinity();
+  if (x < -static_cast<double>(std::numeric_limits<float>::max()))
+    return -std::numeric_limits<float>::max();
   float f = static_cast<float>(x);
-  if (static_cast<double>(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+  if (static_cast<double>(f) < x) f = StepFloat(f, true);
   return f;
 }
 
@@ -50,30 +69,6 @@ inline bool BoxOverlaps(const T lo[3], const T hi[3], const double qlo[3], const
 
 inline void Centre(const double lo[3], const double hi[3], double c[3]) {
   for (int a = 0; a < 3; ++a) c[a] = (lo[a] + hi[a]) * 0.5;
-}
-
-inline bool SubtreeHoldsBox(const BoxNode* n, const double lo[3], const double hi[3]) {
-  return lo[0] >= n->subtreeLo[0] && n->subtreeHi[0] >= hi[0] && lo[1] >= n->subtreeLo[1] &&
-         n->subtreeHi[1] >= hi[1] && lo[2] >= n->subtreeLo[2] && n->subtreeHi[2] >= hi[2];
-}
-
-// Content of a node: its box, centre, id and active flag (not its links or
-// subtree box).
-inline void CopyContent(BoxNode* to, const BoxNode* from) {
-  std::memcpy(to->lo, from->lo, sizeof to->lo);
-  std::memcpy(to->hi, from->hi, sizeof to->hi);
-  std::memcpy(to->centre, from->centre, sizeof to->centre);
-  to->clientId = from->clientId;
-  to->active = from->active;
-}
-
-inline void SetContent(BoxNode* to, const double lo[3], const double hi[3], const double c[3],
-                       int32_t clientId) {
-  std::memcpy(to->lo, lo, sizeof to->lo);
-  std::memcpy(to->hi, hi, sizeof to->hi);
-  std::memcpy(to->centre, c, sizeof to->centre);
-  to->clientId = clientId;
-  to->active = 1;
 }
 
 // ---- Balanced build -------------------------------------------------------
@@ -242,107 +237,153 @@ int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidate* cand) {
   return r;
 }
 
-// One compact query entry from a node (see FlatEntry).
-template <class Entry>
-void FillEntry(Entry& e, const BoxNode* node) {
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const float fnan = std::numeric_limits<float>::quiet_NaN();
-  std::memcpy(e.lo, node->lo, sizeof e.lo);
-  std::memcpy(e.hi, node->hi, sizeof e.hi);
-  if (!node->active) e.lo[0] = e.lo[1] = e.lo[2] = nan;
-  const BoxNode* children[2] = {node->left, node->right};
-  for (int side = 0; side < 2; ++side) {
-    const BoxNode* child = children[side];
-    for (int a = 0; a < 3; ++a) {
-      e.childLo[side][a] = child != nullptr ? FloatBelow(child->subtreeLo[a]) : fnan;
-      e.childHi[side][a] = child != nullptr ? FloatAbove(child->subtreeHi[a]) : fnan;
-    }
-  }
-  e.clientId = node->clientId;
+// Float bounds of a box for the queries' active boxes: NaN (admits nothing)
+// when a coordinate is NaN, since such a box matches no point and no range.
+inline bool CanMatch(const double lo[3], const double hi[3]) {
+  return lo[0] == lo[0] && lo[1] == lo[1] && lo[2] == lo[2] && hi[0] == hi[0] && hi[1] == hi[1] &&
+         hi[2] == hi[2];
 }
+
+template <class Node>
+inline void ClearActiveBox(Node& n) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (int a = 0; a < 3; ++a) n.activeLo[a] = n.activeHi[a] = nan;
+}
+
+inline float LowerOfF(float l, float r) { return (l < r || r != r) ? l : r; }
+inline float UpperOfF(float l, float r) { return (l > r || r != r) ? l : r; }
 
 }  // namespace
 
-void RefreshSubtreeBox(BoxNode* node) {
-  const BoxNode* l = node->left;
-  const BoxNode* r = node->right;
-  if (l != nullptr && r != nullptr) {
-    for (int a = 0; a < 3; ++a) {
-      node->subtreeLo[a] = LowerOf(l->subtreeLo[a], r->subtreeLo[a]);
-      node->subtreeHi[a] = UpperOf(l->subtreeHi[a], r->subtreeHi[a]);
-    }
-  } else if (l != nullptr || r != nullptr) {
-    const BoxNode* only = l != nullptr ? l : r;
-    std::memcpy(node->subtreeLo, only->subtreeLo, sizeof node->subtreeLo);
-    std::memcpy(node->subtreeHi, only->subtreeHi, sizeof node->subtreeHi);
-  }
-}
+// ---- Storage --------------------------------------------------------------
 
-void WidenByOwnBox(BoxNode* node) {
-  for (int a = 0; a < 3; ++a) {
-    const double slo = node->subtreeLo[a];
-    if (slo > node->lo[a] || slo != slo) node->subtreeLo[a] = node->lo[a];
-    const double shi = node->subtreeHi[a];
-    if (node->hi[a] > shi || shi != shi) node->subtreeHi[a] = node->hi[a];
-  }
-}
-
-BoxNode* BoxTree::NewNode(const double lo[3], const double hi[3], const double centre[3],
-                          int32_t clientId) {
+uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
+                          uint32_t active) {
   if (nextFree_ < 0) {
-    NodeBlock* block = new NodeBlock;
-    block->previous = blocks_;
-    blocks_ = block;
-    nextFree_ = kNodesPerBlock - 1;
+    // Callers reserve the block table first, so only the block may fail.
+    blocks_.push_back(new NodeBlock);
+    nextFree_ = 0;
   }
-  BoxNode* node = &blocks_->nodes[nextFree_--];
-  SetContent(node, lo, hi, centre, clientId);
-  std::memcpy(node->subtreeLo, lo, sizeof node->subtreeLo);
-  std::memcpy(node->subtreeHi, hi, sizeof node->subtreeHi);
-  node->left = nullptr;
-  node->right = nullptr;
+  const uint32_t i = static_cast<uint32_t>(nodeCount_);
+  if (++nextFree_ == kNodesPerBlock) nextFree_ = -1;
   ++nodeCount_;
-  return node;
+  Node& n = At(i);
+  std::memcpy(n.lo, lo, sizeof n.lo);
+  std::memcpy(n.hi, hi, sizeof n.hi);
+  n.clientId = clientId;
+  n.left = n.right = kNoNode;
+  n.active = active;
+  ClearActiveBox(n);
+  Bounds& b = BoundsOf(i);
+  std::memcpy(b.lo, lo, sizeof b.lo);
+  std::memcpy(b.hi, hi, sizeof b.hi);
+  RefreshActiveBox(i);
+  return i;
 }
 
 void BoxTree::DestroyTree() {
-  while (blocks_ != nullptr) {
-    NodeBlock* previous = blocks_->previous;
-    delete blocks_;
-    blocks_ = previous;
-  }
-  root_ = nullptr;
+  for (NodeBlock* b : blocks_) delete b;
+  blocks_.clear();
+  root_ = kNoNode;
   nextFree_ = -1;
   nodeCount_ = 0;
   height_ = 0;
-  flat_.clear();
-  flatCurrent_ = false;
-  staleWork_ = 0;
 }
 
 std::size_t BoxTree::MemoryBytes() const {
-  std::size_t bytes = sizeof *this;
-  for (const NodeBlock* b = blocks_; b != nullptr; b = b->previous) bytes += sizeof(NodeBlock);
-  bytes += flat_.capacity() * sizeof(FlatEntry) + pendingEntries_.capacity() * sizeof(int32_t);
-  bytes += frames_.capacity() * sizeof(Frame) + pending_.capacity() * sizeof(const BoxNode*);
-  return bytes;
+  return sizeof *this + blocks_.size() * sizeof(NodeBlock) +
+         blocks_.capacity() * sizeof(NodeBlock*) + frames_.capacity() * sizeof(Frame) +
+         pending_.capacity() * sizeof(const Node*);
 }
 
-void BoxTree::ReserveScratch(int64_t height, int64_t nodes) {
-  const auto grow = [](auto& v, int64_t want) {
-    if (static_cast<int64_t>(v.capacity()) < want)
-      v.reserve(static_cast<std::size_t>(std::max<int64_t>(want, 2 * static_cast<int64_t>(v.capacity()))));
+// Room for one more node and for the stacks of a tree one level deeper, so
+// that an insertion cannot fail half-way.
+void BoxTree::ReserveForInsertion() {
+  if (nodeCount_ >= static_cast<int64_t>(kNoNode)) throw std::bad_alloc();
+  const auto grow = [](auto& v, std::size_t want) {
+    if (v.capacity() < want) v.reserve(std::max(want, 2 * v.capacity()));
   };
-  grow(frames_, height + 1);
-  grow(pending_, height + 1);
-  grow(flat_, nodes);
-  grow(pendingEntries_, height + 1);
+  const std::size_t levels = static_cast<std::size_t>(height_ + 2);
+  grow(frames_, levels);
+  grow(pending_, levels);
+  if (nextFree_ < 0) {
+    grow(blocks_, blocks_.size() + 1);
+    blocks_.push_back(new NodeBlock);
+    nextFree_ = 0;
+  }
 }
 
-void BoxTree::MarkChanged() {
-  flatCurrent_ = false;
-  staleWork_ = 0;
+// ---- Subtree boxes --------------------------------------------------------
+
+// The exact subtree box: the union of the children's (one child: its box; a
+// leaf is left alone). A NaN coordinate never enters while any box below has
+// a number there, so a box with NaN coordinates cannot hide its neighbours.
+void BoxTree::RefreshBounds(uint32_t i) {
+  const Node& n = At(i);
+  Bounds& b = BoundsOf(i);
+  if (n.left != kNoNode && n.right != kNoNode) {
+    const Bounds& l = BoundsOf(n.left);
+    const Bounds& r = BoundsOf(n.right);
+    for (int a = 0; a < 3; ++a) {
+      b.lo[a] = LowerOf(l.lo[a], r.lo[a]);
+      b.hi[a] = UpperOf(l.hi[a], r.hi[a]);
+    }
+  } else if (n.left != kNoNode || n.right != kNoNode) {
+    b = BoundsOf(n.left != kNoNode ? n.left : n.right);
+  }
 }
+
+// Takes in the node's own box.
+void BoxTree::WidenBounds(uint32_t i) {
+  const Node& n = At(i);
+  Bounds& b = BoundsOf(i);
+  for (int a = 0; a < 3; ++a) {
+    if (b.lo[a] > n.lo[a] || b.lo[a] != b.lo[a]) b.lo[a] = n.lo[a];
+    if (n.hi[a] > b.hi[a] || b.hi[a] != b.hi[a]) b.hi[a] = n.hi[a];
+  }
+}
+
+// The queries' box: the union of the children's and of the node's own box
+// when it is active and can match at all; NaN throughout when none is.
+// Returns whether it changed (when it did not, no ancestor's changes).
+bool BoxTree::RefreshActiveBox(uint32_t i) {
+  Node& n = At(i);
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  float lo[3] = {nan, nan, nan}, hi[3] = {nan, nan, nan};
+  if (n.active && CanMatch(n.lo, n.hi)) {
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = FloatBelow(n.lo[a]);
+      hi[a] = FloatAbove(n.hi[a]);
+    }
+  }
+  for (uint32_t c : {n.left, n.right}) {
+    if (c == kNoNode) continue;
+    const Node& k = At(c);
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = LowerOfF(lo[a], k.activeLo[a]);
+      hi[a] = UpperOfF(hi[a], k.activeHi[a]);
+    }
+  }
+  if (std::memcmp(n.activeLo, lo, sizeof lo) == 0 && std::memcmp(n.activeHi, hi, sizeof hi) == 0)
+    return false;
+  std::memcpy(n.activeLo, lo, sizeof lo);
+  std::memcpy(n.activeHi, hi, sizeof hi);
+  return true;
+}
+
+// Refreshes and widens every node on the frame stack, innermost first; the
+// active boxes only as far up as they change.
+void BoxTree::RefreshAndWidenStack() {
+  bool activeChanged = true;
+  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
+    RefreshBounds(it->node);
+    WidenBounds(it->node);
+    if (activeChanged) activeChanged = RefreshActiveBox(it->node);
+  }
+  frames_.clear();
+}
+
+// ---- Balanced build -------------------------------------------------------
 
 void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* upperCorners,
                               const int32_t* clientIds) {
@@ -351,69 +392,63 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
   try {
     std::unique_ptr<BuildRecord[]> rec(new BuildRecord[n]);
     std::unique_ptr<Candidate[]> cand(new Candidate[n]);
-    // The nodes in pre-order, and the node made from each input box.
-    std::unique_ptr<BoxNode*[]> order(new BoxNode*[n]);
-    std::unique_ptr<BoxNode*[]> nodeOf(new BoxNode*[n]);
     for (int i = 0; i < n; ++i) {
       Centre(lowerCorners + 3 * i, upperCorners + 3 * i, rec[i].c);
       rec[i].index = i;
       rec[i].clientId = clientIds[i];
     }
-    // The compact query layout has the same pre-order as the node slots.
-    flat_.reserve(static_cast<std::size_t>(n));
-    flat_.resize(static_cast<std::size_t>(n));
+    const int blocks = (n + kNodesPerBlock - 1) / kNodesPerBlock;
+    blocks_.reserve(static_cast<std::size_t>(blocks));
+    for (int b = 0; b < blocks; ++b) blocks_.push_back(new NodeBlock);
 
-    // 1. Shape: an explicit stack with a frame per level on the path being
-    // built. Nodes are made parent first, then the left subtree, then the
-    // right one; corners come later, in input order, instead of one random
-    // read per node here.
+    // 1. Shape and boxes: an explicit stack with a frame per level on the
+    // path being built. Node e is made parent first, then its left subtree
+    // (nodes e+1 .. e+r), then its right one (from e+r+1): pre-order.
     struct BuildFrame {
       int begin, count, depth;
-      BoxNode** slot;
     };
     std::vector<BuildFrame> stack;
     stack.reserve(64);
-    stack.push_back(BuildFrame{0, n, 0, &root_});
-    const double none[3] = {0, 0, 0};
+    stack.push_back(BuildFrame{0, n, 0});
     int64_t height = 0;
+    uint32_t e = 0;
     while (!stack.empty()) {
       const BuildFrame f = stack.back();
       stack.pop_back();
       BuildRecord* part = rec.get() + f.begin;
       const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
-      const int entry = static_cast<int>(nodeCount_);
-      BoxNode* node = NewNode(none, none, part[r].c, part[r].clientId);
-      *f.slot = node;
-      order[entry] = node;
-      nodeOf[part[r].index] = node;
-      flat_[static_cast<std::size_t>(entry)].right = r < f.count - 1 ? entry + r + 1 : -1;
+      Node& node = At(e);
+      const int src = part[r].index;
+      std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
+      std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
+      node.clientId = part[r].clientId;
+      node.active = 1;
+      ClearActiveBox(node);
+      node.left = r > 0 ? e + 1 : kNoNode;
+      node.right = r < f.count - 1 ? e + static_cast<uint32_t>(r) + 1 : kNoNode;
       height = std::max<int64_t>(height, f.depth + 1);
+      ++e;
       // Right pushed first so that the left subtree is made first.
       if (r < f.count - 1)
-        stack.push_back(BuildFrame{f.begin + r + 1, f.count - r - 1, f.depth + 1, &node->right});
-      if (r > 0) stack.push_back(BuildFrame{f.begin, r, f.depth + 1, &node->left});
+        stack.push_back(BuildFrame{f.begin + r + 1, f.count - r - 1, f.depth + 1});
+      if (r > 0) stack.push_back(BuildFrame{f.begin, r, f.depth + 1});
     }
-    // 2. Corners, in input order.
-    for (int i = 0; i < n; ++i) {
-      BoxNode* node = nodeOf[i];
-      std::memcpy(node->lo, lowerCorners + 3 * i, sizeof node->lo);
-      std::memcpy(node->hi, upperCorners + 3 * i, sizeof node->hi);
-      std::memcpy(node->subtreeLo, node->lo, sizeof node->subtreeLo);
-      std::memcpy(node->subtreeHi, node->hi, sizeof node->subtreeHi);
-    }
-    // 3. Subtree boxes, children before parents (reverse pre-order), and the
-    // compact entries.
-    for (int i = n - 1; i >= 0; --i) {
-      BoxNode* node = order[i];
-      RefreshSubtreeBox(node);
-      WidenByOwnBox(node);
-      FillEntry(flat_[static_cast<std::size_t>(i)], node);
+    nodeCount_ = n;
+    nextFree_ = n % kNodesPerBlock == 0 ? -1 : n % kNodesPerBlock;
+    root_ = 0;
+    // 2. Subtree boxes, children before parents (reverse pre-order).
+    for (uint32_t i = static_cast<uint32_t>(n); i-- > 0;) {
+      const Node& node = At(i);
+      Bounds& b = BoundsOf(i);
+      std::memcpy(b.lo, node.lo, sizeof b.lo);
+      std::memcpy(b.hi, node.hi, sizeof b.hi);
+      RefreshBounds(i);
+      WidenBounds(i);
+      RefreshActiveBox(i);
     }
     height_ = height;
-    ReserveScratch(height_, nodeCount_);
-    SetRootBox();
-    flatCurrent_ = true;
-    staleWork_ = 0;
+    frames_.reserve(static_cast<std::size_t>(height_ + 1));
+    pending_.reserve(static_cast<std::size_t>(height_ + 1));
   } catch (...) {
     DestroyTree();
     throw;
@@ -426,109 +461,137 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   double c[3];
   Centre(lo, hi, c);
   // Everything that may fail is done before the tree changes.
-  ReserveScratch(height_ + 1, nodeCount_ + 1);
-  if (root_ == nullptr) {
-    root_ = NewNode(lo, hi, c, clientId);
-    height_ = 1;
-    MarkChanged();
+  ReserveForInsertion();
+  if (root_ == kNoNode) {
+    root_ = NewNode(lo, hi, clientId, 1);
+    height_ = std::max<int64_t>(height_, 1);
     return;
   }
   frames_.clear();
-  BoxNode* node = root_;
+  uint32_t i = root_;
   int64_t depth = 0;
-  while (node->left != nullptr && node->right != nullptr) {
-    frames_.push_back(Frame{node, depth, 0});
-    node = node->centre[depth % 3] > c[depth % 3] ? node->left : node->right;
+  for (;;) {
+    const Node& n = At(i);
+    if (n.left == kNoNode || n.right == kNoNode) break;
+    frames_.push_back(Frame{i, 0, depth});
+    const int axis = static_cast<int>(depth % 3);
+    i = (n.lo[axis] + n.hi[axis]) * 0.5 > c[axis] ? n.left : n.right;
     ++depth;
   }
-  frames_.push_back(Frame{node, depth, 0});
+  frames_.push_back(Frame{i, 0, depth});
   const int axis = static_cast<int>(depth % 3);
-  if (node->left == nullptr) {
-    if (node->centre[axis] > c[axis]) {
-      node->left = NewNode(lo, hi, c, clientId);
+  Node* node = &At(i);
+  const double centre = (node->lo[axis] + node->hi[axis]) * 0.5;
+  // A copy of this node's content, pushed down one level.
+  const auto pushDown = [&] {
+    const uint32_t copy = NewNode(node->lo, node->hi, node->clientId, node->active);
+    node = &At(i);
+    return copy;
+  };
+  const auto take = [lo, hi, clientId](Node& to) {
+    std::memcpy(to.lo, lo, sizeof to.lo);
+    std::memcpy(to.hi, hi, sizeof to.hi);
+    to.clientId = clientId;
+    to.active = 1;
+  };
+  if (node->left == kNoNode) {
+    if (centre > c[axis]) {
+      const uint32_t added = NewNode(lo, hi, clientId, 1);
+      At(i).left = added;
     } else {
-      BoxNode* copy = NewNode(node->lo, node->hi, node->centre, node->clientId);
-      copy->active = node->active;
+      const uint32_t copy = pushDown();
       node->left = copy;
-      SetContent(node, lo, hi, c, clientId);
+      take(*node);
     }
-  } else if (c[axis] >= node->centre[axis]) {
-    node->right = NewNode(lo, hi, c, clientId);
+  } else if (c[axis] >= centre) {
+    const uint32_t added = NewNode(lo, hi, clientId, 1);
+    At(i).right = added;
   } else {
-    BoxNode* copy = NewNode(node->lo, node->hi, node->centre, node->clientId);
-    copy->active = node->active;
+    const uint32_t copy = pushDown();
     node->right = copy;
-    BoxNode* left = node->left;
-    if (c[axis] > left->centre[axis]) {
-      SetContent(node, lo, hi, c, clientId);
+    const uint32_t li = node->left;
+    Node& left = At(li);
+    if (c[axis] > (left.lo[axis] + left.hi[axis]) * 0.5) {
+      take(*node);
     } else {
-      double oldLo[3], oldHi[3];
-      std::memcpy(oldLo, node->subtreeLo, sizeof oldLo);
-      std::memcpy(oldHi, node->subtreeHi, sizeof oldHi);
-      CopyContent(node, left);
-      SetContent(left, lo, hi, c, clientId);
+      // This node takes the left child's content and the left child the new
+      // box, with a subtree box that also takes in this node's former one.
+      const Bounds old = BoundsOf(i);
+      std::memcpy(node->lo, left.lo, sizeof node->lo);
+      std::memcpy(node->hi, left.hi, sizeof node->hi);
+      node->clientId = left.clientId;
+      node->active = left.active;
+      take(left);
+      Bounds& lb = BoundsOf(li);
       for (int a = 0; a < 3; ++a) {
-        left->subtreeLo[a] = LowerOf(oldLo[a], lo[a]);
-        left->subtreeHi[a] = UpperOf(oldHi[a], hi[a]);
+        lb.lo[a] = LowerOf(old.lo[a], lo[a]);
+        lb.hi[a] = UpperOf(old.hi[a], hi[a]);
       }
+      RefreshActiveBox(li);
     }
   }
   height_ = std::max(height_, depth + 2);
   RefreshAndWidenStack();
-  MarkChanged();
-}
-
-// Refreshes and widens every node on the frame stack, innermost first.
-void BoxTree::RefreshAndWidenStack() {
-  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
-    RefreshSubtreeBox(it->node);
-    WidenByOwnBox(it->node);
-  }
-  frames_.clear();
 }
 
 // ---- Removal --------------------------------------------------------------
 
 bool BoxTree::RemoveBox(const double lo[3], const double hi[3], int32_t clientId) {
-  if (root_ == nullptr) return false;
+  if (root_ == kNoNode) return false;
   double c[3];
   Centre(lo, hi, c);
-  const bool found = RemoveByCentre(c, clientId) || RemoveByContainment(lo, hi, clientId);
-  if (found) MarkChanged();
-  return found;
+  // The search guided by the centres: left where the node's centre is not
+  // below the box's centre on the level's axis, right where it is not above
+  // (and into a child sharing the node's centre coordinate either way).
+  const auto byCentre = [this, c](const Node& node, uint32_t child, bool leftSide, int axis) {
+    const Node& k = At(child);
+    const double nc = (node.lo[axis] + node.hi[axis]) * 0.5;
+    return (leftSide ? nc >= c[axis] : c[axis] >= nc) || nc == (k.lo[axis] + k.hi[axis]) * 0.5;
+  };
+  // Fallback: descends into every child whose exact subtree box holds the
+  // given box.
+  const auto byContainment = [this, lo, hi](const Node&, uint32_t child, bool, int) {
+    const Bounds& b = BoundsOf(child);
+    return lo[0] >= b.lo[0] && b.hi[0] >= hi[0] && lo[1] >= b.lo[1] && b.hi[1] >= hi[1] &&
+           lo[2] >= b.lo[2] && b.hi[2] >= hi[2];
+  };
+  return DeactivateFirst(clientId, byCentre) || DeactivateFirst(clientId, byContainment);
 }
 
 // Depth-first search from the root (the node first, then its left side,
 // then its right side) that enters a child only where
-// enters(parent, child, axis) holds; the first active node with the id is
-// deactivated, and the subtree boxes on its path are brought up to date.
+// enters(parent, child, leftSide, axis) holds; the first active node with
+// the id is deactivated, and the subtree boxes on its path are brought up to
+// date.
 template <class Enters>
 bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
   frames_.clear();
   frames_.push_back(Frame{root_, 0, 0});
   while (!frames_.empty()) {
     Frame& f = frames_.back();
-    BoxNode* node = f.node;
+    const uint32_t i = f.node;
+    Node& node = At(i);
     const int axis = static_cast<int>(f.depth % 3);
     if (f.stage == 0) {
-      if (node->active && node->clientId == clientId) {
-        node->active = 0;
-        RefreshSubtreeBox(node);
+      if (node.active && node.clientId == clientId) {
+        node.active = 0;
+        RefreshBounds(i);
+        RefreshActiveBox(i);
         frames_.pop_back();
         RefreshAndWidenStack();
         return true;
       }
       f.stage = 1;
-      if (node->left != nullptr && enters(node, node->left, axis)) {
-        const Frame child{node->left, f.depth + 1, 0};
+      if (node.left != kNoNode && enters(node, node.left, true, axis)) {
+        const Frame child{node.left, 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
     }
     if (f.stage == 1) {
       f.stage = 2;
-      if (node->right != nullptr && enters(node, node->right, axis)) {
-        const Frame child{node->right, f.depth + 1, 0};
+      if (node.right != kNoNode && enters(node, node.right, false, axis)) {
+        const Frame child{node.right, 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
@@ -538,103 +601,30 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
   return false;
 }
 
-// The search guided by the centres: left where the node's centre is not
-// below the box's centre on the level's axis, right where it is not above
-// (and into a child sharing the node's centre coordinate either way).
-bool BoxTree::RemoveByCentre(const double c[3], int32_t clientId) {
-  return DeactivateFirst(clientId, [c](const BoxNode* node, const BoxNode* child, int axis) {
-    const bool leftSide = child == node->left;
-    return (leftSide ? node->centre[axis] >= c[axis] : c[axis] >= node->centre[axis]) ||
-           node->centre[axis] == child->centre[axis];
-  });
-}
-
-// Fallback search: descends into every child whose subtree box holds the
-// given box.
-bool BoxTree::RemoveByContainment(const double lo[3], const double hi[3], int32_t clientId) {
-  return DeactivateFirst(clientId, [lo, hi](const BoxNode*, const BoxNode* child, int) {
-    return SubtreeHoldsBox(child, lo, hi);
-  });
-}
-
 // ---- Queries --------------------------------------------------------------
 
-// Copies the tree in pre-order into the compact array (whose capacity the
-// changes have already reserved, so this does not allocate).
-void BoxTree::SetRootBox() {
-  if (root_ == nullptr) return;
-  for (int a = 0; a < 3; ++a) {
-    rootLo_[a] = FloatBelow(root_->subtreeLo[a]);
-    rootHi_[a] = FloatAbove(root_->subtreeHi[a]);
-  }
-}
-
-void BoxTree::RebuildQueryLayout() {
-  flat_.clear();
-  frames_.clear();
-  if (root_ != nullptr) frames_.push_back(Frame{root_, 0, 0});
-  SetRootBox();
-  while (!frames_.empty()) {
-    Frame& f = frames_.back();
-    const BoxNode* node = f.node;
-    if (f.stage == 0) {
-      f.depth = static_cast<int64_t>(flat_.size());
-      FlatEntry e;
-      FillEntry(e, node);
-      e.right = -1;
-      flat_.push_back(e);
-      f.stage = 1;
-      if (node->left != nullptr) {
-        const Frame child{node->left, 0, 0};
-        frames_.push_back(child);
-      }
-    } else if (f.stage == 1) {
-      f.stage = 2;
-      if (node->right != nullptr) {
-        flat_[static_cast<std::size_t>(f.depth)].right = static_cast<int32_t>(flat_.size());
-        const Frame child{node->right, 0, 0};
-        frames_.push_back(child);
-      }
-    } else {
-      frames_.pop_back();
-    }
-  }
-  flatCurrent_ = true;
-  staleWork_ = 0;
-}
-
-// After changes, queries walk the linked nodes until their work adds up to
-// one copy of the tree; the compact copy is then made again.
-void BoxTree::RefreshQueryLayoutIfDue() {
-  if (!flatCurrent_ && staleWork_ >= nodeCount_ &&
-      static_cast<int64_t>(flat_.capacity()) >= nodeCount_ &&
-      static_cast<int64_t>(pendingEntries_.capacity()) > height_ &&
-      static_cast<int64_t>(frames_.capacity()) > height_) {
-    RebuildQueryLayout();
-  }
-}
-
-// Pre-order walk over the compact layout; right children wait on the
-// pending stack (at most one per level, within the reserved capacity).
-template <class Entry, class Admits, class Matches>
-static void FlatWalk(const Entry* e, bool rootAdmitted, std::vector<int32_t>& pending,
-                     Admits admits, Matches matches, Meshkit::List<int>& out) {
+// Pre-order walk entering a node only when its active box admits the query.
+// Right children wait on the pending stack (at most one per level, within
+// the capacity reserved for the height); each is fetched when it is pushed,
+// as it is entered after the left subtree.
+template <class Node, class At, class Admits, class Matches>
+static void Walk(const Node* root, std::vector<const Node*>& pending, At at, Admits admits,
+                 Matches matches, Meshkit::List<int>& out) {
   out.Clear();
   pending.clear();
-  if (!rootAdmitted) return;
-  int32_t i = 0;
+  if (root == nullptr || !admits(root->activeLo, root->activeHi)) return;
+  const Node* node = root;
   for (;;) {
-    const Entry& f = e[i];
-    if (matches(f.lo, f.hi)) out.Append(f.clientId);
-    if (admits(f.childLo[1], f.childHi[1])) {
-      // Fetched early: it is entered after the left subtree.
-      __builtin_prefetch(e + f.right);
-      pending.push_back(f.right);
+    if (node->active && matches(node->lo, node->hi)) out.Append(node->clientId);
+    if (node->right != kNoNode) {
+      const Node* r = at(node->right);
+      if (admits(r->activeLo, r->activeHi)) pending.push_back(r);
     }
-    if (admits(f.childLo[0], f.childHi[0])) {
-      ++i;
+    const Node* l = node->left != kNoNode ? at(node->left) : nullptr;
+    if (l != nullptr && admits(l->activeLo, l->activeHi)) {
+      node = l;
     } else if (!pending.empty()) {
-      i = pending.back();
+      node = pending.back();
       pending.pop_back();
     } else {
       return;
@@ -642,71 +632,42 @@ static void FlatWalk(const Entry* e, bool rootAdmitted, std::vector<int32_t>& pe
   }
 }
 
-void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) {
-  RefreshQueryLayoutIfDue();
-  if (!flatCurrent_) {
-    QueryPointWalk(p, out);
-    staleWork_ += height_ + 16;
-    return;
-  }
-  FlatWalk(
-      flat_.data(), !flat_.empty() && BoxContainsPoint(rootLo_, rootHi_, p), pendingEntries_,
+void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) const {
+  Walk(
+      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      [this](uint32_t i) -> const Node* { return &At(i); },
       [p](const float* lo, const float* hi) { return BoxContainsPoint(lo, hi, p); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
-void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) {
-  RefreshQueryLayoutIfDue();
-  if (!flatCurrent_) {
-    QueryRangeWalk(qlo, qhi, out);
-    staleWork_ += height_ + 16 + out.Count();
-    return;
-  }
-  FlatWalk(
-      flat_.data(), !flat_.empty() && BoxOverlaps(rootLo_, rootHi_, qlo, qhi), pendingEntries_,
+void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const {
+  Walk(
+      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      [this](uint32_t i) -> const Node* { return &At(i); },
       [qlo, qhi](const float* lo, const float* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       out);
 }
 
-// Pre-order walk over the linked nodes, entering a child only when its own
-// subtree box can hold a result. Right children wait on the pending stack,
-// at most one per level, within the capacity reserved for the height.
-template <class Admits, class Matches>
-static void Walk(const BoxNode* root, std::vector<const BoxNode*>& pending, Admits admits,
-                 Matches matches, Meshkit::List<int>& out) {
-  out.Clear();
-  pending.clear();
-  const BoxNode* node = root != nullptr && admits(root) ? root : nullptr;
-  while (node != nullptr) {
-    if (node->active && matches(node)) out.Append(node->clientId);
-    const BoxNode* l = node->left;
-    const BoxNode* r = node->right;
-    if (r != nullptr && admits(r)) pending.push_back(r);
-    if (l != nullptr && admits(l)) {
-      node = l;
-    } else if (!pending.empty()) {
-      node = pending.back();
-      pending.pop_back();
-    } else {
-      node = nullptr;
-    }
+// ---- Inspection -----------------------------------------------------------
+
+const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
+  out.assign(static_cast<std::size_t>(nodeCount_), BoxNode{});
+  for (uint32_t i = 0; i < static_cast<uint32_t>(nodeCount_); ++i) {
+    const Node& n = At(i);
+    const Bounds& b = BoundsOf(i);
+    BoxNode& x = out[i];
+    std::memcpy(x.lo, n.lo, sizeof x.lo);
+    std::memcpy(x.hi, n.hi, sizeof x.hi);
+    Centre(n.lo, n.hi, x.centre);
+    std::memcpy(x.subtreeLo, b.lo, sizeof x.subtreeLo);
+    std::memcpy(x.subtreeHi, b.hi, sizeof x.subtreeHi);
+    x.left = n.left == kNoNode ? nullptr : &out[n.left];
+    x.right = n.right == kNoNode ? nullptr : &out[n.right];
+    x.clientId = n.clientId;
+    x.active = static_cast<uint8_t>(n.active);
   }
-}
-
-void BoxTree::QueryPointWalk(const double p[3], Meshkit::List<int>& out) const {
-  Walk(
-      root_, pending_,
-      [p](const BoxNode* n) { return BoxContainsPoint(n->subtreeLo, n->subtreeHi, p); },
-      [p](const BoxNode* n) { return BoxContainsPoint(n->lo, n->hi, p); }, out);
-}
-
-void BoxTree::QueryRangeWalk(const double qlo[3], const double qhi[3],
-                             Meshkit::List<int>& out) const {
-  Walk(
-      root_, pending_,
-      [qlo, qhi](const BoxNode* n) { return BoxOverlaps(n->subtreeLo, n->subtreeHi, qlo, qhi); },
-      [qlo, qhi](const BoxNode* n) { return BoxOverlaps(n->lo, n->hi, qlo, qhi); }, out);
+  return root_ == kNoNode ? nullptr : &out[root_];
 }
 
 }  // namespace boxfinder

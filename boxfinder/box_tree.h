@@ -4,17 +4,20 @@
 //
 // The tree is built balanced from arrays (a split on box centres cycling
 // through x, y and z by depth), then takes single insertions and removals.
-// Every node records a bounding box of its whole subtree, which the queries
-// prune with. Nodes come from 1000-node blocks and are freed only with the
-// whole tree; a removed box is marked inactive and keeps its place.
+// Nodes come from 1000-node blocks and are freed only with the whole tree; a
+// removed box is marked inactive and keeps its place.
+//
+// One representation serves queries and updates. A node holds its exact box,
+// its id, its active flag, 32-bit links to its children (node indices: block
+// index * 1000 + slot) and a float box around the active boxes of its
+// subtree, which the queries prune with, so that a subtree of removed boxes
+// costs a query nothing. The exact subtree box that guides removal by
+// containment lives beside it in the same block, out of the queries' way.
 //
 // No walk recurses: insertion, removal, queries and the build use explicit
 // stacks on the heap, so a degenerate (deep) tree cannot exhaust the thread's
-// stack. Queries run over a compact pre-order copy of the tree when it is up
-// to date and walk the linked nodes otherwise; both give the same ids in the
-// same order (pre-order: a node, then its left subtree, then its right one).
-//
-// Not thread-safe: queries may refresh the compact copy. One thread at a time.
+// stack. Queries give the ids in pre-order: a node, then its left subtree,
+// then its right one. Not thread-safe: queries share scratch stacks.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +28,9 @@
 
 namespace boxfinder {
 
+// A node in linked form, as ExportNodes hands it out for inspection: the
+// box, its centre, the exact subtree box kept by the insertion and removal
+// rules, the links, the id and the active flag.
 struct BoxNode {
   double lo[3];
   double hi[3];
@@ -38,11 +44,7 @@ struct BoxNode {
 };
 
 constexpr int kNodesPerBlock = 1000;
-
-struct NodeBlock {
-  NodeBlock* previous;
-  BoxNode nodes[kNodesPerBlock];
-};
+constexpr uint32_t kNoNode = 0xffffffffu;
 
 class BoxTree {
  public:
@@ -67,90 +69,83 @@ class BoxTree {
   bool RemoveBox(const double lo[3], const double hi[3], int32_t clientId);
 
   // Ids of the active boxes containing p (closed boxes), in pre-order.
-  void QueryPoint(const double p[3], Meshkit::List<int>& out);
+  void QueryPoint(const double p[3], Meshkit::List<int>& out) const;
   // Ids of the active boxes overlapping [qlo, qhi] (touching counts).
-  void QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out);
-
-  // The same queries always over the linked nodes (the path taken while the
-  // compact copy is out of date).
-  void QueryPointWalk(const double p[3], Meshkit::List<int>& out) const;
-  void QueryRangeWalk(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const;
+  void QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const;
 
   // Frees every block; the tree is empty afterwards.
   void DestroyTree();
 
-  const BoxNode* Root() const { return root_; }
-  const NodeBlock* Blocks() const { return blocks_; }
+  // The nodes in linked form, one per node index (out[i] is node i); returns
+  // the root (null for an empty tree). For inspection and tests.
+  const BoxNode* ExportNodes(std::vector<BoxNode>& out) const;
+
+  uint32_t RootIndex() const { return root_; }
+  int64_t BlockCount() const { return static_cast<int64_t>(blocks_.size()); }
+  // Slot of the newest block that the next node takes; -1 when there is no
+  // block yet or the newest one is used up.
   int32_t NextFree() const { return nextFree_; }
   int64_t NodeCount() const { return nodeCount_; }
   // Levels of the deepest node (0 for an empty tree).
   int64_t Height() const { return height_; }
-  bool QueryLayoutCurrent() const { return flatCurrent_; }
-  // Bytes held by the tree: node blocks, compact copy and scratch stacks.
+  // Bytes held by the tree: node blocks, block table and scratch stacks.
   std::size_t MemoryBytes() const;
 
  private:
-  // Compact query layout in pre-order, one entry per node: its exact box
-  // and id, and the subtree boxes of its two children rounded outwards to
-  // float (which can only admit more nodes, never fewer; NaN for an absent
-  // child, which admits nothing). The left child is the next entry. A walk
-  // decides on both children from the parent's entry, so it only touches
-  // the entries of nodes it enters.
-  struct FlatEntry {
-    double lo[3];  // NaN for an inactive box, so that it matches nothing
+  // What a query reads, 88 bytes. Slots are used in ascending order, so the
+  // balanced build lays the nodes out in pre-order: a node's left child is
+  // the next record and a query walks the storage forwards.
+  struct Node {
+    double lo[3];
     double hi[3];
-    float childLo[2][3];
-    float childHi[2][3];
-    int32_t right;  // index of the right child's entry
+    // Around the active boxes below and including this node, rounded
+    // outwards to float; NaN when there is none (NaN admits nothing).
+    float activeLo[3];
+    float activeHi[3];
     int32_t clientId;
+    uint32_t left;  // kNoNode when absent
+    uint32_t right;
+    uint32_t active;
+  };
+  // The subtree box of the insertion and removal rules, exact: it guides
+  // removal by containment and may hold removed boxes.
+  struct Bounds {
+    double lo[3];
+    double hi[3];
+  };
+  struct NodeBlock {
+    Node nodes[kNodesPerBlock];
+    Bounds bounds[kNodesPerBlock];
   };
   struct Frame {
-    BoxNode* node;
-    int64_t depth;  // or, while copying, the node's compact index
+    uint32_t node;
     int stage;
+    int64_t depth;
   };
 
-  BoxNode* NewNode(const double lo[3], const double hi[3], const double centre[3],
-                   int32_t clientId);
-  void ReserveScratch(int64_t height, int64_t nodes);
-  void MarkChanged();
-  void RebuildQueryLayout();
-  void SetRootBox();
-  void RefreshQueryLayoutIfDue();
+  Node& At(uint32_t i) const { return blocks_[i / kNodesPerBlock]->nodes[i % kNodesPerBlock]; }
+  Bounds& BoundsOf(uint32_t i) const {
+    return blocks_[i / kNodesPerBlock]->bounds[i % kNodesPerBlock];
+  }
+  void ReserveForInsertion();
+  uint32_t NewNode(const double lo[3], const double hi[3], int32_t clientId, uint32_t active);
+  void RefreshBounds(uint32_t i);
+  void WidenBounds(uint32_t i);
+  bool RefreshActiveBox(uint32_t i);
+  void RefreshAndWidenStack();
   template <class Enters>
   bool DeactivateFirst(int32_t clientId, Enters enters);
-  bool RemoveByCentre(const double c[3], int32_t clientId);
-  bool RemoveByContainment(const double lo[3], const double hi[3], int32_t clientId);
-  void RefreshAndWidenStack();
 
-  BoxNode* root_ = nullptr;
+  std::vector<NodeBlock*> blocks_;
+  uint32_t root_ = kNoNode;
   int32_t nextFree_ = -1;
-  NodeBlock* blocks_ = nullptr;
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
 
-  // Compact pre-order copy for queries; work done by linked walks since the
-  // last change decides when it is worth refreshing.
-  std::vector<FlatEntry> flat_;
-  float rootLo_[3] = {0, 0, 0};
-  float rootHi_[3] = {0, 0, 0};
-  bool flatCurrent_ = false;
-  int64_t staleWork_ = 0;
-
   // Scratch stacks, kept with capacity for the tree's height so that
   // removals and queries never allocate.
-  mutable std::vector<Frame> frames_;
-  mutable std::vector<const BoxNode*> pending_;
-  std::vector<int32_t> pendingEntries_;
+  std::vector<Frame> frames_;
+  mutable std::vector<const Node*> pending_;
 };
-
-// The subtree-box rules shared by build, insertion and removal. Refresh
-// takes the union of the children's subtree boxes (one child: its box; a
-// leaf is left alone); widening then takes in the node's own box. A NaN
-// coordinate never enters a subtree box while any box below has a number
-// there, so a box with NaN coordinates cannot hide its neighbours from a
-// query.
-void RefreshSubtreeBox(BoxNode* node);
-void WidenByOwnBox(BoxNode* node);
 
 }  // namespace boxfinder

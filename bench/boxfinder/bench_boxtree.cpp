@@ -1,6 +1,10 @@
 // Box tree against Boost.Geometry's rtree (packing construction, rstar<16>)
 // over the same boxes: build time, point and range queries per second, and
 // heap bytes per box. Each figure is the median of several repetitions.
+// The same figures follow after 10% of the boxes have been removed and
+// re-inserted (Boost's tree takes the same removals and insertions), and a
+// last table moves one box many times among 1,000 others (remove, then add
+// slightly shifted) and shows how point-query cost and memory grow.
 //
 //   bench_boxtree [repetitions]
 #include <malloc.h>
@@ -100,6 +104,69 @@ void Row(const char* what, double ours, double boost, const char* unit) {
   std::printf("  %-28s %14.4g %14.4g %10.3f   %s\n", what, ours, boost, ours / boost, unit);
 }
 
+void Queries(const Data& d, boxfinder::BoxTree& treeRef, BTree& rtRef, int reps) {
+  boxfinder::BoxTree* tree = &treeRef;
+  BTree* rt = &rtRef;
+  std::vector<double> ours, theirs;
+  const int nq = 200000;
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::vector<double> pts(3 * nq);
+  for (double& x : pts) x = u(rng);
+  Meshkit::List<int> out;
+  std::vector<BValue> hits;
+  long oursHits = 0, boostHits = 0;
+  for (int r = 0; r < reps; ++r) {
+    oursHits = boostHits = 0;
+    ours.push_back(nq / Seconds([&] {
+                     for (int q = 0; q < nq; ++q) {
+                       tree->QueryPoint(&pts[3 * q], out);
+                       oursHits += out.Count();
+                     }
+                   }));
+    theirs.push_back(nq / Seconds([&] {
+                       for (int q = 0; q < nq; ++q) {
+                         hits.clear();
+                         rt->query(
+                             bgi::intersects(BPoint(pts[3 * q], pts[3 * q + 1], pts[3 * q + 2])),
+                             std::back_inserter(hits));
+                         boostHits += static_cast<long>(hits.size());
+                       }
+                     }));
+  }
+  Row("point queries per s", Median(ours), Median(theirs), "higher is better");
+  if (oursHits != boostHits)
+    std::printf("  !! point hits differ: %ld vs %ld\n", oursHits, boostHits);
+
+  ours.clear();
+  theirs.clear();
+  const double e = d.edge;
+  for (int r = 0; r < reps; ++r) {
+    oursHits = boostHits = 0;
+    ours.push_back(nq / Seconds([&] {
+                     for (int q = 0; q < nq; ++q) {
+                       const double* p = &pts[3 * q];
+                       const double h[3] = {p[0] + e, p[1] + e, p[2] + e};
+                       tree->QueryRange(p, h, out);
+                       oursHits += out.Count();
+                     }
+                   }));
+    theirs.push_back(nq / Seconds([&] {
+                       for (int q = 0; q < nq; ++q) {
+                         const double* p = &pts[3 * q];
+                         hits.clear();
+                         rt->query(bgi::intersects(BBox(BPoint(p[0], p[1], p[2]),
+                                                        BPoint(p[0] + e, p[1] + e, p[2] + e))),
+                                   std::back_inserter(hits));
+                         boostHits += static_cast<long>(hits.size());
+                       }
+                     }));
+  }
+  Row("range queries per s", Median(ours), Median(theirs), "higher is better");
+  if (oursHits != boostHits)
+    std::printf("  !! range hits differ: %ld vs %ld\n", oursHits, boostHits);
+}
+
 void Run(const Data& d, int reps, bool queries) {
   std::printf("%s boxes\n  %-28s %14s %14s %10s\n", d.name.c_str(), "", "box tree", "boost rtree",
               "ratio");
@@ -108,7 +175,8 @@ void Run(const Data& d, int reps, bool queries) {
   std::vector<double> ours, theirs;
   for (int r = 0; r < reps; ++r) {
     boxfinder::BoxTree tree;
-    ours.push_back(Seconds([&] { tree.BuildFromArrays(d.Count(), d.lo.data(), d.hi.data(), d.ids.data()); }));
+    ours.push_back(
+        Seconds([&] { tree.BuildFromArrays(d.Count(), d.lo.data(), d.hi.data(), d.ids.data()); }));
     theirs.push_back(Seconds([&] { BTree rt(values.begin(), values.end()); }));
   }
   Row("build [s]", Median(ours), Median(theirs), "lower is better");
@@ -123,61 +191,85 @@ void Run(const Data& d, int reps, bool queries) {
       static_cast<double>(heap2 - heap1) / d.Count(), "lower is better");
   if (!queries) return;
 
-  const int nq = 200000;
-  std::mt19937 rng(99);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
-  std::vector<double> pts(3 * nq);
-  for (double& x : pts) x = u(rng);
+  Queries(d, *tree, *rt, reps);
+
+  // 10% of the boxes removed and added again at the same place.
+  std::mt19937 pick(7);
+  std::vector<int> chosen;
+  for (int i = 0; i < d.Count(); ++i)
+    if (pick() % 10 == 0) chosen.push_back(i);
+  double tOurs = Seconds([&] {
+    for (int i : chosen) tree->RemoveBox(&d.lo[3 * i], &d.hi[3 * i], d.ids[i]);
+    for (int i : chosen) tree->InsertBox(&d.lo[3 * i], &d.hi[3 * i], d.ids[i]);
+  });
+  double tBoost = Seconds([&] {
+    for (int i : chosen) rt->remove(values[i]);
+    for (int i : chosen) rt->insert(values[i]);
+  });
+  std::printf("  after removing and re-inserting %zu boxes (10%%)\n", chosen.size());
+  Row("updates [s]", tOurs, tBoost, "lower is better");
+  // Both trees' heap together, less the box tree's own count of its bytes.
+  const double oursBytes = static_cast<double>(tree->MemoryBytes());
+  Row("heap bytes per box", oursBytes / d.Count(),
+      (static_cast<double>(HeapInUse() - heap0) - oursBytes) / d.Count(), "lower is better");
+  Queries(d, *tree, *rt, reps);
+}
+
+// One box moved again and again among 1,000 others: memory and point-query
+// cost as the moves add up. Each move hangs the box one level below its
+// removed predecessors, so the path down to it (and each move) grows by one
+// level per move; the table stops at 10,000 moves to keep the run short.
+void MoveOneBox(int reps) {
+  Data d = RandomData(1000, 5);
+  std::printf(
+      "moving one box among %d (remove, add shifted by 1e-7)\n  %-12s %16s %16s %14s %14s\n",
+      d.Count(), "moves", "box tree [us]", "boost [us]", "tree bytes", "heap growth");
+  boxfinder::BoxTree tree;
+  tree.BuildFromArrays(d.Count(), d.lo.data(), d.hi.data(), d.ids.data());
+  std::vector<BValue> values = BoostValues(d);
+  BTree rt(values.begin(), values.end());
+  double lo[3] = {0.5, 0.5, 0.5}, hi[3] = {0.51, 0.51, 0.51};
+  const int32_t id = 1 << 20;
+  auto boostBox = [&] {
+    return BValue(BBox(BPoint(lo[0], lo[1], lo[2]), BPoint(hi[0], hi[1], hi[2])), id);
+  };
+  tree.InsertBox(lo, hi, id);
+  rt.insert(boostBox());
+  const std::size_t heap0 = HeapInUse();
+  const double p[3] = {0.505, 0.505, 0.505};
   Meshkit::List<int> out;
   std::vector<BValue> hits;
-  long oursHits = 0, boostHits = 0;
-  ours.clear();
-  theirs.clear();
-  for (int r = 0; r < reps; ++r) {
-    oursHits = boostHits = 0;
-    ours.push_back(nq / Seconds([&] {
-      for (int q = 0; q < nq; ++q) {
-        tree->QueryPoint(&pts[3 * q], out);
-        oursHits += out.Count();
+  long moves = 0;
+  for (long target : {0L, 1000L, 3000L, 10000L}) {
+    for (; moves < target; ++moves) {
+      tree.RemoveBox(lo, hi, id);
+      rt.remove(boostBox());
+      for (int a = 0; a < 3; ++a) {
+        lo[a] += 1e-7;
+        hi[a] += 1e-7;
       }
-    }));
-    theirs.push_back(nq / Seconds([&] {
-      for (int q = 0; q < nq; ++q) {
-        hits.clear();
-        rt->query(bgi::intersects(BPoint(pts[3 * q], pts[3 * q + 1], pts[3 * q + 2])),
-                  std::back_inserter(hits));
-        boostHits += static_cast<long>(hits.size());
-      }
-    }));
+      tree.InsertBox(lo, hi, id);
+      rt.insert(boostBox());
+    }
+    const int nq = 2000;
+    std::vector<double> ours, theirs;
+    for (int r = 0; r < reps; ++r) {
+      ours.push_back(Seconds([&] {
+                       for (int q = 0; q < nq; ++q) tree.QueryPoint(p, out);
+                     }) /
+                     nq * 1e6);
+      theirs.push_back(Seconds([&] {
+                         for (int q = 0; q < nq; ++q) {
+                           hits.clear();
+                           rt.query(bgi::intersects(BPoint(p[0], p[1], p[2])),
+                                    std::back_inserter(hits));
+                         }
+                       }) /
+                       nq * 1e6);
+    }
+    std::printf("  %-12ld %16.3f %16.3f %14zu %14zu\n", moves, Median(ours), Median(theirs),
+                tree.MemoryBytes(), HeapInUse() - heap0);
   }
-  Row("point queries per s", Median(ours), Median(theirs), "higher is better");
-  if (oursHits != boostHits) std::printf("  !! point hits differ: %ld vs %ld\n", oursHits, boostHits);
-
-  ours.clear();
-  theirs.clear();
-  const double e = d.edge;
-  for (int r = 0; r < reps; ++r) {
-    oursHits = boostHits = 0;
-    ours.push_back(nq / Seconds([&] {
-      for (int q = 0; q < nq; ++q) {
-        const double* p = &pts[3 * q];
-        const double h[3] = {p[0] + e, p[1] + e, p[2] + e};
-        tree->QueryRange(p, h, out);
-        oursHits += out.Count();
-      }
-    }));
-    theirs.push_back(nq / Seconds([&] {
-      for (int q = 0; q < nq; ++q) {
-        const double* p = &pts[3 * q];
-        hits.clear();
-        rt->query(bgi::intersects(BBox(BPoint(p[0], p[1], p[2]), BPoint(p[0] + e, p[1] + e, p[2] + e))),
-                  std::back_inserter(hits));
-        boostHits += static_cast<long>(hits.size());
-      }
-    }));
-  }
-  Row("range queries per s", Median(ours), Median(theirs), "higher is better");
-  if (oursHits != boostHits) std::printf("  !! range hits differ: %ld vs %ld\n", oursHits, boostHits);
 }
 
 }  // namespace
@@ -188,5 +280,6 @@ int main(int argc, char** argv) {
   Run(RandomData(100000, 1), reps, true);
   Run(RandomData(1000000, 2), reps, true);
   Run(MeshData(58), reps, true);
+  MoveOneBox(reps);
   return 0;
 }

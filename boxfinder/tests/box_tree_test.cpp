@@ -36,24 +36,20 @@ std::vector<int> ToVector(const Meshkit::List<int>& list) {
   return v;
 }
 
-std::vector<int> Point(BoxTree& t, const double p[3]) {
+// The tree in linked form (valid until the next call on this thread).
+const BoxNode* Root(const BoxTree& t) {
+  thread_local std::vector<BoxNode> nodes;
+  return t.ExportNodes(nodes);
+}
+
+std::vector<int> Point(const BoxTree& t, const double p[3]) {
   Meshkit::List<int> out;
   t.QueryPoint(p, out);
   return ToVector(out);
 }
-std::vector<int> PointWalk(const BoxTree& t, const double p[3]) {
-  Meshkit::List<int> out;
-  t.QueryPointWalk(p, out);
-  return ToVector(out);
-}
-std::vector<int> Range(BoxTree& t, const double lo[3], const double hi[3]) {
+std::vector<int> Range(const BoxTree& t, const double lo[3], const double hi[3]) {
   Meshkit::List<int> out;
   t.QueryRange(lo, hi, out);
-  return ToVector(out);
-}
-std::vector<int> RangeWalk(const BoxTree& t, const double lo[3], const double hi[3]) {
-  Meshkit::List<int> out;
-  t.QueryRangeWalk(lo, hi, out);
   return ToVector(out);
 }
 
@@ -137,19 +133,17 @@ Boxes MeshBoxes(int cells) {
 // the exhaustive scan's.
 void ExpectSameAnswers(BoxTree& tree, const literal::Tree& ref, std::mt19937& rng, int queries,
                        double span) {
-  ExpectSameTree(tree.Root(), ref.root);
+  ExpectSameTree(Root(tree), ref.root);
   std::uniform_real_distribution<double> u(-0.05, 1.05);
   std::uniform_real_distribution<double> e(0.0, span);
   for (int q = 0; q < queries; ++q) {
     const double p[3] = {u(rng), u(rng), u(rng)};
     const std::vector<int> expected = literal::QueryPoint(ref.root, p);
     ASSERT_EQ(expected, ScanPoint(ref.root, p));
-    ASSERT_EQ(expected, PointWalk(tree, p));
     ASSERT_EQ(expected, Point(tree, p));
     const double hi[3] = {p[0] + e(rng), p[1] + e(rng), p[2] + e(rng)};
     const std::vector<int> inRange = literal::QueryRange(ref.root, p, hi);
     ASSERT_EQ(inRange, ScanRange(ref.root, p, hi));
-    ASSERT_EQ(inRange, RangeWalk(tree, p, hi));
     ASSERT_EQ(inRange, Range(tree, p, hi));
   }
 }
@@ -159,11 +153,11 @@ TEST(BoxTreeBuild, SmallTreesTakeTheirShapeFromTheMedian) {
   const int32_t ids[2] = {7, 8};
   BoxTree t;
   t.BuildFromArrays(2, lo, hi, ids);
-  ASSERT_NE(t.Root(), nullptr);
-  EXPECT_EQ(t.Root()->clientId, 8);
-  ASSERT_NE(t.Root()->left, nullptr);
-  EXPECT_EQ(t.Root()->left->clientId, 7);
-  EXPECT_EQ(t.Root()->right, nullptr);
+  ASSERT_NE(Root(t), nullptr);
+  EXPECT_EQ(Root(t)->clientId, 8);
+  ASSERT_NE(Root(t)->left, nullptr);
+  EXPECT_EQ(Root(t)->left->clientId, 7);
+  EXPECT_EQ(Root(t)->right, nullptr);
   const double corner[3] = {1, 1, 1};
   EXPECT_EQ(Point(t, corner), (std::vector<int>{8, 7}));
   const double qlo[3] = {1.5, 1.5, 1.5}, qhi[3] = {3, 3, 3};
@@ -172,9 +166,9 @@ TEST(BoxTreeBuild, SmallTreesTakeTheirShapeFromTheMedian) {
   const double lo3[9] = {5, 0, 0, 1, 0, 0, 3, 0, 0}, hi3[9] = {6, 1, 1, 2, 1, 1, 4, 1, 1};
   const int32_t ids3[3] = {1, 2, 3};
   t.BuildFromArrays(3, lo3, hi3, ids3);
-  EXPECT_EQ(t.Root()->clientId, 3);
-  EXPECT_EQ(t.Root()->left->clientId, 2);
-  EXPECT_EQ(t.Root()->right->clientId, 1);
+  EXPECT_EQ(Root(t)->clientId, 3);
+  EXPECT_EQ(Root(t)->left->clientId, 2);
+  EXPECT_EQ(Root(t)->right->clientId, 1);
 }
 
 TEST(BoxTreeBuild, EmptyTreeAnswersNothingAndTakesInsertions) {
@@ -186,22 +180,22 @@ TEST(BoxTreeBuild, EmptyTreeAnswersNothingAndTakesInsertions) {
   EXPECT_FALSE(t.RemoveBox(p, q, 1));
   t.InsertBox(p, q, 4);
   EXPECT_EQ(Point(t, q), (std::vector<int>{4}));
-  EXPECT_EQ(t.Root()->clientId, 4);
+  EXPECT_EQ(Root(t)->clientId, 4);
 }
 
-TEST(BoxTreeBuild, PoolHandsOutSlotsFromTheTopOfEachBlock) {
+TEST(BoxTreeBuild, PoolHandsOutSlotsInPreOrderFromEachBlock) {
   std::mt19937 rng(5);
   Boxes b = RandomBoxes(rng, 1001, 0.1, 100000);
   BoxTree t;
   t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
-  int blocks = 0;
-  for (const boxfinder::NodeBlock* k = t.Blocks(); k; k = k->previous) ++blocks;
-  EXPECT_EQ(blocks, 2);
-  EXPECT_EQ(t.NextFree(), 998);
-  // Nodes are made in pre-order: the first is the root, in slot 999 of the
-  // first block, and the 1001st sits in slot 999 of the second.
-  EXPECT_EQ(t.Root(), &t.Blocks()->previous->nodes[999]);
-  std::vector<const BoxNode*> order, stack{t.Root()};
+  EXPECT_EQ(t.BlockCount(), 2);
+  EXPECT_EQ(t.NextFree(), 1);
+  // Nodes are made in pre-order: the first is the root, in slot 0 of the
+  // first block, and the 1001st sits in slot 0 of the second.
+  std::vector<BoxNode> nodes;
+  const BoxNode* root = t.ExportNodes(nodes);
+  EXPECT_EQ(t.RootIndex(), 0u);
+  std::vector<const BoxNode*> order, stack{root};
   while (!stack.empty()) {
     const BoxNode* n = stack.back();
     stack.pop_back();
@@ -210,8 +204,16 @@ TEST(BoxTreeBuild, PoolHandsOutSlotsFromTheTopOfEachBlock) {
     if (n->left) stack.push_back(n->left);
   }
   ASSERT_EQ(order.size(), 1001u);
-  EXPECT_EQ(order[1000], &t.Blocks()->nodes[999]);
+  for (std::size_t i = 0; i < order.size(); ++i) ASSERT_EQ(order[i], &nodes[i]);
   EXPECT_EQ(t.NodeCount(), 1001);
+  // Insertions fill the second block, then open a third.
+  const double l[3] = {0, 0, 0}, h[3] = {1, 1, 1};
+  for (int i = 0; i < 999; ++i) t.InsertBox(l, h, i);
+  EXPECT_EQ(t.BlockCount(), 2);
+  EXPECT_EQ(t.NextFree(), -1);
+  t.InsertBox(l, h, 1000);
+  EXPECT_EQ(t.BlockCount(), 3);
+  EXPECT_EQ(t.NextFree(), 1);
 }
 
 TEST(BoxTreeBuild, MatchesWrittenAlgorithmOnRandomAndMeshData) {
@@ -249,7 +251,8 @@ TEST(BoxTreeUpdate, MixedInsertionsAndRemovalsFollowTheWrittenAlgorithm) {
   std::mt19937 rng(23);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   for (int round = 0; round < 12; ++round) {
-    Boxes b = round % 3 == 0 ? MeshBoxes(3) : RandomBoxes(rng, static_cast<int>(rng() % 300), 0.2, 40);
+    Boxes b =
+        round % 3 == 0 ? MeshBoxes(3) : RandomBoxes(rng, static_cast<int>(rng() % 300), 0.2, 40);
     BoxTree t;
     t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
     literal::Tree ref;
@@ -325,7 +328,6 @@ TEST(BoxTreeUpdate, RemovingAnUnknownIdChangesNothing) {
   const double p[3] = {0.5, 0.5, 0.5};
   const std::vector<int> before = Point(t, p);
   EXPECT_FALSE(t.RemoveBox(&b.lo[0], &b.hi[0], 99));
-  EXPECT_TRUE(t.QueryLayoutCurrent());
   EXPECT_EQ(Point(t, p), before);
 }
 
@@ -371,13 +373,12 @@ void* RunDiagonal(void* arg) {
     for (int i = 0; i < dc->n; i += 97) {
       const double p[3] = {i + 0.25, i + 0.25, i + 0.25};
       // The scan gives the order; the diagonal gives the set.
-      if (Point(t, p) != ScanPoint(t.Root(), p) || PointWalk(t, p) != ScanPoint(t.Root(), p) ||
-          !expect(i, removed, Point(t, p))) {
+      if (Point(t, p) != ScanPoint(Root(t), p) || !expect(i, removed, Point(t, p))) {
         dc->failure = "point query differs at " + std::to_string(i);
         return nullptr;
       }
       const double q[3] = {i + 0.5, i + 0.5, i + 0.5};
-      if (Range(t, p, q) != ScanRange(t.Root(), p, q) || RangeWalk(t, p, q) != ScanRange(t.Root(), p, q)) {
+      if (Range(t, p, q) != ScanRange(Root(t), p, q)) {
         dc->failure = "range query differs at " + std::to_string(i);
         return nullptr;
       }
@@ -428,16 +429,19 @@ TEST(BoxTreeQuery, BoxesWithNaNMatchNothingAndHideNothing) {
         h[a] = l[a] + 0.1;
       }
       if (k % 7 == 0) l[rng() % 3] = nan;
-      if (k % 2) t.InsertBox(l, h, 5000 + k);
-      else t.RemoveBox(l, h, b.ids[rng() % b.ids.size()]);
+      if (k % 2)
+        t.InsertBox(l, h, 5000 + k);
+      else
+        t.RemoveBox(l, h, b.ids[rng() % b.ids.size()]);
     }
     for (int q = 0; q < 200; ++q) {
-      const double p[3] = {static_cast<double>(rng() % 1000) / 1000.0, static_cast<double>(rng() % 1000) / 1000.0, static_cast<double>(rng() % 1000) / 1000.0};
-      const std::vector<int> want = ScanPoint(t.Root(), p);
+      const double p[3] = {static_cast<double>(rng() % 1000) / 1000.0,
+                           static_cast<double>(rng() % 1000) / 1000.0,
+                           static_cast<double>(rng() % 1000) / 1000.0};
+      const std::vector<int> want = ScanPoint(Root(t), p);
       ASSERT_EQ(Point(t, p), want);
-      ASSERT_EQ(PointWalk(t, p), want);
       const double h[3] = {p[0] + 0.05, p[1] + 0.05, p[2] + 0.05};
-      ASSERT_EQ(Range(t, p, h), ScanRange(t.Root(), p, h));
+      ASSERT_EQ(Range(t, p, h), ScanRange(Root(t), p, h));
     }
     const double p[3] = {nan, 0.5, 0.5};
     EXPECT_TRUE(Point(t, p).empty());
@@ -461,26 +465,88 @@ TEST(BoxTreeQuery, NaNCentresBuildAValidTree) {
     t.BuildFromArrays(n, b.lo.data(), b.hi.data(), b.ids.data());
     EXPECT_EQ(t.NodeCount(), n);
     const double p[3] = {0.5, 0.5, 0.5};
-    EXPECT_EQ(Point(t, p), ScanPoint(t.Root(), p));
+    EXPECT_EQ(Point(t, p), ScanPoint(Root(t), p));
   }
 }
 
-TEST(BoxTreeQuery, StaleLayoutIsRefreshedAfterEnoughQueries) {
+TEST(BoxTreeQuery, InsertedBoxIsAnsweredAtOnce) {
   std::mt19937 rng(8);
   Boxes b = RandomBoxes(rng, 500, 0.2, 100);
   BoxTree t;
   t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
-  EXPECT_TRUE(t.QueryLayoutCurrent());
   const double l[3] = {0.2, 0.2, 0.2}, h[3] = {0.3, 0.3, 0.3};
   t.InsertBox(l, h, 777);
-  EXPECT_FALSE(t.QueryLayoutCurrent());
   const double p[3] = {0.25, 0.25, 0.25};
-  for (int i = 0; i < 1000 && !t.QueryLayoutCurrent(); ++i) {
-    const std::vector<int> got = Point(t, p);
-    ASSERT_NE(std::find(got.begin(), got.end(), 777), got.end());
+  const std::vector<int> got = Point(t, p);
+  EXPECT_NE(std::find(got.begin(), got.end(), 777), got.end());
+  EXPECT_EQ(got, ScanPoint(Root(t), p));
+}
+
+// Coordinates that float cannot hold exactly, beyond float's range, tiny
+// and infinite: the queries' float subtree boxes must still hold every box.
+TEST(BoxTreeQuery, FloatSubtreeBoxesHoldEveryCoordinate) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double values[] = {0.1,    -0.1,    1.0 / 3, -1.0 / 3, 1e-40,    -1e-40,
+                           1e-320, -1e-320, 3.5e38,  -3.5e38,  1e300,    -1e300,
+                           inf,    -inf,    0.0,     -0.0,     16777217, -16777217};
+  const int nv = static_cast<int>(sizeof values / sizeof values[0]);
+  std::mt19937 rng(17);
+  for (int round = 0; round < 30; ++round) {
+    Boxes b;
+    for (int i = 0; i < 200; ++i) {
+      double l[3], h[3];
+      for (int a = 0; a < 3; ++a) {
+        l[a] = values[rng() % nv];
+        h[a] = rng() % 4 ? l[a] : values[rng() % nv];
+      }
+      b.Add(l, h, i);
+    }
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    for (int i = 0; i < 50; ++i) {
+      const int k = static_cast<int>(rng() % b.Count());
+      if (rng() % 2)
+        t.RemoveBox(&b.lo[3 * k], &b.hi[3 * k], b.ids[k]);
+      else
+        t.InsertBox(&b.lo[3 * k], &b.hi[3 * k], 1000 + i);
+    }
+    for (int q = 0; q < 100; ++q) {
+      // Points at box corners find the boxes that only just hold them.
+      const int k = static_cast<int>(rng() % b.Count());
+      const double* p = (q % 2 ? b.lo : b.hi).data() + 3 * k;
+      ASSERT_EQ(Point(t, p), ScanPoint(Root(t), p));
+      ASSERT_EQ(Range(t, p, p), ScanRange(Root(t), p, p));
+    }
   }
-  EXPECT_TRUE(t.QueryLayoutCurrent());
-  EXPECT_EQ(Point(t, p), ScanPoint(t.Root(), p));
+}
+
+// One box moved again and again (removed, then added slightly shifted) among
+// others: the answers stay the written ones, and a point away from the moved
+// box is answered as before the moves.
+TEST(BoxTreeUpdate, MovingOneBoxManyTimesKeepsAnswers) {
+  std::mt19937 rng(29);
+  Boxes b = RandomBoxes(rng, 300, 0.05, 100000);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  literal::Tree ref;
+  ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  double lo[3] = {0.5, 0.5, 0.5}, hi[3] = {0.51, 0.51, 0.51};
+  t.InsertBox(lo, hi, -1);
+  ref.InsertBox(lo, hi, -1);
+  for (int move = 1; move <= 3000; ++move) {
+    ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
+    ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
+    for (int a = 0; a < 3; ++a) {
+      lo[a] += 1e-6;
+      hi[a] += 1e-6;
+    }
+    t.InsertBox(lo, hi, -1);
+    ref.InsertBox(lo, hi, -1);
+    if (move % 500 == 0) ExpectSameAnswers(t, ref, rng, 30, 0.1);
+  }
+  const double inside[3] = {0.505, 0.505, 0.505};
+  const std::vector<int> got = Point(t, inside);
+  EXPECT_EQ(std::count(got.begin(), got.end(), -1), 1);
 }
 
 }  // namespace
