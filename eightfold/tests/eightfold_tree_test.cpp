@@ -14,9 +14,7 @@ using Leaf = std::tuple<double, double, double, double>;
 
 std::vector<Leaf> Leaves(const EightfoldTree& tree) {
   std::vector<Leaf> out;
-  tree.VisitLeaves([&](double x, double y, double z, double h) {
-    out.emplace_back(x, y, z, h);
-  });
+  tree.VisitLeaves([&](double x, double y, double z, double h) { out.emplace_back(x, y, z, h); });
   return out;
 }
 
@@ -93,8 +91,7 @@ bool WrittenBalancePass(EightfoldTree& tree, EightfoldCell* cell, int level) {
 }
 
 void WrittenBalance(EightfoldTree& tree) {
-  while (WrittenBalancePass(tree, tree.Root(), 1)) {
-  }
+  while (WrittenBalancePass(tree, tree.Root(), 1)) {}
 }
 
 // True when no leaf has a face neighbour two or more levels coarser.
@@ -132,11 +129,10 @@ TEST(EightfoldNumbering, NewTreeIsOneLeafAnsweringItsHalfSizeEverywhere) {
 TEST(EightfoldNumbering, ChildrenFollowTheIndexTable) {
   EightfoldTree tree(10, 20, 30, 1);
   tree.UniformRefine(0.75);  // in [H/2, H): exactly one split
-  std::vector<Leaf> expected = {
-      Leaf(9.5, 20.5, 30.5, 0.5), Leaf(10.5, 20.5, 30.5, 0.5),
-      Leaf(9.5, 19.5, 30.5, 0.5), Leaf(10.5, 19.5, 30.5, 0.5),
-      Leaf(9.5, 20.5, 29.5, 0.5), Leaf(10.5, 20.5, 29.5, 0.5),
-      Leaf(9.5, 19.5, 29.5, 0.5), Leaf(10.5, 19.5, 29.5, 0.5)};
+  std::vector<Leaf> expected = {Leaf(9.5, 20.5, 30.5, 0.5), Leaf(10.5, 20.5, 30.5, 0.5),
+                                Leaf(9.5, 19.5, 30.5, 0.5), Leaf(10.5, 19.5, 30.5, 0.5),
+                                Leaf(9.5, 20.5, 29.5, 0.5), Leaf(10.5, 20.5, 29.5, 0.5),
+                                Leaf(9.5, 19.5, 29.5, 0.5), Leaf(10.5, 19.5, 29.5, 0.5)};
   EXPECT_EQ(Leaves(tree), expected);
   EXPECT_EQ(tree.CellCount(), 9u);
   EXPECT_EQ(tree.LeafCount(), 8u);
@@ -354,7 +350,7 @@ TEST(EightfoldUniform, RefusesToOutgrowTheCellLimitAndStaysUsable) {
   EXPECT_EQ(tree.CellCount(), 585u);
   tree.RefineToSize(0, 0, 0, 0.0625);  // other refinements are not limited
   EXPECT_GT(tree.CellCount(), 585u);
-  EXPECT_GT(EightfoldTree::DefaultCellLimit(), 1e6);
+  EXPECT_GT(EightfoldTree::ObtainableBytes(), 1e6);
 }
 
 // ---- Face neighbours
@@ -362,8 +358,8 @@ TEST(EightfoldUniform, RefusesToOutgrowTheCellLimitAndStaysUsable) {
 TEST(EightfoldNeighbours, SameSizeNeighbourInEachOfTheSixDirections) {
   EightfoldTree tree(0, 0, 0, 1);
   tree.UniformRefine(0.25);  // a 4 x 4 x 4 grid
-  const double step[kFaceDirections][3] = {{0, 1, 0},  {0, -1, 0}, {-1, 0, 0},
-                                           {1, 0, 0},  {0, 0, 1},  {0, 0, -1}};
+  const double step[kFaceDirections][3] = {{0, 1, 0}, {0, -1, 0}, {-1, 0, 0},
+                                           {1, 0, 0}, {0, 0, 1},  {0, 0, -1}};
   std::vector<EightfoldCell*> cells;
   for (EightfoldCell* c : tree.Root()->child) {
     for (EightfoldCell* g : c->child) cells.push_back(g);
