@@ -8,15 +8,15 @@
 #include <tuple>
 #include <vector>
 
+#include "written_procedures.h"
+
 namespace {
 
-using Leaf = std::tuple<double, double, double, double>;
-
-std::vector<Leaf> Leaves(const EightfoldTree& tree) {
-  std::vector<Leaf> out;
-  tree.VisitLeaves([&](double x, double y, double z, double h) { out.emplace_back(x, y, z, h); });
-  return out;
-}
+using written::Leaf;
+using written::Leaves;
+using written::WrittenBalance;
+using written::WrittenRefineToSize;
+using written::WrittenUniform;
 
 // Centre and half-size of a cell, found by walking up to the root.
 Leaf Geometry(const EightfoldTree& tree, const EightfoldCell* cell) {
@@ -31,67 +31,6 @@ Leaf Geometry(const EightfoldTree& tree, const EightfoldCell* cell) {
     for (int a = 0; a < 3; ++a) c[a] += ChildSign(*it, a) * h;
   }
   return Leaf(c[0], c[1], c[2], h);
-}
-
-// ---- The refinement and balancing procedures as first written: plain
-// recursion, and a balancing driver that rescans from the root after every
-// pass that split anything. The tree's own versions must match them.
-
-void WrittenRefine(EightfoldTree& tree, EightfoldCell* cell, const double c[3], double h,
-                   const double p[3], double size) {
-  if (size >= h) return;
-  double t = 0.05 * h;
-  tree.SplitCell(cell);
-  bool pos[3], neg[3];
-  for (int a = 0; a < 3; ++a) {
-    pos[a] = c[a] - t < p[a] && p[a] < c[a] + h + t;
-    neg[a] = c[a] - h - t < p[a] && p[a] < c[a] + t;
-  }
-  h /= 2;
-  for (int i = 0; i < 8; ++i) {
-    bool xs = (i & 1) ? pos[0] : neg[0];
-    bool ys = (i & 2) ? neg[1] : pos[1];
-    bool zs = (i & 4) ? neg[2] : pos[2];
-    if (!(xs && ys && zs)) continue;
-    double cc[3] = {c[0] + ((i & 1) ? h : -h), c[1] + ((i & 2) ? -h : h),
-                    c[2] + ((i & 4) ? -h : h)};
-    WrittenRefine(tree, cell->child[i], cc, h, p, size);
-  }
-}
-
-void WrittenRefineToSize(EightfoldTree& tree, double x, double y, double z, double size) {
-  const double p[3] = {x, y, z};
-  WrittenRefine(tree, tree.Root(), tree.Centre(), tree.HalfSize(), p, size);
-}
-
-void WrittenUniform(EightfoldTree& tree, EightfoldCell* cell, double h, double size) {
-  if (size >= h) return;
-  if (cell->IsLeaf()) tree.SplitCell(cell);
-  h /= 2;
-  for (int i = 0; i < 8; ++i) WrittenUniform(tree, cell->child[i], h, size);
-}
-
-bool WrittenBalancePass(EightfoldTree& tree, EightfoldCell* cell, int level) {
-  if (!cell->IsLeaf()) {
-    for (int i = 0; i < 8; ++i) {
-      if (WrittenBalancePass(tree, cell->child[i], level + 1)) return true;
-    }
-    return false;
-  }
-  bool split = false;
-  for (int d = 0; d < kFaceDirections; ++d) {
-    FaceNeighbourResult n = tree.FaceNeighbour(cell, static_cast<FaceDirection>(d));
-    if (n.cell != nullptr && n.cell->IsLeaf() && n.levelDifference >= 2) {
-      tree.SplitCell(n.cell);
-      WrittenBalancePass(tree, n.cell, level - n.levelDifference);
-      split = true;
-    }
-  }
-  return split;
-}
-
-void WrittenBalance(EightfoldTree& tree) {
-  while (WrittenBalancePass(tree, tree.Root(), 1)) {}
 }
 
 // True when no leaf has a face neighbour two or more levels coarser.
