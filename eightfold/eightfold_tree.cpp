@@ -169,11 +169,20 @@ void EightfoldTree::RefineToSize(double x, double y, double z, double size) {
   }
 }
 
+int EightfoldTree::LevelsDownTo(double size) const {
+  // Halving ends: size is positive, and h reaches it or underflows to 0.
+  int levels = 0;
+  double h = halfSize_;
+  while (size < h) {
+    h /= 2;
+    ++levels;
+  }
+  return levels;
+}
+
 double EightfoldTree::UniformRefineNewCells(double size) const {
   if (!IsUsableSize(size) || !Refinable()) return 0;
-  // Depth (below the root) at which half-sizes first reach `size`.
-  int levels = 0;
-  for (double h = halfSize_; size < h; h /= 2) ++levels;
+  int levels = LevelsDownTo(size);
   if (levels == 0) return 0;
   // Every leaf shallower than that depth grows a complete subtree down to
   // it: 8 + 64 + ... + 8^k new cells for a leaf k levels short.
@@ -204,8 +213,7 @@ bool EightfoldTree::UniformRefine(double size) {
   if (added == 0) return true;
   if (!(static_cast<double>(cells_) + added <= cellLimit_)) return false;
   if (!(added * static_cast<double>(sizeof(EightfoldCell)) <= ObtainableBytes())) return false;
-  int levels = 0;
-  for (double h = halfSize_; size < h; h /= 2) ++levels;
+  int levels = LevelsDownTo(size);
   struct Frame {
     EightfoldCell* cell;
     double h;

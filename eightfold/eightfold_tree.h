@@ -114,6 +114,8 @@ class EightfoldTree {
  private:
   void PushPath(std::int32_t index);
   bool Refinable() const { return IsUsableSize(halfSize_); }
+  // Depth below the root at which half-sizes first reach `size` (> 0).
+  int LevelsDownTo(double size) const;
   EightfoldCell* TakeCells(int count);
   // Makes sure the next `count` cells come without an allocator call; may
   // throw std::bad_alloc, changing nothing.

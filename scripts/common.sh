@@ -57,7 +57,8 @@ ensure_lint_tools() {
 
 build_all() {
   ensure_dependencies
-  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@"
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
 

@@ -35,7 +35,7 @@ if ! ensure_fuzz_toolchain; then
 fi
 FUZZ_DIR="$ROOT/build-fuzz"
 cmake -S "$ROOT" -B "$FUZZ_DIR" -UMODULES -DFUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake --build "$FUZZ_DIR" -j "$(nproc)" >/dev/null
 total_inputs=0
 for exe in $(find "$FUZZ_DIR" -path '*/CMakeFiles' -prune -o -type f -executable -name '*_fuzz' -print | sort); do

@@ -9,13 +9,14 @@ build_all
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$(nproc)" "$@"
 [ $# -eq 0 ] || exit 0
 
-if ensure_lint_tools; then
-  bash "$ROOT/scripts/lint.sh"
-else
-  echo "WARNING: clang-format or clang-tidy missing and not installable: LINT SKIPPED" >&2
-fi
 if ensure_fuzz_toolchain; then
   bash "$ROOT/scripts/fuzz.sh" --seconds 15 --seed 1 --python-build "$BUILD_DIR"
 else
   echo "WARNING: clang++ with libFuzzer missing and not installable: FUZZ PASS SKIPPED" >&2
+fi
+# After the fuzz pass, whose build gives clang-tidy the fuzz targets.
+if ensure_lint_tools; then
+  bash "$ROOT/scripts/lint.sh"
+else
+  echo "WARNING: clang-format or clang-tidy missing and not installable: LINT SKIPPED" >&2
 fi
