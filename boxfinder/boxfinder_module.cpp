@@ -92,7 +92,8 @@ PyObject* ChangeTree(PyObject* self, PyObject* args, Change change) {
   int clientId;
   if (!PyArg_ParseTuple(args, "OOi", &loObj, &hiObj, &clientId)) return nullptr;
   double lo[3], hi[3];
-  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
+  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi))
+    return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
     change(TreeOf(self), lo, hi, clientId);
     Py_RETURN_NONE;
@@ -142,7 +143,8 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
   PyObject *loObj, *hiObj;
   if (!PyArg_ParseTuple(args, "OO", &loObj, &hiObj)) return nullptr;
   double lo[3], hi[3];
-  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi)) return nullptr;
+  if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi))
+    return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
     Meshkit::List<int> ids;
     TreeOf(self)->QueryRange(lo, hi, ids);
@@ -150,12 +152,11 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
   });
 }
 
-PyMethodDef kTreeMethods[] = {
-    {"AddToTree", AddToTree, METH_VARARGS, nullptr},
-    {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
-    {"PtQuery", PtQuery, METH_VARARGS, nullptr},
-    {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
-    {nullptr, nullptr, 0, nullptr}};
+PyMethodDef kTreeMethods[] = {{"AddToTree", AddToTree, METH_VARARGS, nullptr},
+                              {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
+                              {"PtQuery", PtQuery, METH_VARARGS, nullptr},
+                              {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+                              {nullptr, nullptr, 0, nullptr}};
 
 void Dealloc(PyObject* self) {
   delete TreeOf(self);

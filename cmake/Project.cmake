@@ -8,6 +8,9 @@
 #   add_native_tests(name SOURCES ... [LIBS ...])
 #                                      GoogleTest executable registered with CTest
 #   add_python_tests(dir)              one CTest entry per test_*.py in dir
+#
+# In a FUZZ build (cmake/Fuzz.cmake) the Python modules and the tests are
+# left out: the helpers that make them do nothing.
 
 set(MODULE_OUTPUT_DIR "${CMAKE_BINARY_DIR}/lib")
 file(MAKE_DIRECTORY "${MODULE_OUTPUT_DIR}")
@@ -31,6 +34,9 @@ function(add_native_library name)
 endfunction()
 
 function(add_python_module name)
+  if(FUZZ)
+    return()
+  endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES
@@ -51,6 +57,9 @@ function(add_python_module name)
 endfunction()
 
 function(add_native_tests name)
+  if(FUZZ)
+    return()
+  endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main ${ARG_LIBS})
@@ -62,6 +71,9 @@ function(add_native_tests name)
 endfunction()
 
 function(add_python_tests dir)
+  if(FUZZ)
+    return()
+  endif()
   file(GLOB scripts "${dir}/test_*.py")
   list(SORT scripts)
   foreach(script IN LISTS scripts)

@@ -12,7 +12,26 @@
 // Declares a module's initialisation function, visible from the shared
 // library (everything else in our modules is hidden):
 //   MODULE_INIT(Triad) { ... }
-#define MODULE_INIT(name) extern "C" __attribute__((visibility("default"))) void init##name()
+// The body returns early with an exception set to fail the import. The
+// interpreter would keep the half-made module in sys.modules, so that the
+// next import "succeeded" with it: a failed initialisation takes the module
+// out again (under its full name, as the importer put it there), and every
+// later import runs the initialisation afresh.
+#define MODULE_INIT(name)                                                              \
+  static void InitModule##name();                                                      \
+  extern "C" __attribute__((visibility("default"))) void init##name() {                \
+    const char* fullName = _Py_PackageContext != nullptr ? _Py_PackageContext : #name; \
+    InitModule##name();                                                                \
+    if (!PyErr_Occurred()) return;                                                     \
+    PyObject *type, *value, *traceback;                                                \
+    PyErr_Fetch(&type, &value, &traceback);                                            \
+    PyObject* modules = PyImport_GetModuleDict();                                      \
+    if (PyDict_GetItemString(modules, fullName) != nullptr) {                          \
+      if (PyDict_DelItemString(modules, fullName) < 0) PyErr_Clear();                  \
+    }                                                                                  \
+    PyErr_Restore(type, value, traceback);                                             \
+  }                                                                                    \
+  static void InitModule##name()
 
 namespace pysupport {
 

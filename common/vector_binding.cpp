@@ -13,8 +13,7 @@ const char kBuildProblem[] = "Problem building Triad object";
 
 bool RequireBinding() {
   if (VectorClass != nullptr) return true;
-  PyErr_SetString(PyExc_ImportError,
-                  "no Triad vector class is bound: module Triad failed to import or has no item Triad");
+  PyErr_SetString(PyExc_ImportError, "no Triad vector class is bound");
   return false;
 }
 
@@ -47,13 +46,24 @@ bool BindVectorClass(BuildKinds kinds) {
     module = imported;
     Py_DECREF(imported);
   }
-  if (!PyModule_Check(module)) return true;  // nothing to bind from
-  PyObject* cls = PyDict_GetItemString(PyModule_GetDict(module), "Triad");
-  if (cls != nullptr) {
-    Py_INCREF(cls);
-    Py_XDECREF(VectorClass);
-    VectorClass = cls;
+  // None under the name is the interpreter's mark of a blocked import;
+  // anything else that is not a module has no dictionary to bind from.
+  if (module == Py_None) {
+    PyErr_SetString(PyExc_ImportError, "No module named Triad");
+    return false;
   }
+  if (!PyModule_Check(module)) {
+    PyErr_SetString(PyExc_ImportError, "sys.modules['Triad'] is not a module");
+    return false;
+  }
+  PyObject* cls = PyDict_GetItemString(PyModule_GetDict(module), "Triad");
+  if (cls == nullptr) {
+    PyErr_SetString(PyExc_ImportError, "cannot import name Triad");
+    return false;
+  }
+  Py_INCREF(cls);
+  Py_XDECREF(VectorClass);
+  VectorClass = cls;
   return true;
 }
 
@@ -84,19 +94,15 @@ PyObject* BuildVector(double x, double y, double z) {
   PyObject* result = nullptr;
   if (PyClass_Check(VectorClass)) {
     result = PyInstance_New(VectorClass, args, nullptr);
-  } else if (PyCFunction_Check(VectorClass) &&
-             AllowedKinds == BuildKinds::ClassesAndFunctions) {
+  } else if (PyCFunction_Check(VectorClass) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
     result = PyCFunction_Call(VectorClass, args, nullptr);
     if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
   } else if (PyType_Check(VectorClass)) {
-    PyTypeObject* type = reinterpret_cast<PyTypeObject*>(VectorClass);
-    // Built without the creation slot: the initialisation slot stores the
-    // components.
-    result = PyType_GenericNew(type, args, nullptr);
-    if (result != nullptr && type->tp_init != nullptr &&
-        type->tp_init(result, args, nullptr) < 0) {
-      Py_CLEAR(result);
-    }
+    // Built as calling the type builds it: its creation slot, then its
+    // initialisation. Types that make their instances in the creation slot
+    // (tuple subclasses, named tuples) would come out empty from a generic
+    // allocation; for the Triad type the result is the same either way.
+    result = PyObject_Call(VectorClass, args, nullptr);
   } else {
     PyErr_SetString(PyExc_TypeError, kBuildProblem);
   }

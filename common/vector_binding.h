@@ -17,16 +17,17 @@ namespace VectorBinding {
 enum class BuildKinds { ClassesOnly, ClassesAndFunctions };
 
 // Binds the vector class; called from the module's initialisation. Imports
-// "Triad" when it is not loaded yet. Returns false with the import's
-// exception set when that fails. A vector module without an item "Triad"
-// leaves the binding empty; ReadVector and BuildVector then raise.
+// "Triad" when it is not loaded yet. Returns false with ImportError (or the
+// import's own exception) set when that import fails, when the module table
+// holds None or a non-module under "Triad", or when the module has no item
+// "Triad"; the binding then stays as it was, and MODULE_INIT fails the
+// consumer's import. ReadVector and BuildVector raise while nothing is bound.
 bool BindVectorClass(BuildKinds kinds);
 
 // Reads three components x, y, z from `obj` through indexing. With an
 // old-style class bound, obj must be an instance of it, else TypeError
 // `refusal` is raised. Returns false with an exception set on failure.
-bool ReadVector(PyObject* obj, double out[3],
-                const char* refusal = "argument should be a Triad");
+bool ReadVector(PyObject* obj, double out[3], const char* refusal = "argument should be a Triad");
 
 // A new vector (x, y, z) made by the bound object, or null with an
 // exception set.

@@ -22,12 +22,9 @@ struct EightfoldObject {
 PyTypeObject EightfoldType;
 
 const char kBadSize[] = "size must be a positive finite number";
-const char kTooManyCells[] =
-    "UniformRefine would need more cells than memory can hold";
+const char kTooManyCells[] = "UniformRefine would need more cells than memory can hold";
 
-EightfoldTree* TreeOf(PyObject* self) {
-  return reinterpret_cast<EightfoldObject*>(self)->tree;
-}
+EightfoldTree* TreeOf(PyObject* self) { return reinterpret_cast<EightfoldObject*>(self)->tree; }
 
 bool CheckSize(double size) {
   if (EightfoldTree::IsUsableSize(size)) return true;
@@ -180,9 +177,7 @@ PyMethodDef Methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyObject* GetAttr(PyObject* self, char* name) {
-  return Py_FindMethod(Methods, self, name);
-}
+PyObject* GetAttr(PyObject* self, char* name) { return Py_FindMethod(Methods, self, name); }
 
 PyMethodDef ModuleFunctions[] = {
     {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
@@ -201,8 +196,8 @@ MODULE_INIT(Eightfold) {
   EightfoldType.tp_getattr = GetAttr;
   EightfoldType.tp_flags = Py_TPFLAGS_DEFAULT;
   if (PyType_Ready(&EightfoldType) < 0) return;
-  PyObject* module = Py_InitModule4("Eightfold", ModuleFunctions, nullptr, nullptr,
-                                    PYTHON_API_VERSION);
+  PyObject* module =
+      Py_InitModule4("Eightfold", ModuleFunctions, nullptr, nullptr, PYTHON_API_VERSION);
   if (module == nullptr) return;
   VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
 }

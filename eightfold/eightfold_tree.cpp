@@ -1,10 +1,14 @@
 #include "eightfold_tree.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace {
@@ -29,11 +33,40 @@ bool InSiblingSet(int index, const FaceRule& rule) {
   return (index & rule.bit) == rule.siblingValue;
 }
 
+constexpr double kUnlimited = std::numeric_limits<double>::infinity();
+
+// The value in kB of the line starting with `key` (as "MemAvailable:") in a
+// /proc file, or a negative number when the file or the line is missing.
+double ProcKilobytes(const char* path, const char* key) {
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) return -1;
+  char line[256];
+  double kb = -1;
+  std::size_t keyLength = std::strlen(key);
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (std::strncmp(line, key, keyLength) == 0) {
+      kb = std::strtod(line + keyLength, nullptr);
+      break;
+    }
+  }
+  std::fclose(file);
+  return kb;
+}
+
+// Room left under a resource limit, given what the process uses of it now
+// (kB from /proc/self/status); unlimited when no limit is set.
+double RoomUnderLimit(int resource, const char* usageKey) {
+  rlimit limit{};
+  if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return kUnlimited;
+  double used = ProcKilobytes("/proc/self/status", usageKey);
+  double room = static_cast<double>(limit.rlim_cur) - 1024 * std::max(used, 0.0);
+  return std::max(room, 0.0);
+}
+
 }  // namespace
 
 EightfoldTree::EightfoldTree(double x, double y, double z, double halfSize)
-    : root_(new EightfoldCell), centre_{x, y, z}, halfSize_(halfSize),
-      cellLimit_(DefaultCellLimit()) {}
+    : root_(new EightfoldCell), centre_{x, y, z}, halfSize_(halfSize), cellLimit_(kUnlimited) {}
 
 EightfoldTree::~EightfoldTree() {
   // Cells hold nothing but links: the blocks go as they are.
@@ -42,34 +75,44 @@ EightfoldTree::~EightfoldTree() {
   std::free(path_);
 }
 
+void EightfoldTree::ReserveCells(std::size_t count) {
+  if (spareCount_ >= count) return;
+  // The spare cells of the current block, if any, stay unused.
+  std::size_t cells = std::max(count, nextBlockCells_);
+  blocks_.reserve(blocks_.size() + 1);
+  void* block = ::operator new(cells * sizeof(EightfoldCell));
+  blocks_.push_back(block);
+  blockBytes_ += cells * sizeof(EightfoldCell);
+  spare_ = static_cast<EightfoldCell*>(block);
+  spareCount_ = cells;
+  if (nextBlockCells_ < 4096) nextBlockCells_ *= 2;
+}
+
 EightfoldCell* EightfoldTree::TakeCells(int count) {
   std::size_t n = static_cast<std::size_t>(count);
-  if (spareCount_ < n) {
-    std::size_t cells = nextBlockCells_ < n ? n : nextBlockCells_;
-    blocks_.reserve(blocks_.size() + 1);
-    void* block = ::operator new(cells * sizeof(EightfoldCell));
-    blocks_.push_back(block);
-    blockBytes_ += cells * sizeof(EightfoldCell);
-    spare_ = static_cast<EightfoldCell*>(block);
-    spareCount_ = cells;
-    if (nextBlockCells_ < 4096) nextBlockCells_ *= 2;
-  }
+  ReserveCells(n);
   EightfoldCell* first = spare_;
   spare_ += n;
   spareCount_ -= n;
   return first;
 }
 
-bool EightfoldTree::IsUsableSize(double size) {
-  return std::isfinite(size) && size > 0;
-}
+bool EightfoldTree::IsUsableSize(double size) { return std::isfinite(size) && size > 0; }
 
-double EightfoldTree::DefaultCellLimit() {
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long pageSize = sysconf(_SC_PAGE_SIZE);
-  if (pages <= 0 || pageSize <= 0) return 1e9;
-  return static_cast<double>(pages) * static_cast<double>(pageSize) /
-         static_cast<double>(sizeof(EightfoldCell));
+double EightfoldTree::ObtainableBytes() {
+  // Physical memory alone is not enough: a block the allocator grants
+  // beyond the memory actually available gets the process killed when its
+  // pages are first touched, and one beyond a limit fails midway.
+  double available = 1024 * ProcKilobytes("/proc/meminfo", "MemAvailable:");
+  if (available < 0) {
+    long pages = sysconf(_SC_AVPHYS_PAGES);
+    long pageSize = sysconf(_SC_PAGE_SIZE);
+    available = pages > 0 && pageSize > 0
+                    ? static_cast<double>(pages) * static_cast<double>(pageSize)
+                    : kUnlimited;
+  }
+  return std::min(
+      {available, RoomUnderLimit(RLIMIT_AS, "VmSize:"), RoomUnderLimit(RLIMIT_DATA, "VmData:")});
 }
 
 void EightfoldTree::SplitCell(EightfoldCell* cell) {
@@ -126,11 +169,20 @@ void EightfoldTree::RefineToSize(double x, double y, double z, double size) {
   }
 }
 
+int EightfoldTree::LevelsDownTo(double size) const {
+  // Halving ends: size is positive, and h reaches it or underflows to 0.
+  int levels = 0;
+  double h = halfSize_;
+  while (size < h) {
+    h /= 2;
+    ++levels;
+  }
+  return levels;
+}
+
 double EightfoldTree::UniformRefineNewCells(double size) const {
   if (!IsUsableSize(size) || !Refinable()) return 0;
-  // Depth (below the root) at which half-sizes first reach `size`.
-  int levels = 0;
-  for (double h = halfSize_; size < h; h /= 2) ++levels;
+  int levels = LevelsDownTo(size);
   if (levels == 0) return 0;
   // Every leaf shallower than that depth grows a complete subtree down to
   // it: 8 + 64 + ... + 8^k new cells for a leaf k levels short.
@@ -158,12 +210,22 @@ double EightfoldTree::UniformRefineNewCells(double size) const {
 bool EightfoldTree::UniformRefine(double size) {
   if (!IsUsableSize(size) || !Refinable()) return true;
   double added = UniformRefineNewCells(size);
+  if (added == 0) return true;
   if (!(static_cast<double>(cells_) + added <= cellLimit_)) return false;
+  if (!(added * static_cast<double>(sizeof(EightfoldCell)) <= ObtainableBytes())) return false;
+  int levels = LevelsDownTo(size);
   struct Frame {
     EightfoldCell* cell;
     double h;
   };
-  std::vector<Frame> stack{Frame{root_, halfSize_}};
+  // Everything the refinement needs is taken before the first split: the
+  // walk's stack (at most 7 waiting siblings per level and the cell at
+  // hand) and every new cell. Past this point nothing allocates, so the
+  // splits cannot fail halfway.
+  std::vector<Frame> stack;
+  stack.reserve(7 * static_cast<std::size_t>(levels) + 8);
+  ReserveCells(static_cast<std::size_t>(added));
+  stack.push_back(Frame{root_, halfSize_});
   while (!stack.empty()) {
     Frame f = stack.back();
     stack.pop_back();
@@ -208,8 +270,7 @@ void EightfoldTree::PushPath(std::int32_t index) {
   path_[pathCount_++] = index;
 }
 
-FaceNeighbourResult EightfoldTree::FaceNeighbour(EightfoldCell* cell,
-                                                 FaceDirection direction) {
+FaceNeighbourResult EightfoldTree::FaceNeighbour(EightfoldCell* cell, FaceDirection direction) {
   if (cell->parent == nullptr) return {nullptr, 0};
   const FaceRule& rule = kFaceRules[static_cast<int>(direction)];
   pathCount_ = 0;

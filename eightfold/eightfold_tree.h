@@ -29,8 +29,8 @@ enum class FaceDirection : int { PlusY, MinusY, MinusX, PlusX, PlusZ, MinusZ };
 constexpr int kFaceDirections = 6;
 
 struct FaceNeighbourResult {
-  EightfoldCell* cell;   // null when the face lies on the root cube's boundary
-  int levelDifference;   // how many levels coarser the cell found is
+  EightfoldCell* cell;  // null when the face lies on the root cube's boundary
+  int levelDifference;  // how many levels coarser the cell found is
 };
 
 class EightfoldTree {
@@ -53,9 +53,13 @@ class EightfoldTree {
   // whose half-size is not, change nothing.
   void RefineToSize(double x, double y, double z, double size);
 
-  // Splits every leaf whose half-size is above `size`, recursively. Returns
-  // false, having made no cell, when the result would need more cells than
-  // the cell limit allows. Unusable sizes change nothing and return true.
+  // Splits every leaf whose half-size is above `size`, recursively. All or
+  // nothing: the new cells are counted first, and the call returns false,
+  // having made no cell, when they exceed the cell limit or the memory the
+  // process can still obtain (ObtainableBytes); otherwise every cell is
+  // reserved before the first split, so that std::bad_alloc, if the
+  // reservation fails, also leaves the tree as it was. Unusable sizes
+  // change nothing and return true.
   bool UniformRefine(double size);
 
   // Number of cells UniformRefine(size) would add (a double: it may exceed
@@ -87,11 +91,15 @@ class EightfoldTree {
   std::size_t CellCount() const { return cells_; }
   std::size_t LeafCount() const { return leaves_; }
 
-  // The most cells UniformRefine lets the tree grow to; by default what
-  // the machine's physical memory could hold.
+  // The most cells UniformRefine lets the tree grow to, on top of the
+  // memory check; unlimited (infinity) by default.
   double CellLimit() const { return cellLimit_; }
   void SetCellLimit(double cells) { cellLimit_ = cells; }
-  static double DefaultCellLimit();
+
+  // Bytes this process can still allocate and use, as of now: the least of
+  // the memory the system has available, the room left under the
+  // address-space limit and the room left under the data-segment limit.
+  static double ObtainableBytes();
 
   // Heap bytes the tree holds: cells, their blocks' unused room, and the
   // path stack.
@@ -106,7 +114,12 @@ class EightfoldTree {
  private:
   void PushPath(std::int32_t index);
   bool Refinable() const { return IsUsableSize(halfSize_); }
+  // Depth below the root at which half-sizes first reach `size` (> 0).
+  int LevelsDownTo(double size) const;
   EightfoldCell* TakeCells(int count);
+  // Makes sure the next `count` cells come without an allocator call; may
+  // throw std::bad_alloc, changing nothing.
+  void ReserveCells(std::size_t count);
 
   // Cells below the root come from blocks owned by the tree, handed out in
   // creation order: siblings lie side by side, a split costs no allocator

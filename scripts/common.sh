@@ -9,6 +9,10 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 # the benchmarks.
 REQUIRED_PACKAGES="cmake g++ make libgtest-dev"
 BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev"
+# The native fuzz targets need clang++ with its libFuzzer and sanitizer
+# runtimes; the lint step needs clang-format and clang-tidy.
+FUZZ_PACKAGES="clang libclang-rt-14-dev"
+LINT_PACKAGES="clang-format clang-tidy"
 
 missing_packages() {
   local pkg out=""
@@ -37,9 +41,24 @@ ensure_dependencies() {
     echo "warning: benchmark libraries could not be installed; benchmarks are skipped" >&2
 }
 
+# True when clang++ can build libFuzzer targets (installing it if missing).
+ensure_fuzz_toolchain() {
+  install_packages $FUZZ_PACKAGES >/dev/null 2>&1 || true
+  command -v clang++ >/dev/null 2>&1 || return 1
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
+    clang++ -x c++ -fsanitize=fuzzer,address,undefined -o /dev/null - >/dev/null 2>&1
+}
+
+# True when clang-format and clang-tidy are there (installing them if missing).
+ensure_lint_tools() {
+  install_packages $LINT_PACKAGES >/dev/null 2>&1 || true
+  command -v clang-format >/dev/null 2>&1 && command -v clang-tidy >/dev/null 2>&1
+}
+
 build_all() {
   ensure_dependencies
-  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@"
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
 

@@ -60,8 +60,8 @@ std::vector<Octant> OurOctants(const EightfoldTree& tree) {
   const double scale = static_cast<double>(P8EST_ROOT_LEN) / 2.0;
   tree.VisitLeaves([&](double x, double y, double z, double h) {
     int level = static_cast<int>(std::lround(-std::log2(h)));
-    out.emplace_back(level, std::lround((x - h + 1) * scale),
-                     std::lround((y - h + 1) * scale), std::lround((z - h + 1) * scale));
+    out.emplace_back(level, std::lround((x - h + 1) * scale), std::lround((y - h + 1) * scale),
+                     std::lround((z - h + 1) * scale));
   });
   std::sort(out.begin(), out.end());
   return out;
@@ -72,8 +72,8 @@ std::vector<Octant> ReferenceOctants(p8est_t* forest) {
   p8est_tree_t* tree = p8est_tree_array_index(forest->trees, 0);
   for (size_t i = 0; i < tree->quadrants.elem_count; ++i) {
     p8est_quadrant_t* q = p8est_quadrant_array_index(&tree->quadrants, i);
-    out.emplace_back(static_cast<int>(q->level), static_cast<long>(q->x),
-                     static_cast<long>(q->y), static_cast<long>(q->z));
+    out.emplace_back(static_cast<int>(q->level), static_cast<long>(q->x), static_cast<long>(q->y),
+                     static_cast<long>(q->z));
   }
   std::sort(out.begin(), out.end());
   return out;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   MPI_Init(&argc, &argv);
   sc_init(MPI_COMM_WORLD, 0, 0, nullptr, SC_LP_SILENT);
   p4est_init(nullptr, SC_LP_SILENT);
-  const int reps = argc > 1 ? std::atoi(argv[1]) : 5;
+  const int reps = argc > 1 ? static_cast<int>(std::strtol(argv[1], nullptr, 10)) : 5;
 
   std::vector<Workload> workloads;
   for (int depth : {8, 12, 18}) {
@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
     allSame = allSame && same;
     double a = Median(ours) * 1e9, b = Median(theirs) * 1e9;
     refinePerCell.push_back(Median(refine) * 1e9);
-    std::printf("%-12s %5d %9zu %10zu %10.1f %10.1f %7.3f %9s\n", w.name.c_str(), w.depth,
-                leavesIn, leavesOut, a, b, a / b, same ? "yes" : "NO");
+    std::printf("%-12s %5d %9zu %10zu %10.1f %10.1f %7.3f %9s\n", w.name.c_str(), w.depth, leavesIn,
+                leavesOut, a, b, a / b, same ? "yes" : "NO");
   }
   std::printf("\nRefineToSize, median ns per new cell:");
   for (double v : refinePerCell) std::printf(" %.1f", v);

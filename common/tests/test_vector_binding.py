@@ -163,31 +163,60 @@ class OtherBindingsTest(unittest.TestCase):
             ''')
         self.assertEqual(out, "True Triad")
 
-    def test_missing_vector_module(self):
-        out = self.run_script(None, '''
-            try:
-                import VectorProbe
-            except ImportError as e:
-                print e
-            # The interpreter keeps the half-made module: a second import
-            # succeeds with an empty binding, which must raise, not crash.
-            import VectorProbe
-            show(lambda: VectorProbe.Read((1, 2, 3)))
-            show(lambda: VectorProbe.Build(1, 2, 3))
+    def test_types_that_build_in_their_creation_slot(self):
+        out = self.run_script('''
+            import collections
+            Triad = collections.namedtuple('Triad', 'x y z')
+            class Pair(tuple):  # a tuple subclass that keeps its own order
+                def __new__(cls, x, y, z):
+                    return tuple.__new__(cls, (z, y, x))
+            ''', '''
+            import Triad, VectorProbe
+            v = VectorProbe.Build(1, 2, 3)
+            print type(v) is Triad.Triad, v.x, v.y, v.z, VectorProbe.Read(v)
+            Triad.Triad = Triad.Pair
+            VectorProbe.Bind()
+            v = VectorProbe.Build(1, 2, 3)
+            print type(v).__name__, v
             ''')
-        refused = ("ImportError: no Triad vector class is bound: "
-                   "module Triad failed to import or has no item Triad")
-        self.assertEqual(out.splitlines(), ["No module named Triad", refused, refused])
+        self.assertEqual(out.splitlines(), ["True 1.0 2.0 3.0 (1.0, 2.0, 3.0)",
+                                            "Pair (3.0, 2.0, 1.0)"])
 
-    def test_vector_module_without_vector_class(self):
-        out = self.run_script('Vector = 1\n', '''
+    def test_failed_import_fails_again_until_triad_can_be_imported(self):
+        out = self.run_script(None, '''
+            import os, sys
+            for attempt in range(2):
+                try:
+                    import VectorProbe
+                except ImportError as e:
+                    print e, 'VectorProbe' in sys.modules
+            with open(os.path.join(os.environ['PYTHONPATH'], 'Triad.py'), 'w') as f:
+                f.write('import collections\\n'
+                        'Triad = collections.namedtuple("Triad", "x y z")\\n')
             import VectorProbe
-            show(lambda: VectorProbe.Read((1, 2, 3)))
-            show(lambda: VectorProbe.Build(1, 2, 3))
+            print VectorProbe.Read([1, 2, 3]), VectorProbe.Build(1, 2, 3)
             ''')
-        refused = ("ImportError: no Triad vector class is bound: "
-                   "module Triad failed to import or has no item Triad")
-        self.assertEqual(out.splitlines(), [refused, refused])
+        self.assertEqual(out.splitlines(), ["No module named Triad False"] * 2 +
+                         ["(1.0, 2.0, 3.0) Triad(x=1.0, y=2.0, z=3.0)"])
+
+    def test_blocked_or_odd_vector_modules_fail_the_import(self):
+        # None under the name is a blocked import; a non-module or a module
+        # without the item has nothing to bind.
+        for setup, message in [("sys.modules['Triad'] = None", "No module named Triad"),
+                               ("sys.modules['Triad'] = 5",
+                                "sys.modules['Triad'] is not a module"),
+                               ("import Triad", "cannot import name Triad")]:
+            out = self.run_script('Vector = 1\n', '''
+                import sys
+                %s
+                for attempt in range(2):
+                    try:
+                        import VectorProbe
+                        print 'imported'
+                    except ImportError as e:
+                        print e, 'VectorProbe' in sys.modules
+                ''' % setup)
+            self.assertEqual(out.splitlines(), [message + " False"] * 2, setup)
 
 
 if __name__ == '__main__':

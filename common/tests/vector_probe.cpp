@@ -8,9 +8,8 @@ namespace {
 PyObject* Bind(PyObject*, PyObject* args) {
   int functions = 0;
   if (!PyArg_ParseTuple(args, "|i", &functions)) return nullptr;
-  if (!VectorBinding::BindVectorClass(functions
-                                          ? VectorBinding::BuildKinds::ClassesAndFunctions
-                                          : VectorBinding::BuildKinds::ClassesOnly)) {
+  if (!VectorBinding::BindVectorClass(functions ? VectorBinding::BuildKinds::ClassesAndFunctions
+                                                : VectorBinding::BuildKinds::ClassesOnly)) {
     return nullptr;
   }
   Py_RETURN_NONE;

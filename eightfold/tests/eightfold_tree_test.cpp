@@ -8,17 +8,15 @@
 #include <tuple>
 #include <vector>
 
+#include "written_procedures.h"
+
 namespace {
 
-using Leaf = std::tuple<double, double, double, double>;
-
-std::vector<Leaf> Leaves(const EightfoldTree& tree) {
-  std::vector<Leaf> out;
-  tree.VisitLeaves([&](double x, double y, double z, double h) {
-    out.emplace_back(x, y, z, h);
-  });
-  return out;
-}
+using written::Leaf;
+using written::Leaves;
+using written::WrittenBalance;
+using written::WrittenRefineToSize;
+using written::WrittenUniform;
 
 // Centre and half-size of a cell, found by walking up to the root.
 Leaf Geometry(const EightfoldTree& tree, const EightfoldCell* cell) {
@@ -33,68 +31,6 @@ Leaf Geometry(const EightfoldTree& tree, const EightfoldCell* cell) {
     for (int a = 0; a < 3; ++a) c[a] += ChildSign(*it, a) * h;
   }
   return Leaf(c[0], c[1], c[2], h);
-}
-
-// ---- The refinement and balancing procedures as first written: plain
-// recursion, and a balancing driver that rescans from the root after every
-// pass that split anything. The tree's own versions must match them.
-
-void WrittenRefine(EightfoldTree& tree, EightfoldCell* cell, const double c[3], double h,
-                   const double p[3], double size) {
-  if (size >= h) return;
-  double t = 0.05 * h;
-  tree.SplitCell(cell);
-  bool pos[3], neg[3];
-  for (int a = 0; a < 3; ++a) {
-    pos[a] = c[a] - t < p[a] && p[a] < c[a] + h + t;
-    neg[a] = c[a] - h - t < p[a] && p[a] < c[a] + t;
-  }
-  h /= 2;
-  for (int i = 0; i < 8; ++i) {
-    bool xs = (i & 1) ? pos[0] : neg[0];
-    bool ys = (i & 2) ? neg[1] : pos[1];
-    bool zs = (i & 4) ? neg[2] : pos[2];
-    if (!(xs && ys && zs)) continue;
-    double cc[3] = {c[0] + ((i & 1) ? h : -h), c[1] + ((i & 2) ? -h : h),
-                    c[2] + ((i & 4) ? -h : h)};
-    WrittenRefine(tree, cell->child[i], cc, h, p, size);
-  }
-}
-
-void WrittenRefineToSize(EightfoldTree& tree, double x, double y, double z, double size) {
-  const double p[3] = {x, y, z};
-  WrittenRefine(tree, tree.Root(), tree.Centre(), tree.HalfSize(), p, size);
-}
-
-void WrittenUniform(EightfoldTree& tree, EightfoldCell* cell, double h, double size) {
-  if (size >= h) return;
-  if (cell->IsLeaf()) tree.SplitCell(cell);
-  h /= 2;
-  for (int i = 0; i < 8; ++i) WrittenUniform(tree, cell->child[i], h, size);
-}
-
-bool WrittenBalancePass(EightfoldTree& tree, EightfoldCell* cell, int level) {
-  if (!cell->IsLeaf()) {
-    for (int i = 0; i < 8; ++i) {
-      if (WrittenBalancePass(tree, cell->child[i], level + 1)) return true;
-    }
-    return false;
-  }
-  bool split = false;
-  for (int d = 0; d < kFaceDirections; ++d) {
-    FaceNeighbourResult n = tree.FaceNeighbour(cell, static_cast<FaceDirection>(d));
-    if (n.cell != nullptr && n.cell->IsLeaf() && n.levelDifference >= 2) {
-      tree.SplitCell(n.cell);
-      WrittenBalancePass(tree, n.cell, level - n.levelDifference);
-      split = true;
-    }
-  }
-  return split;
-}
-
-void WrittenBalance(EightfoldTree& tree) {
-  while (WrittenBalancePass(tree, tree.Root(), 1)) {
-  }
 }
 
 // True when no leaf has a face neighbour two or more levels coarser.
@@ -132,11 +68,10 @@ TEST(EightfoldNumbering, NewTreeIsOneLeafAnsweringItsHalfSizeEverywhere) {
 TEST(EightfoldNumbering, ChildrenFollowTheIndexTable) {
   EightfoldTree tree(10, 20, 30, 1);
   tree.UniformRefine(0.75);  // in [H/2, H): exactly one split
-  std::vector<Leaf> expected = {
-      Leaf(9.5, 20.5, 30.5, 0.5), Leaf(10.5, 20.5, 30.5, 0.5),
-      Leaf(9.5, 19.5, 30.5, 0.5), Leaf(10.5, 19.5, 30.5, 0.5),
-      Leaf(9.5, 20.5, 29.5, 0.5), Leaf(10.5, 20.5, 29.5, 0.5),
-      Leaf(9.5, 19.5, 29.5, 0.5), Leaf(10.5, 19.5, 29.5, 0.5)};
+  std::vector<Leaf> expected = {Leaf(9.5, 20.5, 30.5, 0.5), Leaf(10.5, 20.5, 30.5, 0.5),
+                                Leaf(9.5, 19.5, 30.5, 0.5), Leaf(10.5, 19.5, 30.5, 0.5),
+                                Leaf(9.5, 20.5, 29.5, 0.5), Leaf(10.5, 20.5, 29.5, 0.5),
+                                Leaf(9.5, 19.5, 29.5, 0.5), Leaf(10.5, 19.5, 29.5, 0.5)};
   EXPECT_EQ(Leaves(tree), expected);
   EXPECT_EQ(tree.CellCount(), 9u);
   EXPECT_EQ(tree.LeafCount(), 8u);
@@ -354,7 +289,7 @@ TEST(EightfoldUniform, RefusesToOutgrowTheCellLimitAndStaysUsable) {
   EXPECT_EQ(tree.CellCount(), 585u);
   tree.RefineToSize(0, 0, 0, 0.0625);  // other refinements are not limited
   EXPECT_GT(tree.CellCount(), 585u);
-  EXPECT_GT(EightfoldTree::DefaultCellLimit(), 1e6);
+  EXPECT_GT(EightfoldTree::ObtainableBytes(), 1e6);
 }
 
 // ---- Face neighbours
@@ -362,8 +297,8 @@ TEST(EightfoldUniform, RefusesToOutgrowTheCellLimitAndStaysUsable) {
 TEST(EightfoldNeighbours, SameSizeNeighbourInEachOfTheSixDirections) {
   EightfoldTree tree(0, 0, 0, 1);
   tree.UniformRefine(0.25);  // a 4 x 4 x 4 grid
-  const double step[kFaceDirections][3] = {{0, 1, 0},  {0, -1, 0}, {-1, 0, 0},
-                                           {1, 0, 0},  {0, 0, 1},  {0, 0, -1}};
+  const double step[kFaceDirections][3] = {{0, 1, 0}, {0, -1, 0}, {-1, 0, 0},
+                                           {1, 0, 0}, {0, 0, 1},  {0, 0, -1}};
   std::vector<EightfoldCell*> cells;
   for (EightfoldCell* c : tree.Root()->child) {
     for (EightfoldCell* g : c->child) cells.push_back(g);

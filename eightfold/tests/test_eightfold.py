@@ -1,4 +1,8 @@
 """The Eightfold module with the Triad type bound as its vector class."""
+import os
+import subprocess
+import sys
+import textwrap
 import unittest
 
 import Eightfold
@@ -144,6 +148,41 @@ class ArgumentErrorTest(unittest.TestCase):
             str(caught.exception),
             'UniformRefine would need more cells than memory can hold')
         self.assertRaises(MemoryError, self.tree.UniformRefine, 5e-324)
+
+
+class MemoryLimitTest(unittest.TestCase):
+    """UniformRefine under an address-space or data limit, each in a child
+    interpreter that sets the limit on itself."""
+
+    SCRIPT = textwrap.dedent('''
+        import resource, sys, Eightfold
+        limit = getattr(resource, sys.argv[1])
+        t = Eightfold.Eightfold((0, 0, 0), 1.0)
+        t.RefineToSize((0.3, -0.2, 0.1), 0.01)
+        before = [(tuple(v), e) for v, e in t.GetLeafCells()]
+        resource.setrlimit(limit, (1500000 * 1024, resource.RLIM_INFINITY))
+        try:
+            t.UniformRefine(2.0 ** -9)
+            print 'refined'
+        except MemoryError as e:
+            print 'MemoryError: %s' % e
+        after = [(tuple(v), e) for v, e in t.GetLeafCells()]
+        print 'unchanged' if after == before else 'changed'
+        t.UniformRefine(2.0 ** -5)  # a refinement that fits still works
+        print len(t.GetLeafCells()) >= 32 ** 3
+        ''')
+
+    @unittest.skipIf(os.environ.get('SANITIZED_BUILD'),
+                     'the sanitizer runtime reserves more address space than the limit')
+    def test_refusal_leaves_the_tree_as_it_was(self):
+        for limit in ('RLIMIT_AS', 'RLIMIT_DATA'):
+            proc = subprocess.Popen([sys.executable, '-B', '-c', self.SCRIPT, limit],
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            out, err = proc.communicate()
+            self.assertEqual(proc.returncode, 0, err)
+            self.assertEqual(out.splitlines(), [
+                'MemoryError: UniformRefine would need more cells than memory can hold',
+                'unchanged', 'True'], limit)
 
 
 class MemoryTest(unittest.TestCase):

@@ -1,0 +1,640 @@
+"""Seeded random-argument fuzzer over every Python entry point of every built
+module: module functions, methods, slot wrappers called directly, operators
+in both orders and in place, item access, constructors, __new__ without
+__init__, copies and printed forms, with arguments drawn from a pool of
+hostile values.
+
+Every call must return or raise an ordinary exception: never crash the
+interpreter (or trip a sanitizer, in the sanitizer build), never raise
+SystemError, and a call that raises must leave its receiver as it was
+(compared bit for bit, so NaNs and signed zeros count).
+
+    python2.7 fuzz_modules.py [--seconds N] [--seed S] [--calls N] [--verbose]
+
+The same seed gives the same calls in the same order; --verbose prints each
+call before it is made, so the last line before a crash names it. Modules
+that do not import are skipped (those still being built join by themselves).
+"""
+import argparse
+import copy
+import gc
+import math
+import operator
+import os
+import random
+import struct
+import sys
+import time
+import types
+from decimal import Decimal
+
+NAN = float('nan')
+INF = float('inf')
+
+
+class Finding(Exception):
+    """A fault the fuzzer found."""
+
+
+# ----- the hostile pool ---------------------------------------------------
+
+class Hooks(object):
+    """Where hostile objects reach back into the call under way: the
+    receiver (for objects that change it while being read) and whether that
+    happened (the unchanged-on-failure check does not apply then)."""
+    receiver = None
+    entry = None
+    reentered = False
+    depth = 0
+
+
+def reenter():
+    """Calls an entry point of the current receiver from inside a call."""
+    if Hooks.receiver is None or Hooks.entry is None or Hooks.depth > 0:
+        return
+    Hooks.reentered = True
+    Hooks.depth += 1
+    try:
+        Hooks.entry(Hooks.receiver)
+    except Exception:
+        pass
+    finally:
+        Hooks.depth -= 1
+
+
+class RaisingFloat(object):
+    def __float__(self):
+        raise ValueError('no float')
+
+    def __int__(self):
+        raise ValueError('no int')
+
+
+class LyingFloat(object):
+    """A float conversion that returns the wrong type, then raises."""
+    def __float__(self):
+        return 'not a float'
+
+    def __int__(self):
+        return 'not an int'
+
+    def __index__(self):
+        return 2 ** 70
+
+
+class RaisingIndex(object):
+    def __index__(self):
+        raise OverflowError('no index')
+
+
+class LyingLength(object):
+    """Claims three items, has none."""
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, i):
+        raise IndexError(i)
+
+
+class NegativeLength(object):
+    def __len__(self):
+        return -1
+
+    def __getitem__(self, i):
+        return 1.0
+
+
+class HugeLength(object):
+    def __len__(self):
+        return sys.maxsize
+
+    def __getitem__(self, i):
+        if i > 5:
+            raise IndexError(i)
+        return 1.0
+
+
+class RaisingItem(object):
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, i):
+        if i == 2:
+            raise RuntimeError('item 2')
+        return 1.0
+
+
+class Reentrant(object):
+    """A three-item sequence and number that changes the receiver while it
+    is being read."""
+    def __len__(self):
+        reenter()
+        return 3
+
+    def __getitem__(self, i):
+        reenter()
+        if i > 2:
+            raise IndexError(i)
+        return 0.25 * i
+
+    def __float__(self):
+        reenter()
+        return 0.5
+
+    def __iter__(self):
+        for i in range(3):
+            yield self[i]
+
+
+class ShrinkingList(list):
+    """A list that loses items while it is being read."""
+    def __getitem__(self, i):
+        if len(self) > 1:
+            self.pop()
+        return list.__getitem__(self, i)
+
+
+class GrowingList(list):
+    def __getitem__(self, i):
+        if len(self) < 100:
+            self.append((1, 2, 3))
+        return list.__getitem__(self, i)
+
+
+class FloatSub(float):
+    pass
+
+
+class IntSub(int):
+    pass
+
+
+class LyingIntSub(int):
+    def __float__(self):
+        raise ValueError('int subclass without float')
+
+
+class TupleSub(tuple):
+    pass
+
+
+class ListSub(list):
+    pass
+
+
+class OldStyle:
+    def __init__(self, items=(1.0, 2.0, 3.0)):
+        self.items = list(items)
+
+    def __getitem__(self, i):
+        return self.items[i]
+
+    def __len__(self):
+        return len(self.items)
+
+    def __float__(self):
+        return 1.5
+
+
+class OldStyleRaising:
+    def __getitem__(self, i):
+        raise KeyError(i)
+
+    def __float__(self):
+        raise ArithmeticError('old-style float')
+
+
+NUMBERS = [0, 1, -1, 2, 3, 5, 6, 8, 9, 21, -3, sys.maxint, -sys.maxint - 1, 2 ** 31,
+           -2 ** 31 - 1, 2 ** 63, -2 ** 63 - 1, 10 ** 30, 0L, 3L, True, False,
+           0.0, -0.0, 0.5, 1.0, 0.1, 0.25, 2.0 ** -5, 1e-300, 5e-324, 1e300,
+           1.7976931348623157e308, -1e300, NAN, INF, -INF, -0.5]
+
+
+def number(rng):
+    n = rng.choice(NUMBERS)
+    roll = rng.random()
+    if roll < 0.05:
+        return FloatSub(n)
+    if roll < 0.08 and isinstance(n, int):
+        return IntSub(n)
+    return n
+
+
+def triple(rng, depth):
+    kind = rng.randrange(6)
+    items = [number(rng) if rng.random() < 0.85 else hostile(rng, depth + 1)
+             for _ in range(3)]
+    if kind == 0:
+        return tuple(items)
+    if kind == 1:
+        return items
+    if kind == 2:
+        return TupleSub(items)
+    if kind == 3:
+        return OldStyle(items)
+    if kind == 4 and 'Triad' in LOADED:
+        try:
+            return LOADED['Triad'].Triad(*[float(x) for x in items])
+        except Exception:
+            return tuple(items)
+    return ListSub(items)
+
+
+def sequence_of(rng, depth, make):
+    n = rng.choice([0, 1, 2, 3, 5, 20, 200])
+    items = [make(rng, depth + 1) for _ in range(n)]
+    kind = rng.randrange(5)
+    if kind == 0:
+        return tuple(items)
+    if kind == 1:
+        return ShrinkingList(items)
+    if kind == 2:
+        return GrowingList(items)
+    if kind == 3:
+        return (x for x in items)
+    return items
+
+
+def hostile(rng, depth=0):
+    """One argument: mostly plausible, often odd, sometimes malicious."""
+    if depth > 2:
+        return number(rng)
+    roll = rng.randrange(30)
+    if roll < 8:
+        return number(rng)
+    if roll < 13:
+        return triple(rng, depth)
+    if roll < 15:
+        return sequence_of(rng, depth, triple)
+    if roll < 16:
+        return sequence_of(rng, depth, lambda r, d: number(r))
+    if roll < 17:
+        return [number(rng) for _ in range(rng.choice([19, 20, 21, 22]))]
+    others = [None, 'a', '', 'xyz' * 50, u'\u1234\u5678', 1j, Decimal('2.5'),
+              Decimal('nan'), (), (1,), (1, 2), (1, 2, 3, 4), [[1, 2, 3]], {0: 1, 1: 2, 2: 3},
+              xrange(3), xrange(10 ** 6), object(), type, len, RaisingFloat(), LyingFloat(),
+              RaisingIndex(), LyingLength(), NegativeLength(), HugeLength(), RaisingItem(),
+              Reentrant(), LyingIntSub(4), OldStyle(), OldStyle([]), OldStyleRaising(),
+              iter([1, 2, 3]), set([1, 2, 3])]
+    value = rng.choice(others)
+    if roll >= 28 and LOADED:
+        # An instance of one of the modules' own types, or a type itself.
+        if TYPE_SAMPLES:
+            cls, make = rng.choice(TYPE_SAMPLES)
+            value = make(rng) if rng.random() < 0.7 else cls
+    return value
+
+
+# ----- per-module tables -------------------------------------------------
+
+LOADED = {}
+TYPE_SAMPLES = []
+
+
+def bits(x):
+    """Bit pattern of a float (NaN payloads and signed zeros included)."""
+    return struct.pack('<d', x)
+
+
+def freeze(value):
+    """A comparable image of a state value: floats by their bits."""
+    if isinstance(value, float):
+        return ('f', bits(value))
+    if isinstance(value, (list, tuple)):
+        return tuple(freeze(v) for v in value)
+    return value
+
+
+class Table(object):
+    """How to fuzz one module: receivers (fresh objects to call methods on,
+    or none for a module of functions), their state, their entry points, and
+    argument counts worth favouring."""
+
+    def __init__(self, module, make=None, state=None, arity=None, guard=None):
+        self.module = module
+        self.make = make
+        self.state = state
+        self.arity = arity or {}
+        # guard(name, args) -> args: keeps arguments that are valid but
+        # would need more memory or time than a fuzz run has.
+        self.guard = guard or (lambda name, args: args)
+
+
+def value_type_table(module, cls, components, init_arity, extra_arity=None):
+    """A table for Triad, Hexad and Ennead alike: receivers are instances,
+    subclass instances and instances made by __new__ alone."""
+    getters = [getattr(cls, name) for name in components]
+
+    class Sub(cls):
+        pass
+
+    def make(rng):
+        roll = rng.randrange(10)
+        if roll == 0:
+            return cls.__new__(cls)
+        target = Sub if roll == 1 else cls
+        return target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
+                        if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
+
+    def state(obj):
+        return freeze([g(obj) for g in getters])
+
+    arity = {'__init__': init_arity, '__setitem__': 2}
+    arity.update(extra_arity or {})
+    TYPE_SAMPLES.append((cls, make))
+    return Table(module, make, state, arity)
+
+
+def triad_table(module):
+    return value_type_table(module, module.Triad, ['x', 'y', 'z'], 3,
+                            {'CrossProd': 2, 'TripleProd': 3, 'Max': 1, 'Min': 1})
+
+
+def hexad_table(module):
+    return value_type_table(module, module.Hexad, ['xx', 'yy', 'zz', 'xy', 'yz', 'zx'], 6)
+
+
+def ennead_table(module):
+    names = ['xx', 'xy', 'xz', 'yx', 'yy', 'yz', 'zx', 'zy', 'zz']
+    return value_type_table(module, module.Ennead, names, 9)
+
+
+CRACK_CONSTANTS = [[900.0, 800.0, 100.0, 60.0, 1.0, 1.0, 1e-10, 3.0, 0.5, 0.5, 5.0, 2.0,
+                    0.1, 0.7, 1.9, 0.4, 0.1, 0.001, 2.0, 0.0],
+                   [1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1]]
+
+
+def crackrate_table(module):
+    cls = module.Crackrate
+    attributes = ['UTS', 'YS', 'Kie', 'Kic', 'Ak', 'Bk', 'C', 'n', 'p', 'q', 'DK1', 'Cthp',
+                  'Cthm', 'Rcl', 'alfa', 'ratio', 'R', 'a0', 'np', 'damp', 'Rso', 'alphag', 'Kc']
+
+    def make(rng):
+        if rng.randrange(8) == 0:
+            return cls.__new__(cls)  # no model yet
+        constants = list(rng.choice(CRACK_CONSTANTS))
+        if rng.random() < 0.5:
+            constants[rng.randrange(len(constants))] = number(rng)
+        try:
+            return cls(constants, rng.choice([0, 1]))
+        except Exception:
+            return cls(CRACK_CONSTANTS[0], 1)
+
+    def state(obj):
+        out = []
+        for name in attributes:
+            try:
+                out.append(getattr(obj, name))
+            except Exception as e:
+                out.append(type(e).__name__)
+        return freeze(out)
+
+    TYPE_SAMPLES.append((cls, make))
+    return Table(module, make, state,
+                 {'__init__': 2, 'Calc_Crackrate': 3, 'CalcKeff': 2, 'Calc_DKth': 2,
+                  'Paris': 1, 'CalcReff': 2, 'Setf': 1, 'dDKthbydReff': 2, 'SetKol': 0,
+                  'Compute_Crackrate': 4, 'Crackrate': 4})
+
+
+def eightfold_table(module):
+    def make(rng):
+        tree = module.Eightfold((rng.choice([0, 1, -2.5]),) * 3, rng.choice([1.0, 0.75, 4]))
+        for _ in range(rng.randrange(3)):
+            tree.RefineToSize(triple(rng, 3) if rng.random() < 0.3 else (0.1, 0.2, -0.3),
+                              rng.choice([0.3, 0.1, 0.05]))
+        if rng.random() < 0.3:
+            tree.RefineOneLevelDiff()
+        return tree
+
+    def state(tree):
+        return freeze([(tuple(v), edge) for v, edge in tree.GetLeafCells()])
+
+    def guard(name, args):
+        # A uniform refinement many levels down is valid and would fill
+        # memory; RefineToSize stays local however small the size.
+        if name == 'UniformRefine' and args:
+            try:
+                size = float(args[0])
+            except Exception:
+                return args
+            if 0 < size < 0.06:
+                return (0.06,) + tuple(args[1:])
+        return args
+
+    return Table(module, make, state,
+                 {'Eightfold': 2, 'RefineToSize': 2, 'UniformRefine': 1,
+                  'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0},
+                 guard)
+
+
+def boxfinder_table(module):
+    everything = ((-1e308,) * 3, (1e308,) * 3)
+
+    def make(rng):
+        n = rng.choice([0, 1, 3, 10, 40])
+        lows = [(rng.random(), rng.random(), rng.random()) for _ in range(n)]
+        highs = [tuple(c + rng.random() * 0.3 for c in lo) for lo in lows]
+        tree = module.Boxfinder(lows, highs, [rng.randrange(8) for _ in range(n)])
+        for _ in range(rng.randrange(4)):
+            lo = (rng.random(),) * 3
+            tree.AddToTree(lo, tuple(c + 0.2 for c in lo), rng.randrange(8))
+        return tree
+
+    def state(tree):
+        return (tuple(tree.RangeQuery(*everything)), tuple(tree.PtQuery((0.5, 0.5, 0.5))))
+
+    return Table(module, make, state,
+                 {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
+                  'RangeQuery': 2})
+
+
+def seqmath_table(module):
+    return Table(module, arity={'Plus': 2, 'Minus': 2, 'Star': 2, 'Divide': 2,
+                                'ScalarMult': 2})
+
+
+TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_table),
+          ('Ennead', ennead_table), ('Crackrate', crackrate_table),
+          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table)]
+
+
+def built_modules(lib_dir):
+    """Names of the extension modules in lib_dir."""
+    names = set()
+    for entry in os.listdir(lib_dir):
+        if entry.endswith('.so'):
+            names.add(entry[:-3])
+    return names
+
+
+def load_tables(lib_dir):
+    tables = []
+    known = set(name for name, _ in TABLES)
+    for name, build in TABLES:
+        try:
+            module = __import__(name)
+        except ImportError as e:
+            print 'skipped %s: %s' % (name, e)
+            continue
+        LOADED[name] = module
+        tables.append(build(module))
+    # Other built modules (test probes, modules without a table yet): their
+    # functions with random arguments.
+    for name in sorted(built_modules(lib_dir) - known):
+        try:
+            module = __import__(name)
+        except ImportError as e:
+            print 'skipped %s: %s' % (name, e)
+            continue
+        LOADED[name] = module
+        tables.append(Table(module))
+    return tables
+
+
+# ----- entry points ------------------------------------------------------
+
+# Operators tried on every receiver, with the receiver on either side.
+BINARY = [operator.add, operator.sub, operator.mul, operator.div, operator.truediv,
+          operator.floordiv, operator.mod, operator.pow, operator.eq, operator.lt,
+          operator.getitem]
+INPLACE = [operator.iadd, operator.isub, operator.imul, operator.idiv]
+UNARY = [str, repr, abs, operator.neg, operator.pos, len, hash, list, bool, copy.copy,
+         copy.deepcopy, float, int, iter]
+
+# Entry points that leave the process or rebind what other calls depend on.
+EXCLUDED = set(['Bind'])
+
+
+def receiver_entries(table, obj):
+    """(name, callable taking the receiver and the argument list, mutates)
+    for every entry point reachable from one receiver."""
+    entries = []
+    cls = type(obj)
+    names = []
+    if hasattr(obj, '__methods__'):
+        names = [n for n in obj.__methods__]
+        for n in names:
+            entries.append((n, lambda r, args, n=n: getattr(r, n)(*args)))
+    else:
+        for klass in cls.__mro__:
+            if klass is object:
+                continue
+            for n, attr in sorted(klass.__dict__.items()):
+                if n in ('__doc__', '__module__', '__dict__', '__weakref__'):
+                    continue
+                if not callable(attr) and not hasattr(attr, '__get__'):
+                    continue
+                if n == '__new__':
+                    entries.append((n, lambda r, args, k=klass: k.__new__(*args)))
+                elif callable(attr):
+                    # The slot wrapper or method descriptor called directly.
+                    entries.append((n, lambda r, args, a=attr: a(r, *args)))
+                else:
+                    entries.append((n, lambda r, args, n=n: getattr(r, n)))
+    for op in BINARY:
+        entries.append((op.__name__, lambda r, args, op=op: op(r, *args[:1])))
+        entries.append(('r' + op.__name__, lambda r, args, op=op: op(args[0], r)
+                        if args else op(r, r)))
+    for op in INPLACE:
+        entries.append((op.__name__, lambda r, args, op=op: op(r, *args[:1])))
+    for op in UNARY:
+        entries.append((getattr(op, '__name__', 'op'), lambda r, args, op=op: op(r)))
+    entries.append(('setitem', lambda r, args: operator.setitem(r, *(list(args) + [0, 0])[:2])))
+    entries.append(('delitem', lambda r, args: operator.delitem(r, *(list(args) + [0])[:1])))
+    return entries
+
+
+def module_entries(table):
+    entries = []
+    for n, attr in sorted(vars(table.module).items()):
+        if n.startswith('__') or n in EXCLUDED or not callable(attr):
+            continue
+        entries.append((n, lambda r, args, a=attr: a(*args)))
+    return entries
+
+
+# ----- the loop ----------------------------------------------------------
+
+def call_once(rng, table, counts, verbose):
+    receiver = None
+    if table.make is not None and rng.random() < 0.8:
+        receiver = table.make(rng)
+        entries = receiver_entries(table, receiver)
+    else:
+        entries = module_entries(table)
+    if not entries:
+        return
+    name, entry = rng.choice(entries)
+    n = table.arity.get(name)
+    if n is None or rng.random() < 0.25:
+        n = rng.choice([0, 1, 1, 2, 3, 4])
+    args = table.guard(name, tuple(hostile(rng) for _ in range(n)))
+    before = table.state(receiver) if receiver is not None else None
+    Hooks.receiver = receiver
+    Hooks.reentered = False
+    if receiver is not None:
+        others = [e for e in entries if e[0] in table.arity and e[0] != name]
+        if others:
+            other_name, other = rng.choice(others)
+            other_args = table.guard(other_name, tuple(
+                triple(rng, 3) if i % 2 == 0 else 0.25
+                for i in range(table.arity[other_name])))
+            Hooks.entry = lambda r: other(r, other_args)
+        else:
+            Hooks.entry = None
+    if verbose:
+        print '%s.%s%r' % (table.module.__name__, name, args)
+        sys.stdout.flush()
+    try:
+        entry(receiver, args)
+        counts['returned'] += 1
+    except SystemError as e:
+        raise Finding('SystemError from %s.%s%r: %s' % (table.module.__name__, name, args, e))
+    except Exception:
+        counts['raised'] += 1
+        if receiver is not None and not Hooks.reentered and \
+                name not in ('__init__', 'GetLeafCells') and not name.startswith('__new'):
+            after = table.state(receiver)
+            if after != before:
+                raise Finding('%s.%s%r raised and changed its receiver: %r -> %r'
+                              % (table.module.__name__, name, args, before, after))
+    finally:
+        Hooks.receiver = None
+        Hooks.entry = None
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
+    parser.add_argument('--seconds', type=float, default=30)
+    parser.add_argument('--seed', type=int, default=None)
+    parser.add_argument('--calls', type=int, default=None, help='stop after this many calls')
+    parser.add_argument('--lib', default=None, help='directory of the built modules')
+    parser.add_argument('--verbose', action='store_true')
+    options = parser.parse_args()
+    seed = options.seed if options.seed is not None else random.SystemRandom().randrange(10 ** 9)
+    print 'fuzz_modules seed %d (rerun with --seed %d)' % (seed, seed)
+    sys.stdout.flush()
+    lib_dir = options.lib or next(p for p in sys.path if os.path.isfile(
+        os.path.join(p, 'Triad.so')))
+    tables = load_tables(lib_dir)
+    print 'modules: %s' % ', '.join(t.module.__name__ for t in tables)
+    rng = random.Random(seed)
+    counts = {'returned': 0, 'raised': 0}
+    deadline = time.time() + options.seconds
+    calls = 0
+    try:
+        while time.time() < deadline and (options.calls is None or calls < options.calls):
+            call_once(rng, rng.choice(tables), counts, options.verbose)
+            calls += 1
+            if calls % 2000 == 0:
+                gc.collect()
+    except Finding as e:
+        print 'FINDING after %d calls (seed %d): %s' % (calls, seed, e)
+        return 1
+    print 'fuzz_modules: %d calls clean (%d returned, %d raised), seed %d' % (
+        calls, counts['returned'], counts['raised'], seed)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
