@@ -291,9 +291,12 @@ void BoxTree::DestroyTree() {
 }
 
 std::size_t BoxTree::MemoryBytes() const {
+  // The blocks, then the arrays of block and node pointers.
+  // NOLINTBEGIN(bugprone-sizeof-expression)
   return sizeof *this + blocks_.size() * sizeof(NodeBlock) +
          blocks_.capacity() * sizeof(NodeBlock*) + frames_.capacity() * sizeof(Frame) +
          pending_.capacity() * sizeof(const Node*);
+  // NOLINTEND(bugprone-sizeof-expression)
 }
 
 // Room for one more node and for the stacks of a tree one level deeper, so

@@ -185,6 +185,8 @@ class ValueType {
     type.tp_as_number = &number;
     type.tp_as_sequence = sequence;
     type.tp_as_mapping = mapping;
+    // The interpreter's default flags repeat bits inside their own macro.
+    // NOLINTNEXTLINE(misc-redundant-expression)
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
     type.tp_doc = texts.doc;
     type.tp_methods = methods;

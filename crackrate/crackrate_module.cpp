@@ -316,6 +316,8 @@ struct GetSetTable {
       // writes through them.
       rows[i].name = const_cast<char*>(crackrate::kParameterNames[i]);
       rows[i].get = GetValue;
+      // The getter tells the attributes apart by this index.
+      // NOLINTNEXTLINE(performance-no-int-to-ptr)
       rows[i].closure = reinterpret_cast<void*>(static_cast<intptr_t>(i));
     }
   }
@@ -329,6 +331,8 @@ PyTypeObject CrackrateType = [] {
   t.tp_basicsize = sizeof(CrackrateObject);
   t.tp_itemsize = 0;
   t.tp_dealloc = Dealloc;
+  // The interpreter's default flags repeat bits inside their own macro.
+  // NOLINTNEXTLINE(misc-redundant-expression)
   t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
   t.tp_doc = "Crackrate objects";
   t.tp_methods = kMethods;

@@ -29,8 +29,8 @@ inline void Rotate(double& first, double& second, double s, double tau) {
 }  // namespace
 
 double Contract(const double a[6], const double b[6]) noexcept {
-  return a[kYY] * b[kYY] + a[kXX] * b[kXX] + a[kZZ] * b[kZZ] +
-         a[kXY] * b[kXY] + a[kYZ] * b[kYZ] + a[kZX] * b[kZX];
+  return a[kYY] * b[kYY] + a[kXX] * b[kXX] + a[kZZ] * b[kZZ] + a[kXY] * b[kXY] + a[kYZ] * b[kYZ] +
+         a[kZX] * b[kZX];
 }
 
 double Norm(const double t[6]) noexcept {
@@ -41,20 +41,16 @@ double Norm(const double t[6]) noexcept {
 double I1(const double t[6]) noexcept { return t[kXX] + t[kYY] + t[kZZ]; }
 
 double I2(const double t[6]) noexcept {
-  return (t[kXX] * t[kYY] - t[kZX] * t[kZX]) +
-         (t[kYY] * t[kZZ] - t[kXY] * t[kXY]) +
+  return (t[kXX] * t[kYY] - t[kZX] * t[kZX]) + (t[kYY] * t[kZZ] - t[kXY] * t[kXY]) +
          (t[kXX] * t[kZZ] - t[kYZ] * t[kYZ]);
 }
 
 double I3(const double t[6]) noexcept {
-  return t[kXX] * t[kYY] * t[kZZ] + 2.0 * t[kXY] * t[kYZ] * t[kZX] -
-         t[kXX] * (t[kYZ] * t[kYZ]) - t[kYY] * (t[kZX] * t[kZX]) -
-         t[kZZ] * (t[kXY] * t[kXY]);
+  return t[kXX] * t[kYY] * t[kZZ] + 2.0 * t[kXY] * t[kYZ] * t[kZX] - t[kXX] * (t[kYZ] * t[kYZ]) -
+         t[kYY] * (t[kZX] * t[kZX]) - t[kZZ] * (t[kXY] * t[kXY]);
 }
 
-double J2(const double t[6]) noexcept {
-  return 0.1666666667 * NormalSpread(t) + ShearSquares(t);
-}
+double J2(const double t[6]) noexcept { return 0.1666666667 * NormalSpread(t) + ShearSquares(t); }
 
 double EffectiveStress(const double t[6]) noexcept {
   return std::sqrt(0.5 * (NormalSpread(t) + 6.0 * ShearSquares(t)));
@@ -88,7 +84,7 @@ Principal SolvePrincipal(const double t[6]) noexcept {
 
   Principal r;
   double* d = r.values;
-  double (*v)[3] = r.directions;
+  double(*v)[3] = r.directions;
   double b[3] = {t[kXX], t[kYY], t[kZZ]};
   double z[3] = {0.0, 0.0, 0.0};
   for (int i = 0; i < 3; ++i) {

@@ -89,6 +89,10 @@ inline void ParentCornersOf(const tables::Topology& t, int node, int& first, int
 
 }  // namespace Meshkit
 
+// The macros below write member definitions from the names of a class and
+// of its tables, which cannot stand in parentheses there.
+// NOLINTBEGIN(bugprone-macro-parentheses)
+
 // The operations a class reads from its Topology table.
 #define MESHKIT_TOPOLOGY_OPERATIONS(Class, topology)                               \
   Coord3 Class::CentrePoint() const { return topology.centre; }                    \
@@ -126,3 +130,5 @@ inline void ParentCornersOf(const tables::Topology& t, int node, int& first, int
   void Class::ExtrapolateTensor6(const List<Tensor6>&, List<Tensor6>&) const {} \
   void Class::ExtrapolateVector(const List<Coord3>&, List<Coord3>&) const {}    \
   void Class::ExtrapolateScalar(const List<double>&, List<double>&) const {}
+
+// NOLINTEND(bugprone-macro-parentheses)

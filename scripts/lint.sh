@@ -10,7 +10,7 @@
 source "$(dirname "$0")/common.sh"
 cd "$ROOT"
 pending=""
-[ -f .lint-pending ] && pending="$(grep -v '^#' .lint-pending | sed '/^$/d')"
+[ -f .lint-pending ] && pending="$( (grep -v '^#' .lint-pending || true) | sed '/^$/d')"
 files=()
 for f in $(git ls-files '*.cpp' '*.h' '*.cc' '*.hpp'); do
   if printf '%s\n' "$pending" | grep -qxF "$f"; then continue; fi

@@ -98,6 +98,7 @@ double NanosecondsPerCall(long calls, F&& f) {
 template <class F>
 double Median(int reps, long calls, F&& f) {
   std::vector<double> times;
+  times.reserve(reps);
   for (int r = 0; r < reps; ++r) times.push_back(NanosecondsPerCall(calls, f));
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
@@ -115,7 +116,7 @@ void Row(const char* name, const char* operation, double ns, int flops, double r
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const int reps = argc > 1 ? std::max(1, static_cast<int>(std::strtol(argv[1], nullptr, 10))) : 5;
   const double rate = meshkit_bench::MeasureMultiplyAddRate(20000000, reps) / 2.0;
   std::printf("medians of %d repetitions; measured multiply-add rate %.2f per ns\n", reps, rate);
   std::printf("ratio = measured ns / (multiply-adds / rate)\n");

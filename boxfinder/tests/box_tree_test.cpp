@@ -31,9 +31,7 @@ struct Boxes {
 };
 
 std::vector<int> ToVector(const Meshkit::List<int>& list) {
-  std::vector<int> v;
-  for (int i = 0; i < list.Count(); ++i) v.push_back(list[i]);
-  return v;
+  return std::vector<int>(list.Data(), list.Data() + list.Count());
 }
 
 // The tree in linked form (valid until the next call on this thread).

@@ -11,7 +11,8 @@ namespace boxfinder {
 // Calls add(lo, hi) for each box, cell by cell (x outermost), five per cell.
 template <class Add>
 void ForEachGridTetrahedronBox(int cells, Add add) {
-  static const int kTets[5][4] = {{0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
+  static const int kTets[5][4] = {
+      {0, 1, 3, 4}, {1, 2, 3, 6}, {1, 4, 5, 6}, {3, 4, 6, 7}, {1, 3, 4, 6}};
   static const int kCorner[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
                                     {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
   const double h = 1.0 / cells;

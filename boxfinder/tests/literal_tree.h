@@ -178,7 +178,8 @@ struct Tree {
 
   void BuildSubtree(BoxNode** slot, int base, int n, int depth) {
     int r = PartitionAtMedian(base, n, depth % 3);
-    BoxNode* node = NewNode(&L[3 * (base + r)], &H[3 * (base + r)], &C[3 * (base + r)], I[base + r]);
+    BoxNode* node =
+        NewNode(&L[3 * (base + r)], &H[3 * (base + r)], &C[3 * (base + r)], I[base + r]);
     *slot = node;
     if (r > 0) BuildSubtree(&node->left, base, r, depth + 1);
     if (r < n - 1) BuildSubtree(&node->right, base + r + 1, n - r - 1, depth + 1);
@@ -197,7 +198,8 @@ struct Tree {
     BuildSubtree(&root, 0, n, 0);
   }
 
-  static void Take(BoxNode* n, const double lo[3], const double hi[3], const double c[3], int32_t id) {
+  static void Take(BoxNode* n, const double lo[3], const double hi[3], const double c[3],
+                   int32_t id) {
     std::memcpy(n->lo, lo, 24);
     std::memcpy(n->hi, hi, 24);
     std::memcpy(n->centre, c, 24);
@@ -274,7 +276,8 @@ struct Tree {
       return true;
     }
     bool found = false;
-    if (node->left && (node->centre[axis] >= c[axis] || node->centre[axis] == node->left->centre[axis]))
+    if (node->left &&
+        (node->centre[axis] >= c[axis] || node->centre[axis] == node->left->centre[axis]))
       found = RemoveByCentre(node->left, c, id, depth + 1);
     if (!found) {
       if (node->right &&
@@ -300,7 +303,8 @@ struct Tree {
       return true;
     }
     bool found = false;
-    if (node->left && Holds(node->left, lo, hi)) found = RemoveByContainment(node->left, lo, hi, id);
+    if (node->left && Holds(node->left, lo, hi))
+      found = RemoveByContainment(node->left, lo, hi, id);
     if (!found) {
       if (node->right && Holds(node->right, lo, hi))
         found = RemoveByContainment(node->right, lo, hi, id);

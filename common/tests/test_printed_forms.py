@@ -3,7 +3,11 @@ suites: printed forms that do not follow the C locale, and copying support
 that does not pretend to pickle."""
 import cPickle
 import locale
+import os
 import pickle
+import shutil
+import subprocess
+import tempfile
 import unittest
 
 from Ennead import Ennead
@@ -14,21 +18,52 @@ from Triad import Triad
 COMMA_LOCALES = ['de_DE.UTF-8', 'de_DE.utf8', 'de_DE', 'fr_FR.UTF-8', 'fr_FR.utf8']
 
 
+def compile_comma_locale(folder):
+    """Compiles de_DE.UTF-8 into `folder` (for the C library's LOCPATH) from
+    the locale sources most machines carry; returns its name or None."""
+    try:
+        with open(os.devnull, 'w') as quiet:
+            subprocess.call(['localedef', '-i', 'de_DE', '-f', 'UTF-8',
+                             os.path.join(folder, 'de_DE.UTF-8')],
+                            stdout=quiet, stderr=quiet)
+    except OSError:
+        return None
+    return 'de_DE.UTF-8' if os.path.isdir(os.path.join(folder, 'de_DE.UTF-8')) else None
+
+
 class TestLocaleIndependence(unittest.TestCase):
     def setUp(self):
         self.saved = locale.setlocale(locale.LC_ALL)
-        for name in COMMA_LOCALES:
-            try:
-                locale.setlocale(locale.LC_ALL, name)
-                break
-            except locale.Error:
-                continue
-        else:
-            self.skipTest('no locale with a decimal comma is installed (tried %s)'
-                          % ', '.join(COMMA_LOCALES))
+        if not self.set_comma_locale():
+            # None installed: compile one for this test alone.
+            folder = tempfile.mkdtemp()
+            self.addCleanup(shutil.rmtree, folder, True)
+            name = compile_comma_locale(folder)
+            saved_path = os.environ.get('LOCPATH')
+            os.environ['LOCPATH'] = folder
+            self.addCleanup(self.restore_locpath, saved_path)
+            if name is None or not self.set_comma_locale([name]):
+                self.skipTest('no locale with a decimal comma is installed (tried %s) '
+                              'and none could be compiled' % ', '.join(COMMA_LOCALES))
         self.addCleanup(locale.setlocale, locale.LC_ALL, self.saved)
         # The C library now formats with a comma; the printed forms must not.
         self.assertEqual(locale.format('%g', 0.5), '0,5')
+
+    def set_comma_locale(self, names=COMMA_LOCALES):
+        for name in names:
+            try:
+                locale.setlocale(locale.LC_ALL, name)
+                return True
+            except locale.Error:
+                continue
+        return False
+
+    @staticmethod
+    def restore_locpath(saved):
+        if saved is None:
+            os.environ.pop('LOCPATH', None)
+        else:
+            os.environ['LOCPATH'] = saved
 
     def test_printed_forms_keep_the_decimal_point(self):
         self.assertEqual(str(Triad(0.5, 1.25, -3)), "0.5 1.25 -3")

@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int* corners = e.FaceCorners(f);
     for (int j = 0; j < e.FaceCornerCount(f); ++j) Check(corners[j] >= 0 && corners[j] < nodes);
     int first, second;
-    const int node = static_cast<int8_t>(in.Byte());
+    const int node = in.Byte() - 128;  // -128 to 127
     e.ParentCorners(node, first, second);
     if (node >= 0 && node < nodes) Check(first >= 0 && first < nodes && second < nodes);
     Meshkit::List<double> values, out;

@@ -95,13 +95,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   e.IsAtNode(p);
   e.CentrePoint();
 
-  const int node = static_cast<int8_t>(bytes.Byte());
+  const int node = bytes.Byte() - 128;  // -128 to 127
   e.NodeCoordinates(node);
   int first = 0, second = 0;
   e.ParentCorners(node, first, second);
   CHECK(first == node || (first >= 0 && first < corners));
   CHECK(second == node || (second >= 0 && second < corners));
-  const int face = static_cast<int8_t>(bytes.Byte());
+  const int face = bytes.Byte() - 128;
   CHECK(e.FaceCount() == 1 && e.FaceNodeCount(face) == nodes && e.FaceCornerCount(face) == corners);
   CHECK(e.FaceNodes(face)[nodes - 1] == nodes - 1 &&
         e.FaceCorners(face)[corners - 1] == corners - 1);

@@ -56,7 +56,7 @@ std::vector<Point> BrickRule(int k, bool unit) {
 }
 
 // Barycentric (l0, l1, l2, l3) with l0..l2 = x, y, z.
-void AddOneLarge(std::vector<Point>& out, Real big, Real small, std::vector<int> order) {
+void AddOneLarge(std::vector<Point>& out, Real big, Real small, const std::vector<int>& order) {
   for (int k : order) {
     Real l[4] = {small, small, small, small};
     l[k] = big;
@@ -159,6 +159,7 @@ std::vector<Real> LeastSquares(const Terms& terms, const std::vector<Point>& poi
                                const Coord3* nodes, int n) {
   const int m = static_cast<int>(points.size());
   std::vector<std::vector<Real>> v;
+  v.reserve(points.size());
   for (const Point& p : points) v.push_back(terms(p));
   const int p = static_cast<int>(v[0].size());
   std::vector<std::vector<Real>> a(p, std::vector<Real>(p + m, 0));
