@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "column_tensor.h"
+#include "repeated_runs.h"
 
 namespace {
 
@@ -49,18 +50,8 @@ BENCHMARK(BM_EffectiveStress);
 
 }  // namespace
 
-// Without arguments, five repetitions reported as mean, median and spread:
-// the machines these run on are noisy.
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  static char repetitions[] = "--benchmark_repetitions=5";
-  static char aggregates[] = "--benchmark_report_aggregates_only=true";
-  if (argc == 1) {
-    args.push_back(repetitions);
-    args.push_back(aggregates);
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  bench::InitializeRepeated(argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   return 0;
 }

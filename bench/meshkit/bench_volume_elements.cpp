@@ -12,6 +12,7 @@
 
 #include "flop_rate.h"
 #include "meshkit.h"
+#include "repeated_runs.h"
 
 namespace {
 
@@ -148,18 +149,8 @@ void Register() {
 
 }  // namespace
 
-// Without arguments, five repetitions reported as median and spread: the
-// machines these run on are noisy.
 int main(int argc, char** argv) {
-  std::vector<char*> args(argv, argv + argc);
-  static char repetitions[] = "--benchmark_repetitions=5";
-  static char aggregates[] = "--benchmark_report_aggregates_only=true";
-  if (argc == 1) {
-    args.push_back(repetitions);
-    args.push_back(aggregates);
-  }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
+  bench::InitializeRepeated(argc, argv);
   gFlopsPerNs = meshkit_bench::MeasureMultiplyAddRate();
   std::printf("anchor: scalar multiply-add throughput %.3f flops/ns\n", gFlopsPerNs);
   Register();
