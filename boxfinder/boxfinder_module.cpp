@@ -62,12 +62,15 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* item = PySequence_GetItem(seq, i);
     if (item == nullptr) return false;
-    if (!PyInt_Check(item)) {
+    if (!pycompat::IsInt(item)) {
       Py_DECREF(item);
       PyErr_SetString(PyExc_TypeError, kIdItemMessage);
       return false;
     }
-    const long value = PyInt_AS_LONG(item);
+    // A Python 3 int beyond a C long reads as the nearest one, which is out
+    // of range as well.
+    long value;
+    pycompat::SmallIntValue(item, &value);
     Py_DECREF(item);
     if (value > INT32_MAX) {
       PyErr_SetString(PyExc_OverflowError, "signed integer is greater than maximum");
@@ -117,7 +120,7 @@ PyObject* BuildIdList(const Meshkit::List<int>& ids) {
   PyObject* list = PyList_New(ids.Count());
   if (list == nullptr) return nullptr;
   for (int i = 0; i < ids.Count(); ++i) {
-    PyObject* item = PyInt_FromLong(ids[i]);
+    PyObject* item = pycompat::NewInt(ids[i]);
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
@@ -152,30 +155,34 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
   });
 }
 
-PyMethodDef kTreeMethods[] = {{"AddToTree", AddToTree, METH_VARARGS, nullptr},
-                              {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
-                              {"PtQuery", PtQuery, METH_VARARGS, nullptr},
-                              {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
-                              {nullptr, nullptr, 0, nullptr}};
+// A tree is native state that a pickle cannot carry: pickling and copying
+// are refused.
+constexpr char kNoPickling[] = "Boxfinder objects cannot be pickled";
+
+PyMethodDef kTreeMethods[] = {
+    {"AddToTree", AddToTree, METH_VARARGS, nullptr},
+    {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
+    {"PtQuery", PtQuery, METH_VARARGS, nullptr},
+    {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr}};
 
 void Dealloc(PyObject* self) {
   delete TreeOf(self);
   PyObject_Free(self);
 }
 
-PyObject* GetAttr(PyObject* self, char* name) { return Py_FindMethod(kTreeMethods, self, name); }
-
 // Filled in at module initialisation: the old-style type of the objects
-// the module function makes (no creation slot, no flags, not readied).
+// the module function makes (no creation slot, no flags; under Python 2.7
+// not readied).
 PyTypeObject BoxfinderType{};
 
-void SetUpType() {
-  Py_REFCNT(&BoxfinderType) = 1;
-  Py_TYPE(&BoxfinderType) = &PyType_Type;
-  BoxfinderType.tp_name = "Boxfinder";
+bool SetUpType() {
+  pycompat::PrepareStaticType(&BoxfinderType);
+  BoxfinderType.tp_name = pycompat::TypeName("Boxfinder", "Boxfinder");
   BoxfinderType.tp_basicsize = sizeof(BoxfinderObject);
   BoxfinderType.tp_dealloc = Dealloc;
-  BoxfinderType.tp_getattr = GetAttr;
+  return pycompat::SetMethodLookup<kTreeMethods>(&BoxfinderType);
 }
 
 // Frees a half-made object that has no tree yet.
@@ -217,8 +224,8 @@ PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullpt
 }  // namespace
 
 MODULE_INIT(Boxfinder) {
-  SetUpType();
-  PyObject* module = Py_InitModule4("Boxfinder", kModuleMethods, nullptr, nullptr, 1013);
-  if (module == nullptr) return;
-  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  if (!SetUpType()) return nullptr;
+  PyObject* module = pycompat::CreateModule("Boxfinder", kModuleMethods, nullptr);
+  if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  return module;
 }

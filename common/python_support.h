@@ -1,7 +1,7 @@
 // Small pieces every extension module of this project shares: reading a
 // number operand and the operand rule of the value types, a free list of
-// dead value objects, and the guard that keeps C++ exceptions out of the
-// interpreter.
+// dead value objects, the guard that keeps C++ exceptions out of the
+// interpreter, and the copy and pickle support of the native types.
 #pragma once
 
 #include <Python.h>
@@ -9,45 +9,34 @@
 #include <exception>
 #include <new>
 
-// Declares a module's initialisation function, visible from the shared
-// library (everything else in our modules is hidden):
-//   MODULE_INIT(Triad) { ... }
-// The body returns early with an exception set to fail the import. The
-// interpreter would keep the half-made module in sys.modules, so that the
-// next import "succeeded" with it: a failed initialisation takes the module
-// out again (under its full name, as the importer put it there), and every
-// later import runs the initialisation afresh.
-#define MODULE_INIT(name)                                                              \
-  static void InitModule##name();                                                      \
-  extern "C" __attribute__((visibility("default"))) void init##name() {                \
-    const char* fullName = _Py_PackageContext != nullptr ? _Py_PackageContext : #name; \
-    InitModule##name();                                                                \
-    if (!PyErr_Occurred()) return;                                                     \
-    PyObject *type, *value, *traceback;                                                \
-    PyErr_Fetch(&type, &value, &traceback);                                            \
-    PyObject* modules = PyImport_GetModuleDict();                                      \
-    if (PyDict_GetItemString(modules, fullName) != nullptr) {                          \
-      if (PyDict_DelItemString(modules, fullName) < 0) PyErr_Clear();                  \
-    }                                                                                  \
-    PyErr_Restore(type, value, traceback);                                             \
-  }                                                                                    \
-  static void InitModule##name()
+#include "python_compat.h"
 
 namespace pysupport {
 
 // A number operand of the value types' arithmetic: an int (the int-subclass
 // flag, so int, bool and their subclasses) read through its integer value,
-// else a float or float subclass. Longs and other numbers are not operands.
-inline bool ReadNumberOperand(PyObject* obj, double* value) {
-  if (PyInt_Check(obj)) {
-    *value = static_cast<double>(PyInt_AS_LONG(obj));
-    return true;
-  }
+// else a float or float subclass. Python 2.7's longs and other numbers are
+// not operands.
+inline bool IsNumberOperand(PyObject* obj) { return pycompat::IsInt(obj) || PyFloat_Check(obj); }
+
+// The value of a number operand (IsNumberOperand holds); false with
+// OverflowError for a Python 3 int beyond a double's range.
+inline bool NumberValue(PyObject* obj, double* value) {
   if (PyFloat_Check(obj)) {
     *value = PyFloat_AS_DOUBLE(obj);
     return true;
   }
-  return false;
+  return pycompat::IntAsDouble(obj, value);
+}
+
+// Reads a number operand into *value; anything else is refused with
+// TypeError `refusal`. False with an exception set on failure.
+inline bool ReadNumberOperand(PyObject* obj, double* value, const char* refusal) {
+  if (!IsNumberOperand(obj)) {
+    PyErr_SetString(PyExc_TypeError, refusal);
+    return false;
+  }
+  return NumberValue(obj, value);
 }
 
 // The operand mix of a value type's binary add, subtract or multiply, by
@@ -57,7 +46,9 @@ inline bool ReadNumberOperand(PyObject* obj, double* value) {
 // (the interpreter only calls the slot with one there; slot wrappers called
 // directly are held to it too); anything else is refused.
 struct Operands {
-  enum Kind { NumberValue, ValueNumber, TwoValues, Refused } kind;
+  // Failed: the number could not be read (a Python 3 int beyond a double's
+  // range); the exception is set.
+  enum Kind { NumberValue, ValueNumber, TwoValues, Refused, Failed } kind;
   double number;
   PyObject* value;  // the value operand of the number cases
 };
@@ -66,37 +57,34 @@ struct Operands {
 // only the other side's number tests remain: the outcome is that of the
 // full order, and the common cases skip the subtype walks.
 inline Operands ClassifyOperands(PyObject* a, PyObject* b, PyTypeObject* type) {
-  Operands op{Operands::Refused, 0.0, nullptr};
   const bool aExact = Py_TYPE(a) == type;
   const bool bExact = Py_TYPE(b) == type;
-  if (aExact) {
-    if (bExact) {
+  Operands op{Operands::Refused, 0.0, nullptr};
+  PyObject* number = nullptr;
+  if (aExact || bExact) {
+    if (aExact && bExact) {
       op.kind = Operands::TwoValues;
-    } else if (ReadNumberOperand(b, &op.number)) {
-      op.kind = Operands::ValueNumber;
-      op.value = a;
+      return op;
     }
-    return op;
-  }
-  if (bExact) {
-    if (ReadNumberOperand(a, &op.number)) {
-      op.kind = Operands::NumberValue;
-      op.value = b;
+    number = aExact ? b : a;
+    if (!IsNumberOperand(number)) return op;
+    op = {aExact ? Operands::ValueNumber : Operands::NumberValue, 0.0, aExact ? a : b};
+  } else {
+    if (pycompat::IsInt(a)) {
+      op = {Operands::NumberValue, 0.0, b};
+    } else if (pycompat::IsInt(b)) {
+      op = {Operands::ValueNumber, 0.0, a};
+    } else if (PyFloat_Check(a)) {
+      op = {Operands::NumberValue, 0.0, b};
+    } else if (PyFloat_Check(b)) {
+      op = {Operands::ValueNumber, 0.0, a};
+    } else {
+      return op;
     }
-    return op;
+    number = op.kind == Operands::NumberValue ? a : b;
+    if (!PyObject_TypeCheck(op.value, type)) return {Operands::Refused, 0.0, nullptr};
   }
-  if (PyInt_Check(a)) {
-    op = {Operands::NumberValue, static_cast<double>(PyInt_AS_LONG(a)), b};
-  } else if (PyInt_Check(b)) {
-    op = {Operands::ValueNumber, static_cast<double>(PyInt_AS_LONG(b)), a};
-  } else if (PyFloat_Check(a)) {
-    op = {Operands::NumberValue, PyFloat_AS_DOUBLE(a), b};
-  } else if (PyFloat_Check(b)) {
-    op = {Operands::ValueNumber, PyFloat_AS_DOUBLE(b), a};
-  }
-  if (op.value != nullptr && !PyObject_TypeCheck(op.value, type)) {
-    op = {Operands::Refused, 0.0, nullptr};
-  }
+  if (!NumberValue(number, &op.number)) return {Operands::Failed, 0.0, nullptr};
   return op;
 }
 
@@ -129,7 +117,7 @@ class FreeList {
       PyObject_FREE(obj);
       return;
     }
-    Py_TYPE(obj) = reinterpret_cast<PyTypeObject*>(head_);
+    pycompat::SetType(obj, reinterpret_cast<PyTypeObject*>(head_));
     head_ = obj;
     ++count_;
   }
@@ -153,6 +141,139 @@ auto Guarded(Body&& body) noexcept -> decltype(body()) {
     PyErr_SetString(PyExc_RuntimeError, "unexpected native failure");
   }
   return decltype(body())();
+}
+
+// The state a copy or pickle of a Python subclass instance carries besides
+// its native value: the instance's attributes and its slot values, in the
+// form the copy protocol and pickle restore by themselves (with no
+// __setstate__ of the type's): None when there is neither, the attribute
+// dictionary, or (dictionary or None, {slot name: value}). The slot names
+// are those the copy protocol itself collects for the class. A new
+// reference, or null with an exception set.
+inline PyObject* InstanceState(PyObject* self) {
+  PyObject* dict = PyObject_GetAttrString(self, "__dict__");
+  if (dict == nullptr) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
+    PyErr_Clear();
+  } else if (!PyDict_Check(dict) || PyDict_Size(dict) == 0) {
+    Py_CLEAR(dict);
+  }
+  PyObject* copyreg = PyImport_ImportModule(pycompat::kCopyRegModule);
+  PyObject* names = copyreg == nullptr
+                        ? nullptr
+                        : PyObject_CallMethod(copyreg, const_cast<char*>("_slotnames"),
+                                              const_cast<char*>("O"), Py_TYPE(self));
+  Py_XDECREF(copyreg);
+  PyObject* names_fast = names == nullptr ? nullptr : PySequence_Fast(names, "slot names");
+  Py_XDECREF(names);
+  if (names_fast == nullptr) {
+    Py_XDECREF(dict);
+    return nullptr;
+  }
+  PyObject* slots = nullptr;
+  bool ok = true;
+  for (Py_ssize_t i = 0; ok && i < PySequence_Fast_GET_SIZE(names_fast); ++i) {
+    PyObject* name = PySequence_Fast_GET_ITEM(names_fast, i);
+    PyObject* value = PyObject_GetAttr(self, name);
+    if (value == nullptr) {
+      // An unset slot has no value to carry.
+      ok = PyErr_ExceptionMatches(PyExc_AttributeError);
+      if (ok) PyErr_Clear();
+      continue;
+    }
+    if (slots == nullptr) slots = PyDict_New();
+    ok = slots != nullptr && PyDict_SetItem(slots, name, value) == 0;
+    Py_DECREF(value);
+  }
+  Py_DECREF(names_fast);
+  PyObject* state = nullptr;
+  if (ok) {
+    if (slots != nullptr) {
+      state = Py_BuildValue("(OO)", dict != nullptr ? dict : Py_None, slots);
+    } else {
+      state = dict != nullptr ? dict : Py_None;
+      Py_INCREF(state);
+    }
+  }
+  Py_XDECREF(slots);
+  Py_XDECREF(dict);
+  return state;
+}
+
+// What __reduce__ returns for `self`: (rebuild, args) for an instance of
+// the native type itself, (rebuild, args + (its class,), state) for a
+// Python subclass instance with attributes or slot values (args + (its
+// class,) alone without). `args` is a new tuple, which this takes over. A
+// new reference, or null with an exception set.
+inline PyObject* Reduction(PyObject* rebuild, PyObject* args, PyObject* self,
+                           PyTypeObject* nativeType) {
+  if (args == nullptr) return nullptr;
+  if (rebuild == nullptr) {
+    Py_DECREF(args);
+    PyErr_SetString(PyExc_TypeError, "the module's rebuild function is missing");
+    return nullptr;
+  }
+  if (Py_TYPE(self) == nativeType) {
+    PyObject* result = Py_BuildValue("(OO)", rebuild, args);
+    Py_DECREF(args);
+    return result;
+  }
+  const Py_ssize_t n = PyTuple_GET_SIZE(args);
+  PyObject* full = PyTuple_New(n + 1);
+  if (full == nullptr) {
+    Py_DECREF(args);
+    return nullptr;
+  }
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* item = PyTuple_GET_ITEM(args, i);
+    Py_INCREF(item);
+    PyTuple_SET_ITEM(full, i, item);
+  }
+  Py_DECREF(args);
+  Py_INCREF(Py_TYPE(self));
+  PyTuple_SET_ITEM(full, n, reinterpret_cast<PyObject*>(Py_TYPE(self)));
+  PyObject* state = InstanceState(self);
+  PyObject* result = nullptr;
+  if (state == Py_None) {
+    result = Py_BuildValue("(OO)", rebuild, full);
+  } else if (state != nullptr) {
+    result = Py_BuildValue("(OOO)", rebuild, full, state);
+  }
+  Py_XDECREF(state);
+  Py_DECREF(full);
+  return result;
+}
+
+// The class a rebuild function makes its object of: the native type when
+// `cls` is null, else `cls`, which must be the native type or a subclass.
+// Null with TypeError for anything else.
+inline PyTypeObject* RebuildClass(PyObject* cls, PyTypeObject* nativeType, const char* refusal) {
+  if (cls == nullptr) return nativeType;
+  if (!PyType_Check(cls) || !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(cls), nativeType)) {
+    PyErr_SetString(PyExc_TypeError, refusal);
+    return nullptr;
+  }
+  return reinterpret_cast<PyTypeObject*>(cls);
+}
+
+// A new, uninitialised object of `cls` made through its creation slot
+// alone, as pickle makes objects: the class's initialisation, whatever
+// arguments it takes, is not run. Null with an exception set.
+inline PyObject* NewUninitialised(PyTypeObject* cls) {
+  PyObject* noArgs = PyTuple_New(0);
+  if (noArgs == nullptr) return nullptr;
+  PyObject* obj = cls->tp_new(cls, noArgs, nullptr);
+  Py_DECREF(noArgs);
+  return obj;
+}
+
+// The __reduce__ of the types whose objects stand for native state that
+// cannot be rebuilt from a pickle (the trees): refuses with TypeError, for
+// pickling and copying alike. `Message` is the refusal.
+template <const char* Message>
+PyObject* RefusePickling(PyObject*, PyObject*) {
+  PyErr_SetString(PyExc_TypeError, Message);
+  return nullptr;
 }
 
 }  // namespace pysupport

@@ -117,40 +117,55 @@ class ValueType {
     return PyFloat_FromDouble(Components(self)[I]);
   }
 
-  // copy.copy and copy.deepcopy rebuild a value from what this returns: its
-  // own type called with the components, plus the instance dictionary of a
-  // Python subclass when it has one; the interpreter's default would make
-  // the copy through the creation slot alone and so give zeros. Pickling
-  // still fails with the interpreter's PicklingError: the type is not found
-  // under its name in the module pickle looks in.
+  // Copies and pickles rebuild a value through the module's rebuild
+  // function from its components (and, for a Python subclass instance, its
+  // class, attributes and slot values), so that neither the interpreter's
+  // default (which would give zeros) nor a subclass's initialisation, with
+  // whatever arguments it takes, is involved. The function is found by
+  // pickle under the module's name, where the type itself would not be
+  // under Python 2.7.
   static PyObject* Reduce(PyObject* self, PyObject*) {
     const double* c = Components(self);
-    PyObject** dict = _PyObject_GetDictPtr(self);
-    const bool withState = dict != nullptr && *dict != nullptr && PyDict_Size(*dict) > 0;
-    PyObject* result = PyTuple_New(withState ? 3 : 2);
-    PyObject* args = PyTuple_New(N);
-    if (result == nullptr || args == nullptr) {
-      Py_XDECREF(result);
-      Py_XDECREF(args);
-      return nullptr;
-    }
-    PyObject* cls = reinterpret_cast<PyObject*>(Py_TYPE(self));
-    Py_INCREF(cls);
-    PyTuple_SET_ITEM(result, 0, cls);
-    PyTuple_SET_ITEM(result, 1, args);
-    if (withState) {
-      Py_INCREF(*dict);
-      PyTuple_SET_ITEM(result, 2, *dict);
-    }
+    PyObject* components = PyTuple_New(N);
+    if (components == nullptr) return nullptr;
     for (int i = 0; i < N; ++i) {
       PyObject* f = PyFloat_FromDouble(c[i]);
       if (f == nullptr) {
-        Py_DECREF(result);
+        Py_DECREF(components);
         return nullptr;
       }
-      PyTuple_SET_ITEM(args, i, f);
+      PyTuple_SET_ITEM(components, i, f);
     }
-    return result;
+    return pysupport::Reduction(rebuildFunction, Py_BuildValue("(N)", components), self, &type);
+  }
+
+  // _rebuild(components[, cls]): a value of `cls` (by default the type)
+  // with the N components given, made without the class's initialisation.
+  static PyObject* Rebuild(PyObject*, PyObject* args) {
+    PyObject* components;
+    PyObject* cls = nullptr;
+    if (!PyArg_ParseTuple(args, "O!|O:_rebuild", &PyTuple_Type, &components, &cls)) return nullptr;
+    if (PyTuple_GET_SIZE(components) != N) {
+      PyErr_SetString(PyExc_TypeError, kRebuildMessage);
+      return nullptr;
+    }
+    double v[N];
+    for (int i = 0; i < N; ++i) {
+      v[i] = PyFloat_AsDouble(PyTuple_GET_ITEM(components, i));
+      if (v[i] == -1.0 && PyErr_Occurred()) return nullptr;
+    }
+    PyTypeObject* t = pysupport::RebuildClass(cls, &type, kRebuildMessage);
+    if (t == nullptr) return nullptr;
+    PyObject* self = pysupport::NewUninitialised(t);
+    if (self == nullptr) return nullptr;
+    if (!IsInstance(self)) {
+      Py_DECREF(self);
+      PyErr_SetString(PyExc_TypeError, kRebuildMessage);
+      return nullptr;
+    }
+    double* c = Components(self);
+    for (int i = 0; i < N; ++i) c[i] = v[i];
+    return self;
   }
 
   // A whole method table for a type whose only methods are its
@@ -164,19 +179,24 @@ class ValueType {
   static constexpr PyMethodDef kReduceMethod = {
       "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
 
+  // The module function that copies and pickles rebuild values with; every
+  // module of a value type lists it among its functions.
+  static constexpr PyMethodDef kRebuildFunction = {"_rebuild", Rebuild, METH_VARARGS,
+                                                   "rebuild a copied or pickled value"};
+
   // Makes the type ready with `methods` (and, when given, item protocols of
   // the module's own instead of the one-index one), creates the module
   // under the type's name with `functions` and `doc`, and adds the type to
-  // it. Returns the module (a borrowed reference) or null with the
-  // interpreter's exception set.
+  // it. Returns the module as pycompat::CreateModule made it (or null);
+  // with the interpreter's exception set, the import fails.
   static PyObject* InitModule(PyMethodDef* methods, PyMethodDef* functions, const char* doc,
                               PySequenceMethods* sequence = &flatSequence,
                               PyMappingMethods* mapping = nullptr) {
     FillNumber();
     flatSequence.sq_item = Item;
     flatSequence.sq_ass_item = AssignItem;
-    type.ob_refcnt = 1;  // a static type object is never freed
-    type.tp_name = texts.name;
+    pycompat::PrepareStaticType(&type);
+    type.tp_name = pycompat::TypeName(texts.name, texts.name);
     type.tp_basicsize = sizeof(Object);
     type.tp_itemsize = 0;
     type.tp_dealloc = Dealloc;
@@ -193,12 +213,15 @@ class ValueType {
     type.tp_init = Init;
     type.tp_new = New;
     if (PyType_Ready(&type) < 0) return nullptr;
-    PyObject* module = Py_InitModule4(texts.name, functions, doc, nullptr, PYTHON_API_VERSION);
+    PyObject* module = pycompat::CreateModule(texts.name, functions, doc);
     if (module == nullptr) return nullptr;
     Py_INCREF(&type);
     if (PyModule_AddObject(module, texts.name, reinterpret_cast<PyObject*>(&type)) < 0) {
-      return nullptr;
+      Py_DECREF(&type);
+      return module;
     }
+    Py_XDECREF(rebuildFunction);
+    rebuildFunction = PyObject_GetAttrString(module, "_rebuild");
     return module;
   }
 
@@ -215,6 +238,11 @@ class ValueType {
   // Dead values of exactly this type kept for reuse by the arithmetic.
   inline static pysupport::FreeList<Object> freeObjects;
   inline static PyNumberMethods number{};
+  // The module's rebuild function, which pickle finds under the module's
+  // name; set when the module is made.
+  inline static PyObject* rebuildFunction = nullptr;
+  static constexpr const char kRebuildMessage[] =
+      "_rebuild takes the components of a value and a subclass of its type";
   inline static PySequenceMethods flatSequence{};
 
   // --- construction, destruction, printed form ---------------------------
@@ -236,8 +264,14 @@ class ValueType {
   // (Subclasses are left to the parser: their float conversion may be
   // their own.)
   static bool QuickDouble(PyObject* obj, double* value) {
-    return (PyFloat_CheckExact(obj) || PyInt_CheckExact(obj)) &&
-           pysupport::ReadNumberOperand(obj, value);
+    if (PyFloat_CheckExact(obj)) {
+      *value = PyFloat_AS_DOUBLE(obj);
+      return true;
+    }
+    long small;
+    if (!pycompat::IsExactInt(obj) || !pycompat::SmallIntValue(obj, &small)) return false;
+    *value = static_cast<double>(small);
+    return true;
   }
 
   template <std::size_t... I>
@@ -275,7 +309,7 @@ class ValueType {
       if (i > 0) *end++ = ' ';
       end = textformat::FormatGeneral(end, last, c[i]);
     }
-    return PyString_FromStringAndSize(text, end - text);
+    return pycompat::NewText(text, end - text);
   }
 
   // --- number protocol ---------------------------------------------------
@@ -302,6 +336,8 @@ class ValueType {
         }
         case pysupport::Operands::Refused:
           return Fail(message);
+        case pysupport::Operands::Failed:
+          return nullptr;
       }
     } else if (!IsExact(a) || !IsExact(b)) {
       return Fail(message);
@@ -353,18 +389,19 @@ class ValueType {
         return Scaled(mix.value, mix.number);
       case pysupport::Operands::Refused:
         break;
+      case pysupport::Operands::Failed:
+        return nullptr;
     }
     return Fail(texts.multiply);
   }
 
-  // Classic division by a number in IEEE arithmetic: a zero divisor gives
-  // infinities or NaNs and raises nothing.
+  // Division by a number in IEEE arithmetic, Python 2.7's classic `/` and
+  // Python 3's `/` alike: a zero divisor gives infinities or NaNs and raises
+  // nothing.
   static PyObject* Divide(PyObject* a, PyObject* b) {
     double s;
-    if (!pysupport::ReadNumberOperand(b, &s) ||
-        !(kind == Kind::Tensor ? IsExact(a) : IsInstance(a))) {
-      return Fail(texts.divide);
-    }
+    if (!(kind == Kind::Tensor ? IsExact(a) : IsInstance(a))) return Fail(texts.divide);
+    if (!pysupport::ReadNumberOperand(b, &s, texts.divide)) return nullptr;
     const double* v = Components(a);
     return Make([&](double* out) {
       for (int i = 0; i < N; ++i) out[i] = v[i] / s;
@@ -390,7 +427,8 @@ class ValueType {
     if (IsExact(b)) {
       const double* y = Components(b);
       for (int i = 0; i < N; ++i) x[i] = op(x[i], y[i]);
-    } else if (kind == Kind::Vector && pysupport::ReadNumberOperand(b, &s)) {
+    } else if (kind == Kind::Vector) {
+      if (!pysupport::ReadNumberOperand(b, &s, message)) return nullptr;
       for (int i = 0; i < N; ++i) x[i] = op(x[i], s);
     } else {
       return Fail(message);
@@ -402,7 +440,7 @@ class ValueType {
   template <class Op>
   static PyObject* InplaceByNumber(PyObject* a, PyObject* b, const char* message, Op op) {
     double s;
-    if (!pysupport::ReadNumberOperand(b, &s)) return Fail(message);
+    if (!pysupport::ReadNumberOperand(b, &s, message)) return nullptr;
     double* x = Components(a);
     for (int i = 0; i < N; ++i) x[i] = op(x[i], s);
     Py_INCREF(a);
@@ -426,7 +464,7 @@ class ValueType {
     number.nb_add = Add;
     number.nb_subtract = Subtract;
     number.nb_multiply = Multiply;
-    number.nb_divide = Divide;
+    pycompat::SetDivision(&number, Divide, InplaceDivide);
     if (kind == Kind::Vector) {
       number.nb_negative = Negative;
       number.nb_positive = Positive;
@@ -434,7 +472,6 @@ class ValueType {
     number.nb_inplace_add = InplaceAdd;
     number.nb_inplace_subtract = InplaceSubtract;
     number.nb_inplace_multiply = InplaceMultiply;
-    number.nb_inplace_divide = InplaceDivide;
   }
 
   // --- one-index item protocol --------------------------------------------
@@ -461,10 +498,7 @@ class ValueType {
       return -1;
     }
     double s;
-    if (!pysupport::ReadNumberOperand(value, &s)) {
-      PyErr_SetString(PyExc_TypeError, texts.assign);
-      return -1;
-    }
+    if (!pysupport::ReadNumberOperand(value, &s, texts.assign)) return -1;
     Components(self)[i] = s;
     return 0;
   }

@@ -1,5 +1,7 @@
 #include "vector_binding.h"
 
+#include "python_compat.h"
+
 namespace VectorBinding {
 namespace {
 
@@ -26,10 +28,7 @@ bool ReadComponent(PyObject* item, double* value) {
     *value = PyFloat_AS_DOUBLE(item);
     return true;
   }
-  if (PyInt_Check(item)) {
-    *value = static_cast<double>(PyInt_AS_LONG(item));
-    return true;
-  }
+  if (pycompat::IsInt(item)) return pycompat::IntAsDouble(item, value);
   *value = PyFloat_AsDouble(item);
   return !(*value == -1.0 && PyErr_Occurred());
 }
@@ -69,7 +68,7 @@ bool BindVectorClass(BuildKinds kinds) {
 
 bool ReadVector(PyObject* obj, double out[3], const char* refusal) {
   if (!RequireBinding()) return false;
-  if (PyClass_Check(VectorClass)) {
+  if (pycompat::IsOldStyleClass(VectorClass)) {
     int is = PyObject_IsInstance(obj, VectorClass);
     if (is < 0) return false;
     if (is == 0) {
@@ -92,16 +91,21 @@ PyObject* BuildVector(double x, double y, double z) {
   PyObject* args = Py_BuildValue("ddd", x, y, z);
   if (args == nullptr) return nullptr;
   PyObject* result = nullptr;
-  if (PyClass_Check(VectorClass)) {
-    result = PyInstance_New(VectorClass, args, nullptr);
+  if (pycompat::IsOldStyleClass(VectorClass)) {
+    result = pycompat::NewOldStyleInstance(VectorClass, args);
   } else if (PyCFunction_Check(VectorClass) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
-    result = PyCFunction_Call(VectorClass, args, nullptr);
+    result = pycompat::CallBuiltin(VectorClass, args);
     if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
   } else if (PyType_Check(VectorClass)) {
     // Built as calling the type builds it: its creation slot, then its
     // initialisation. Types that make their instances in the creation slot
     // (tuple subclasses, named tuples) would come out empty from a generic
     // allocation; for the Triad type the result is the same either way.
+    result = PyObject_Call(VectorClass, args, nullptr);
+  } else if (pycompat::kPython3 && !PyCFunction_Check(VectorClass) &&
+             PyCallable_Check(VectorClass)) {
+    // Python 3 has no old-style classes; what takes their place is any
+    // other callable that makes vectors, a factory function say.
     result = PyObject_Call(VectorClass, args, nullptr);
   } else {
     PyErr_SetString(PyExc_TypeError, kBuildProblem);

@@ -1,7 +1,8 @@
 // The vector binding of consumer modules: a module that deals in vectors
 // binds, at its own initialisation, to whatever the loaded module "Triad"
 // exports under the name "Triad" (the Triad type, an old-style class or a
-// factory function) and from then on reads and builds vectors only through
+// factory function; under Python 3, which has no old-style classes, any
+// callable) and from then on reads and builds vectors only through
 // that object, never through the vector's memory.
 //
 // Each consumer module compiles this component in and so has a binding of

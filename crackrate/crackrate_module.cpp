@@ -97,16 +97,17 @@ inline bool QuickRead(PyObject* arg, double* out) {
     *out = PyFloat_AS_DOUBLE(arg);
     return true;
   }
-  if (PyInt_CheckExact(arg)) {
-    *out = static_cast<double>(PyInt_AS_LONG(arg));
+  long value;
+  if (pycompat::IsExactInt(arg) && pycompat::SmallIntValue(arg, &value)) {
+    *out = static_cast<double>(value);
     return true;
   }
   return false;
 }
 
 inline bool QuickRead(PyObject* arg, int* out) {
-  if (!PyInt_CheckExact(arg)) return false;
-  const long value = PyInt_AS_LONG(arg);
+  long value;
+  if (!pycompat::IsExactInt(arg) || !pycompat::SmallIntValue(arg, &value)) return false;
   if (value < INT_MIN || value > INT_MAX) return false;
   *out = static_cast<int>(value);
   return true;
@@ -224,10 +225,14 @@ PyObject* Compute_Crackrate(PyObject* self, PyObject* args) {
   return PyFloat_FromDouble(model->Compute_Crackrate(dK, a, N, R));
 }
 
-// Copies rebuild the object from its 21 constants and its flag, then put
-// back the overload state (and a subclass instance's attributes), so that
-// the copy continues the same load history independently; without this
-// the interpreter would make the copy through __new__ alone, with no model.
+// Copies and pickles rebuild the object through the module's rebuild
+// function from its 21 constants, its flag and its overload state (and, for
+// a Python subclass instance, its class, attributes and slot values), so
+// that the copy continues the same load history independently; neither the
+// interpreter's default (__new__ alone, with no model) nor a subclass's
+// initialisation is involved.
+PyObject* rebuildFunction = nullptr;
+
 PyObject* Reduce(PyObject* self, PyObject*) {
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
@@ -242,46 +247,43 @@ PyObject* Reduce(PyObject* self, PyObject*) {
     PyTuple_SET_ITEM(constants, i, value);
   }
   const crackrate::OverloadState& state = model->Overload();
-  PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
   const int flag = model->Flag() ? 1 : 0;
-  PyObject** dict = _PyObject_GetDictPtr(self);
-  PyObject* result;
-  if (dict != nullptr && *dict != nullptr && PyDict_Size(*dict) > 0) {
-    result =
-        Py_BuildValue("O(Oi)(dddO)", type, constants, flag, state.Kol, state.rpz, state.aol, *dict);
-  } else {
-    result = Py_BuildValue("O(Oi)(ddd)", type, constants, flag, state.Kol, state.rpz, state.aol);
-  }
-  Py_DECREF(constants);
-  return result;
+  return pysupport::Reduction(
+      rebuildFunction, Py_BuildValue("(Ni(ddd))", constants, flag, state.Kol, state.rpz, state.aol),
+      self, &CrackrateType);
 }
 
-// The state part of __reduce__: (Kol, rpz, aol[, attributes]).
-PyObject* SetState(PyObject* self, PyObject* args) {
-  PyObject* saved;
-  if (!PyArg_ParseTuple(args, "O!", &PyTuple_Type, &saved)) return nullptr;
+const char kRebuildMessage[] =
+    "_rebuild takes 21 constants, a flag, an overload state and a subclass of Crackrate";
+
+// _rebuild(constants, flag, (Kol, rpz, aol)[, cls]).
+PyObject* Rebuild(PyObject*, PyObject* args) {
+  PyObject* sequence;
+  int flag;
   crackrate::OverloadState state;
-  PyObject* attributes = nullptr;
-  if (!PyArg_ParseTuple(saved, "ddd|O!", &state.Kol, &state.rpz, &state.aol, &PyDict_Type,
-                        &attributes)) {
+  PyObject* cls = nullptr;
+  if (!PyArg_ParseTuple(args, "Oi(ddd)|O:_rebuild", &sequence, &flag, &state.Kol, &state.rpz,
+                        &state.aol, &cls)) {
     return nullptr;
   }
-  CrackrateModel* model = ModelOf(self);
-  if (model == nullptr) return nullptr;
-  if (attributes != nullptr) {
-    PyObject** dict = _PyObject_GetDictPtr(self);
-    if (dict == nullptr) {
-      PyErr_SetString(PyExc_TypeError, "Crackrate objects have no attributes to restore");
-      return nullptr;
-    }
-    if (*dict == nullptr) {
-      *dict = PyDict_New();
-      if (*dict == nullptr) return nullptr;
-    }
-    if (PyDict_Update(*dict, attributes) < 0) return nullptr;
+  double constants[crackrate::kFullConstants];
+  const int count = ReadConstants(sequence, constants);
+  if (count < 0) return nullptr;
+  PyTypeObject* type = pysupport::RebuildClass(cls, &CrackrateType, kRebuildMessage);
+  if (type == nullptr) return nullptr;
+  PyObject* self = pysupport::NewUninitialised(type);
+  if (self == nullptr) return nullptr;
+  if (!PyObject_TypeCheck(self, &CrackrateType)) {
+    Py_DECREF(self);
+    PyErr_SetString(PyExc_TypeError, kRebuildMessage);
+    return nullptr;
   }
-  model->RestoreOverload(state);
-  Py_RETURN_NONE;
+  if (InstallModel(self, constants, count, flag != 0) < 0) {
+    Py_DECREF(self);
+    return nullptr;
+  }
+  ModelSlot(self)->RestoreOverload(state);
+  return self;
 }
 
 PyMethodDef kMethods[] = {
@@ -296,7 +298,6 @@ PyMethodDef kMethods[] = {
     {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
-    {"__setstate__", SetState, METH_VARARGS, "restore the overload state of a rebuilt model"},
     {nullptr, nullptr, 0, nullptr}};
 
 // --- attributes -----------------------------------------------------------
@@ -326,8 +327,8 @@ GetSetTable kGetSet;
 
 PyTypeObject CrackrateType = [] {
   PyTypeObject t{};
-  t.ob_refcnt = 1;  // a static type object is never freed
-  t.tp_name = "Crackrate";
+  pycompat::PrepareStaticType(&t);
+  t.tp_name = pycompat::TypeName("Crackrate", "Crackrate");
   t.tp_basicsize = sizeof(CrackrateObject);
   t.tp_itemsize = 0;
   t.tp_dealloc = Dealloc;
@@ -342,16 +343,23 @@ PyTypeObject CrackrateType = [] {
   return t;
 }();
 
-PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
+PyMethodDef kFunctions[] = {
+    {"_rebuild", Rebuild, METH_VARARGS, "rebuild a copied or pickled model"},
+    {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Crackrate) {
-  if (PyType_Ready(&CrackrateType) < 0) return;
+  if (PyType_Ready(&CrackrateType) < 0) return nullptr;
   PyObject* module =
-      Py_InitModule4("Crackrate", kNoFunctions, "Python interface to Crackrate objects", nullptr,
-                     PYTHON_API_VERSION);
-  if (module == nullptr) return;
+      pycompat::CreateModule("Crackrate", kFunctions, "Python interface to Crackrate objects");
+  if (module == nullptr) return nullptr;
   Py_INCREF(&CrackrateType);
-  PyModule_AddObject(module, "Crackrate", reinterpret_cast<PyObject*>(&CrackrateType));
+  if (PyModule_AddObject(module, "Crackrate", reinterpret_cast<PyObject*>(&CrackrateType)) < 0) {
+    Py_DECREF(&CrackrateType);
+    return module;
+  }
+  Py_XDECREF(rebuildFunction);
+  rebuildFunction = PyObject_GetAttrString(module, "_rebuild");
+  return module;
 }

@@ -168,16 +168,19 @@ PyObject* GetLeafCells(PyObject* self, PyObject* args) {
   });
 }
 
+// An octree is native state that a pickle cannot carry: pickling and
+// copying are refused.
+constexpr char kNoPickling[] = "Eightfold objects cannot be pickled";
+
 PyMethodDef Methods[] = {
     {"RefineToSize", RefineToSize, METH_VARARGS, nullptr},
     {"UniformRefine", UniformRefine, METH_VARARGS, nullptr},
     {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS, nullptr},
     {"ContainingCellSize", ContainingCellSize, METH_VARARGS, nullptr},
     {"GetLeafCells", GetLeafCells, METH_VARARGS, nullptr},
+    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
-
-PyObject* GetAttr(PyObject* self, char* name) { return Py_FindMethod(Methods, self, name); }
 
 PyMethodDef ModuleFunctions[] = {
     {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
@@ -187,17 +190,15 @@ PyMethodDef ModuleFunctions[] = {
 }  // namespace
 
 MODULE_INIT(Eightfold) {
-  Py_REFCNT(&EightfoldType) = 1;
-  Py_TYPE(&EightfoldType) = &PyType_Type;
-  EightfoldType.tp_name = "Eightfold";
+  pycompat::PrepareStaticType(&EightfoldType);
+  EightfoldType.tp_name = pycompat::TypeName("Eightfold", "Eightfold");
   EightfoldType.tp_basicsize = sizeof(EightfoldObject);
   EightfoldType.tp_itemsize = 0;
   EightfoldType.tp_dealloc = Dealloc;
-  EightfoldType.tp_getattr = GetAttr;
   EightfoldType.tp_flags = Py_TPFLAGS_DEFAULT;
-  if (PyType_Ready(&EightfoldType) < 0) return;
-  PyObject* module =
-      Py_InitModule4("Eightfold", ModuleFunctions, nullptr, nullptr, PYTHON_API_VERSION);
-  if (module == nullptr) return;
-  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  if (!pycompat::SetMethodLookup<Methods>(&EightfoldType)) return nullptr;
+  if (PyType_Ready(&EightfoldType) < 0) return nullptr;
+  PyObject* module = pycompat::CreateModule("Eightfold", ModuleFunctions, nullptr);
+  if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  return module;
 }

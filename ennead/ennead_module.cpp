@@ -26,8 +26,9 @@ using Tensor =
 
 // --- component access by row and column -----------------------------------
 
-// Both forms, t[r:c] through the two-index sequence slots and t[r, c]
-// through the mapping slots, end in Read and Assign with the full
+// Both forms, t[r:c] through the two-index sequence slots (under Python 3
+// through the mapping slots as a slice key) and t[r, c] through the mapping
+// slots, end in Read and Assign with the full
 // Py_ssize_t indices, so that an index beyond 32 bits (or one the
 // interpreter clamped) fails the range check instead of wrapping.
 
@@ -61,10 +62,7 @@ int Assign(PyObject* self, Py_ssize_t row, Py_ssize_t column, PyObject* value) {
   const int i = CheckedIndex(row, column);
   if (i < 0) return -1;
   double number;
-  if (!pysupport::ReadNumberOperand(value, &number)) {
-    PyErr_SetString(PyExc_TypeError, kTexts.assign);
-    return -1;
-  }
+  if (!pysupport::ReadNumberOperand(value, &number, kTexts.assign)) return -1;
   Tensor::Components(self)[i] = number;
   return 0;
 }
@@ -72,8 +70,9 @@ int Assign(PyObject* self, Py_ssize_t row, Py_ssize_t column, PyObject* value) {
 // One index of a (row, column) key: an int read directly, else anything
 // with an index conversion, clamped as slice bounds are.
 bool ReadIndex(PyObject* obj, Py_ssize_t* index) {
-  if (PyInt_CheckExact(obj)) {
-    *index = PyInt_AS_LONG(obj);
+  long small;
+  if (pycompat::IsExactInt(obj) && pycompat::SmallIntValue(obj, &small)) {
+    *index = small;
     return true;
   }
   if (!PyIndex_Check(obj)) {
@@ -84,10 +83,39 @@ bool ReadIndex(PyObject* obj, Py_ssize_t* index) {
   return !(*index == -1 && PyErr_Occurred());
 }
 
-// The key of t[r, c] is the tuple (r, c); a single index, a slice the
-// two-index slots did not take (one with a step or with bounds that are not
-// indices) and any other key are refused.
+// One bound of t[r:c] as the two-index slots read it: an absent bound is
+// `absent`, an index is read through its index conversion, clamped; false
+// with an exception set otherwise.
+bool ReadBound(PyObject* bound, Py_ssize_t absent, Py_ssize_t* index) {
+  if (bound == Py_None) {
+    *index = absent;
+    return true;
+  }
+  *index = PyNumber_AsSsize_t(bound, nullptr);
+  return !(*index == -1 && PyErr_Occurred());
+}
+
+bool IsIndexBound(PyObject* bound) { return bound == Py_None || PyIndex_Check(bound); }
+
+// Python 3 has no two-index slots and hands t[r:c] over as a slice key; it
+// is read as Python 2.7's slots read t[r:c]: no step (Python 3 cannot tell
+// t[r:c:None] from t[r:c]), and bounds that are absent or indices, the row
+// bound 0 and the column bound the largest index when absent.
+bool ReadSliceKey(PyObject* key, Py_ssize_t* row, Py_ssize_t* column) {
+  const PySliceObject* slice = reinterpret_cast<PySliceObject*>(key);
+  if (slice->step != Py_None || !IsIndexBound(slice->start) || !IsIndexBound(slice->stop)) {
+    PyErr_SetString(PyExc_TypeError, kTwoIndicesMessage);
+    return false;
+  }
+  return ReadBound(slice->start, 0, row) && ReadBound(slice->stop, PY_SSIZE_T_MAX, column);
+}
+
+// The key of t[r, c] is the tuple (r, c); under Python 3 t[r:c] arrives as a
+// slice key too. A single index, a slice the two-index slots did not take
+// (one with a step or with bounds that are not indices) and any other key
+// are refused.
 bool ReadKey(PyObject* key, Py_ssize_t* row, Py_ssize_t* column) {
+  if (pycompat::kSlicesAreKeys && PySlice_Check(key)) return ReadSliceKey(key, row, column);
   if (!PyTuple_Check(key) || PyTuple_GET_SIZE(key) != 2) {
     PyErr_SetString(PyExc_TypeError, kTwoIndicesMessage);
     return false;
@@ -112,8 +140,7 @@ int AssignSubscript(PyObject* self, PyObject* key, PyObject* value) {
 // indices are not wrapped.
 PySequenceMethods kSequence = [] {
   PySequenceMethods s{};
-  s.sq_slice = Read;
-  s.sq_ass_slice = Assign;
+  pycompat::SetTwoIndexSlots(&s, Read, Assign);
   return s;
 }();
 
@@ -131,17 +158,18 @@ constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
                                  "zx component", "zy component", "zz component"};
 auto kMethods = Tensor::ComponentMethods(kNames, kDocs);
 
-PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
+PyMethodDef kFunctions[] = {Tensor::kRebuildFunction, {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 // Binds the vector class after adding the type, although no operation uses
 // it: Triad must be importable wherever Ennead is.
 MODULE_INIT(Ennead) {
-  if (Tensor::InitModule(kMethods.data(), kNoFunctions,
-                         "Module that implements a full 2nd order (3-by-3) tensor", &kSequence,
-                         &kMapping) == nullptr) {
-    return;
+  PyObject* module = Tensor::InitModule(kMethods.data(), kFunctions,
+                                        "Module that implements a full 2nd order (3-by-3) tensor",
+                                        &kSequence, &kMapping);
+  if (module != nullptr && !PyErr_Occurred()) {
+    VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   }
-  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  return module;
 }

@@ -77,14 +77,15 @@ PyMethodDef kMethods[] = {
     Tensor::kReduceMethod,
     {nullptr, nullptr, 0, nullptr}};
 
-PyMethodDef kNoFunctions[] = {{nullptr, nullptr, 0, nullptr}};
+PyMethodDef kFunctions[] = {Tensor::kRebuildFunction, {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Hexad) {
-  if (Tensor::InitModule(kMethods, kNoFunctions,
-                         "Module that implements a column 2nd order tensor") == nullptr) {
-    return;
+  PyObject* module =
+      Tensor::InitModule(kMethods, kFunctions, "Module that implements a column 2nd order tensor");
+  if (module != nullptr && !PyErr_Occurred()) {
+    VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesAndFunctions);
   }
-  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesAndFunctions);
+  return module;
 }

@@ -4,10 +4,11 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
-# Debian packages: the toolchain and GoogleTest are required; Google
-# Benchmark, Boost and p4est (whose headers need MPI's) are only needed by
-# the benchmarks.
-REQUIRED_PACKAGES="cmake g++ make libgtest-dev"
+# Debian packages: the toolchain, GoogleTest and Python 3 with its headers
+# and virtual environments (for the Python 3 build and the pip check) are
+# required; Google Benchmark, Boost and p4est (whose headers need MPI's)
+# are only needed by the benchmarks.
+REQUIRED_PACKAGES="cmake g++ make libgtest-dev python3-dev python3-venv"
 BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev"
 # The native fuzz targets need clang++ with its libFuzzer and sanitizer
 # runtimes; the lint step needs clang-format and clang-tidy.
@@ -62,8 +63,20 @@ build_all() {
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
 
-python2() {
-  local py
-  py="$(sed -n 's/^PYTHON2_EXECUTABLE:INTERNAL=//p' "$BUILD_DIR/CMakeCache.txt")"
-  PYTHONPATH="$BUILD_DIR/lib${PYTHONPATH:+:$PYTHONPATH}" "$py" "$@"
+# The interpreter the build found for dialect 2 or 3 (empty when none).
+build_python() {
+  sed -n "s/^PYTHON$1_EXECUTABLE:INTERNAL=//p" "$BUILD_DIR/CMakeCache.txt"
 }
+
+# Runs a script under Python 2.7 with the modules of build/lib.
+python2() {
+  PYTHONPATH="$BUILD_DIR/lib${PYTHONPATH:+:$PYTHONPATH}" "$(build_python 2)" "$@"
+}
+
+# Runs a script under Python 3 with the modules of build/lib3.
+python3_build() {
+  PYTHONPATH="$BUILD_DIR/lib3${PYTHONPATH:+:$PYTHONPATH}" "$(build_python 3)" "$@"
+}
+
+# True when the build has Python 3 modules.
+have_python3() { [ -n "$(build_python 3)" ]; }

@@ -38,6 +38,18 @@ inline bool DivideInts(long a, long b, long* quotient) noexcept {
   return true;
 }
 
+// Python 3's true division of two ints is their exact quotient rounded once
+// to a double. Ints of at most 53 bits are doubles exactly, and one IEEE
+// division of exact operands rounds the exact quotient once: the same value.
+// Larger ints, whose conversion would round first, and a zero divisor are
+// left to the interpreter.
+inline bool TrueDivideInts(long a, long b, double* quotient) noexcept {
+  constexpr long kExact = 1L << 53;
+  if (b == 0 || a > kExact || a < -kExact || b > kExact || b < -kExact) return false;
+  *quotient = static_cast<double>(a) / static_cast<double>(b);
+  return true;
+}
+
 // Floats: IEEE double arithmetic; an int operand enters as (double) of its
 // value, as the interpreter's float operations convert it. Only division
 // refuses, on a zero divisor (of either sign), where the interpreter raises

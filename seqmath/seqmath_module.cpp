@@ -6,6 +6,8 @@
 // gives the very same results.
 #include <Python.h>
 
+#include <type_traits>
+
 #include "exact_numbers.h"
 #include "python_support.h"
 
@@ -43,10 +45,12 @@ class Owned {
 
 // ----- element operations -----
 // Each names the interpreter's operation and the same operation on plain
-// ints and on floats (exact_numbers.h), which refuse the cases where the
-// interpreter moves on to longs or raises.
+// ints (IntResult the type of its value) and on floats (exact_numbers.h),
+// which refuse the cases where the interpreter moves on to longs (Python
+// 3: to ints beyond a C long) or raises.
 
 struct Addition {
+  using IntResult = long;
   static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Add(a, b); }
   static bool Ints(long a, long b, long* r) { return seqmath::AddInts(a, b, r); }
   static bool Floats(double a, double b, double* r) { return seqmath::AddFloats(a, b, r); }
@@ -54,6 +58,7 @@ struct Addition {
 };
 
 struct Subtraction {
+  using IntResult = long;
   static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Subtract(a, b); }
   static bool Ints(long a, long b, long* r) { return seqmath::SubtractInts(a, b, r); }
   static bool Floats(double a, double b, double* r) { return seqmath::SubtractFloats(a, b, r); }
@@ -61,26 +66,34 @@ struct Subtraction {
 };
 
 struct Multiplication {
+  using IntResult = long;
   static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Multiply(a, b); }
   static bool Ints(long a, long b, long* r) { return seqmath::MultiplyInts(a, b, r); }
   static bool Floats(double a, double b, double* r) { return seqmath::MultiplyFloats(a, b, r); }
   static bool ShortcutAllowed() { return true; }
 };
 
-// Classic division, as `/` without true division.
+// The interpreter's `/`: Python 2.7's classic division (without true
+// division), which floors the quotient of two ints; Python 3's, which
+// divides them exactly and rounds to a float.
 struct Division {
-  static PyObject* Generic(PyObject* a, PyObject* b) { return PyNumber_Divide(a, b); }
+  using IntResult = std::conditional_t<pycompat::kPython3, double, long>;
+  static PyObject* Generic(PyObject* a, PyObject* b) { return pycompat::Divide(a, b); }
   static bool Ints(long a, long b, long* r) { return seqmath::DivideInts(a, b, r); }
+  static bool Ints(long a, long b, double* r) { return seqmath::TrueDivideInts(a, b, r); }
   static bool Floats(double a, double b, double* r) { return seqmath::DivideFloats(a, b, r); }
-  // Under -Qwarn and -Qwarnall the interpreter warns on classic division,
-  // and a warning filter may turn that into an exception: leave every
-  // division to it then.
-  static bool ShortcutAllowed() { return Py_DivisionWarningFlag == 0; }
+  // Under -Qwarn and -Qwarnall Python 2.7 warns on classic division, and a
+  // warning filter may turn that into an exception: leave every division to
+  // it then.
+  static bool ShortcutAllowed() { return !pycompat::DivisionMayWarn(); }
 };
+
+inline PyObject* NewNumber(long value) { return pycompat::NewInt(value); }
+inline PyObject* NewNumber(double value) { return PyFloat_FromDouble(value); }
 
 // The element operation on exact ints and floats without the interpreter's
 // dispatch: returns false when it does not apply (other types, int overflow,
-// a zero divisor), else true with *result the new object (null with
+// a zero divisor, a Python 3 int beyond a C long), else true with *result the new object (null with
 // MemoryError if it could not be made). Subclasses of int and float are left
 // to the interpreter, as they may override the operators. An int meeting a
 // float enters as (double) of its value, as the interpreter converts it.
@@ -88,23 +101,26 @@ template <class Op>
 inline bool Shortcut(PyObject* a, PyObject* b, PyObject** result) {
   const PyTypeObject* ta = Py_TYPE(a);
   const PyTypeObject* tb = Py_TYPE(b);
+  const PyTypeObject* intType = pycompat::IntType();
   double x, y;
-  if (ta == &PyInt_Type) {
-    if (tb == &PyInt_Type) {
-      long r;
-      if (!Op::Ints(PyInt_AS_LONG(a), PyInt_AS_LONG(b), &r)) return false;
-      *result = PyInt_FromLong(r);
+  long i, j;
+  if (ta == intType) {
+    if (!pycompat::SmallIntValue(a, &i)) return false;
+    if (tb == intType) {
+      typename Op::IntResult r;
+      if (!pycompat::SmallIntValue(b, &j) || !Op::Ints(i, j, &r)) return false;
+      *result = NewNumber(r);
       return true;
     }
     if (tb != &PyFloat_Type) return false;
-    x = static_cast<double>(PyInt_AS_LONG(a));
+    x = static_cast<double>(i);
     y = PyFloat_AS_DOUBLE(b);
   } else if (ta == &PyFloat_Type) {
     x = PyFloat_AS_DOUBLE(a);
     if (tb == &PyFloat_Type) {
       y = PyFloat_AS_DOUBLE(b);
-    } else if (tb == &PyInt_Type) {
-      y = static_cast<double>(PyInt_AS_LONG(b));
+    } else if (tb == intType && pycompat::SmallIntValue(b, &j)) {
+      y = static_cast<double>(j);
     } else {
       return false;
     }
@@ -249,6 +265,4 @@ PyMethodDef kModuleFunctions[] = {
 
 }  // namespace
 
-MODULE_INIT(Seqmath) {
-  Py_InitModule4("Seqmath", kModuleFunctions, nullptr, nullptr, PYTHON_API_VERSION);
-}
+MODULE_INIT(Seqmath) { return pycompat::CreateModule("Seqmath", kModuleFunctions, nullptr); }

@@ -111,10 +111,12 @@ PyObject* TripleProd(PyObject*, PyObject* args) {
 
 PyMethodDef kModuleFunctions[] = {{"CrossProd", CrossProd, METH_VARARGS, nullptr},
                                   {"TripleProd", TripleProd, METH_VARARGS, nullptr},
+                                  Vector::kRebuildFunction,
                                   {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Triad) {
-  Vector::InitModule(kMethods, kModuleFunctions, "Module that implements a three element vector");
+  return Vector::InitModule(kMethods, kModuleFunctions,
+                            "Module that implements a three element vector");
 }

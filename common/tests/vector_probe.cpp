@@ -38,7 +38,7 @@ PyMethodDef kMethods[] = {
 }  // namespace
 
 MODULE_INIT(VectorProbe) {
-  PyObject* module = Py_InitModule("VectorProbe", kMethods);
-  if (module == nullptr) return;
-  VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  PyObject* module = pycompat::CreateModule("VectorProbe", kMethods, nullptr);
+  if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
+  return module;
 }
