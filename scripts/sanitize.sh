@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer into
 # build-sanitize/ and runs the whole suite; CTest preloads the ASan runtime
-# into python2.7 for the Python tests.
+# into the interpreters (Python 2.7 and Python 3) for the Python tests.
 export BUILD_DIR="$(cd "$(dirname "$0")/.." && pwd)/build-sanitize"
 source "$(dirname "$0")/common.sh"
 build_all -DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_BENCHMARKS=OFF
