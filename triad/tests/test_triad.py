@@ -235,8 +235,6 @@ class ArithmeticTest(unittest.TestCase):
         mul = "Can only multiply a number or a Triad with a Triad instance"
         div = "Can only divide a Triad by a number"
         others = [(1, 2, 3), [1, 2, 3], Sub(1, 2, 3), None, 1j, 'a']
-        if not PY3:
-            others.append(long_type(10))  # Python 2.7's longs are no operands
         for other in others:
             for op, msg in [(operator.add, add), (operator.sub, sub), (operator.mul, mul)]:
                 for args in [(v, other), (other, v)]:
@@ -251,6 +249,35 @@ class ArithmeticTest(unittest.TestCase):
                 divide(left, v)
             self.assertEqual(str(cm.exception), div)
         self.assertEqual(comps(v), (1.0, 2.0, 3.0))
+
+    @python2_only('longs, which are no number operands')
+    def test_longs_are_refused(self):
+        v = T(1, 2, 3)
+        ten = long_type(10)
+        cases = [(operator.add, "Can only add a number or a Triad to a Triad instance"),
+                 (operator.sub, "Can only subtract a number or a Triad from a Triad instance"),
+                 (operator.mul, "Can only multiply a number or a Triad with a Triad instance")]
+        for op, msg in cases:
+            for args in [(v, ten), (ten, v)]:
+                with self.assertRaises(TypeError) as cm:
+                    op(*args)
+                self.assertEqual(str(cm.exception), msg)
+        cases = [(divide, "Can only divide a Triad by a number"),
+                 (operator.iadd, "Can only add a number or a Triad to a Triad instance"),
+                 (operator.isub, "Can only subtract a number or a Triad from a Triad instance"),
+                 (operator.imul, "Can only multiply a Triad by a number"),
+                 (inplace_divide, "Can only divide a Triad by a number"),
+                 (operator.setitem, "Can only assign a number to a Triad item")]
+        for op, msg in cases:
+            with self.assertRaises(TypeError) as cm:
+                op(v, 0, ten) if op is operator.setitem else op(v, ten)
+            self.assertEqual(str(cm.exception), msg)
+        self.assertEqual(comps(v), (1.0, 2.0, 3.0))
+
+    @python2_only('classic division: a from __future__ division script has no /')
+    def test_no_true_division(self):
+        self.assertRaises(TypeError, operator.truediv, T(1, 2, 3), 2)
+        self.assertRaises(TypeError, operator.itruediv, T(1, 2, 3), 2)
 
     @python3_only('true division is the only /')
     def test_true_division_is_ieee_and_floor_division_absent(self):
@@ -328,8 +355,6 @@ class InPlaceTest(unittest.TestCase):
         mul = "Can only multiply a Triad by a number"
         div = "Can only divide a Triad by a number"
         others = [T(1, 1, 1), (1, 2, 3), Sub(1, 1, 1), None]
-        if not PY3:
-            others.append(long_type(10))
         for other in others:
             cases = [(operator.imul, mul), (inplace_divide, div)]
             if not isinstance(other, T) or type(other) is not T:
@@ -370,10 +395,7 @@ class ItemTest(unittest.TestCase):
         v[1] = True
         v[2] = 0.25
         self.assertEqual(comps(v), (10.0, 1.0, 0.25))
-        cases = [] if PY3 else [(0, long_type(10), TypeError,
-                                 "Can only assign a number to a Triad item")]
-        for i, value, exc, msg in cases + [(1, 'a', TypeError,
-                                            "Can only assign a number to a Triad item"),
+        for i, value, exc, msg in [(1, 'a', TypeError, "Can only assign a number to a Triad item"),
                                    (0, T(1, 1, 1), TypeError,
                                     "Can only assign a number to a Triad item"),
                                    (5, 'a', IndexError, "Triad index must be 0, 1, or 2"),
