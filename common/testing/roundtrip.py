@@ -53,7 +53,9 @@ class CopyCases(object):
         plain; with __slots__ = ('a', 'b'); with __slots__ = ('a',
         '__dict__'); with an __init__(self, label) that stores the label
         as an attribute, counts its calls in Labelled.inits and sets the
-        components to 1, 2, ..."""
+        components to 1, 2, ...; Stateful, whose __getstate__ returns
+        {'kept': 'by getstate'} and whose __setstate__ stores what it is
+        given as the attribute `restored`."""
 
     def sample(self):
         return SAMPLE[:self.size]
@@ -142,6 +144,14 @@ class CopyCases(object):
             c = way(mixed)
             self.assertSameValue(c, mixed, how)
             self.assertEqual((c.a, c.extra), (2.5, {'k': [1]}), how)
+
+    def test_subclass_state_methods_of_their_own_are_used(self):
+        v = self.make(self.Stateful)
+        v.scratch = 'left out by __getstate__'
+        for how, way in ways():
+            c = way(v)
+            self.assertSameValue(c, v, how)
+            self.assertEqual(c.__dict__, {'restored': {'kept': 'by getstate'}}, how)
 
     def test_subclass_initialisation_is_not_run(self):
         v = self.Labelled('strain gauge 3')

@@ -46,6 +46,14 @@ class Mixed(E):
     __slots__ = ('a', '__dict__')
 
 
+class Stateful(E):
+    def __getstate__(self):
+        return {'kept': 'by getstate'}
+
+    def __setstate__(self, state):
+        self.restored = state
+
+
 class Labelled(E):
     inits = 0
 
@@ -415,7 +423,7 @@ class TestPrintedFormAndCopies(Case):
 
 class TestEnneadCopyCases(CopyCases, unittest.TestCase):
     module, cls, size = Ennead, E, 9
-    Sub, Slotted, Mixed, Labelled = Sub, Slotted, Mixed, Labelled
+    Sub, Slotted, Mixed, Labelled, Stateful = Sub, Slotted, Mixed, Labelled, Stateful
     read = staticmethod(values)
 
 

@@ -42,6 +42,14 @@ class Mixed(H):
     __slots__ = ('a', '__dict__')
 
 
+class Stateful(H):
+    def __getstate__(self):
+        return {'kept': 'by getstate'}
+
+    def __setstate__(self, state):
+        self.restored = state
+
+
 class Labelled(H):
     inits = 0
 
@@ -383,7 +391,7 @@ class TestCopies(unittest.TestCase):
 
 class TestHexadCopyCases(CopyCases, unittest.TestCase):
     module, cls, size = Hexad, H, 6
-    Sub, Slotted, Mixed, Labelled = Sub, Slotted, Mixed, Labelled
+    Sub, Slotted, Mixed, Labelled, Stateful = Sub, Slotted, Mixed, Labelled, Stateful
     read = staticmethod(values)
 
 

@@ -41,6 +41,14 @@ class Mixed(T):
     __slots__ = ('a', '__dict__')
 
 
+class Stateful(T):
+    def __getstate__(self):
+        return {'kept': 'by getstate'}
+
+    def __setstate__(self, state):
+        self.restored = state
+
+
 class Labelled(T):
     inits = 0
 
@@ -468,7 +476,7 @@ class CopyTest(unittest.TestCase):
 
 class TriadCopyCases(CopyCases, unittest.TestCase):
     module, cls, size = Triad, T, 3
-    Sub, Slotted, Mixed, Labelled = Sub, Slotted, Mixed, Labelled
+    Sub, Slotted, Mixed, Labelled, Stateful = Sub, Slotted, Mixed, Labelled, Stateful
 
     @staticmethod
     def read(v):
