@@ -126,7 +126,12 @@ class CopyCases(object):
         unset = self.make(self.Slotted)
         mixed = self.make(self.Mixed)
         mixed.a, mixed.extra = 2.5, {'k': [1]}
+        looped = self.make(self.Slotted)
+        looped.a = [looped]
         for how, way in ways():
+            c = way(looped)
+            self.assertSameValue(c, looped, how)
+            self.assertIs(c.a[0], looped if how == 'copy.copy' else c, how)
             c = way(plain)
             self.assertSameValue(c, plain, how)
             self.assertEqual(c.label, ['node', 7], how)

@@ -369,6 +369,21 @@ class TestComponentAccess(Case):
         self.assertFails(IndexError, ROW, lambda: t[2 ** 100:0])
         self.assertFails(IndexError, COLUMN, lambda: t[0:-2 ** 100])
 
+    @python3_only('ints of any size')
+    def test_assigned_ints_beyond_a_double_overflow_after_the_index_checks(self):
+        t = self.t
+
+        def assign(key, value):
+            t[key] = value
+        for key in [slice(1, 1), (1, 1), slice(None, 2)]:
+            self.assertRaises(OverflowError, assign, key, HUGE)
+        self.assertFails(IndexError, ROW, assign, slice(5, 0), HUGE)
+        self.assertFails(IndexError, COLUMN, assign, (0, 3), -HUGE)
+        self.assertFails(TypeError, TWO_INDICES, assign, slice(0, 1, 1), HUGE)
+        t[0:1] = 2 ** 64 + 2 ** 11 + 1
+        self.assertEqual(t[0, 1], 2.0 ** 64 + 2.0 ** 12)
+        self.assertEqual(values(t)[2:], list(range(3, 10)))
+
     @python2_only('an extended slice, which the two-index slots do not take')
     def test_slice_with_a_none_step_is_refused(self):
         self.assertFails(TypeError, TWO_INDICES, lambda: self.t[slice(1, 2, None)])

@@ -133,6 +133,8 @@ class ConstructionTest(unittest.TestCase):
         s.label = 'kept'
         self.assertEqual(type(s + 1), T)
         self.assertEqual(type(-s), T)
+        self.assertEqual(type(s / 2), T)
+        self.assertEqual(comps(s / 2), (0.5, 1.0, 1.5))
 
 
 class MethodTest(unittest.TestCase):
