@@ -384,11 +384,27 @@ class TestComponentAccess(Case):
         self.assertEqual(t[0, 1], 2.0 ** 64 + 2.0 ** 12)
         self.assertEqual(values(t)[2:], list(range(3, 10)))
 
-    @python2_only('an extended slice, which the two-index slots do not take')
-    def test_slice_with_a_none_step_is_refused(self):
-        self.assertFails(TypeError, TWO_INDICES, lambda: self.t[slice(1, 2, None)])
-        self.assertFails(TypeError, TWO_INDICES, lambda: self.t[1:2:None])
-        self.assertEqual(self.t[1:2], 6.0)
+    @python3_only('no two-index slots: t[r:c] goes through the mapping protocol')
+    def test_slices_go_through_the_mapping_protocol(self):
+        t = self.t
+        self.assertFalse(hasattr(t, '__getslice__') or hasattr(t, '__setslice__'))
+        self.assertEqual(t.__getitem__(slice(1, 2)), 6.0)
+        t.__setitem__(slice(0, 0), 5)
+        self.assertEqual(t.xx(), 5.0)
+        self.assertFails(TypeError, "Ennead items cannot be deleted", t.__delitem__, slice(0, 0))
+
+    @python2_only('the two-index slots, which take t[r:c]; a slice key goes to the mapping '
+                  'protocol, which refuses it')
+    def test_slices_go_through_the_two_index_slots(self):
+        t = self.t
+        self.assertEqual(t.__getslice__(1, 2), 6.0)
+        t.__setslice__(0, 0, 5)
+        self.assertEqual(t.xx(), 5.0)
+        self.assertFails(TypeError, "Ennead items cannot be deleted", t.__delslice__, 0, 0)
+        self.assertFails(TypeError, TWO_INDICES, t.__getitem__, slice(1, 2))
+        self.assertFails(TypeError, TWO_INDICES, lambda: t[slice(1, 2, None)])
+        self.assertFails(TypeError, TWO_INDICES, lambda: t[1:2:None])
+        self.assertEqual(t[1:2], 6.0)
 
     def test_index_conversions_that_raise_propagate(self):
         class Bad(object):
