@@ -109,6 +109,10 @@ class TestModuleAndConstruction(Case):
             self.assertRaises(TypeError, fn, t)
         self.assertRaises(TypeError, t.xx, 1)
         self.assertFalse(E(*range(9)) == E(*range(9)))
+        with self.assertRaises(TypeError) as cm:
+            t ** 2
+        self.assertEqual(str(cm.exception), "unsupported operand type(s) for ** or pow(): "
+                         "'%s' and 'int'" % type_name('Ennead', 'Ennead'))
 
 
 class TestArithmetic(Case):

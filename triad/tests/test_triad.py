@@ -334,6 +334,10 @@ class ArithmeticTest(unittest.TestCase):
         for expr in (lambda: abs(v), lambda: v ** 2, lambda: v // 2, lambda: v % 2,
                      lambda: float(v), lambda: int(v)):
             self.assertRaises(TypeError, expr)
+        with self.assertRaises(TypeError) as cm:
+            2.5 % v
+        self.assertEqual(str(cm.exception), "unsupported operand type(s) for %%: 'float' and '%s'"
+                         % type_name('Triad', 'Triad'))
 
     def test_identity_comparison(self):
         a, b = T(1, 2, 3), T(1, 2, 3)
