@@ -86,7 +86,7 @@ class CopyCases(object):
         v = self.make(self.cls)
         for how, way in ways():
             c = way(v)
-            self.cls.__init__(c, *range(len(self.sample())))
+            self.cls.__init__(c, *range(self.size))
             self.assertEqual(bits(self.read(v)), bits(self.sample()), how)
 
     def test_reduce_rebuilds_through_the_module_function(self):
@@ -158,6 +158,17 @@ class CopyCases(object):
             self.assertSameValue(c, v, how)
             self.assertEqual(c.__dict__, {'restored': {'kept': 'by getstate'}}, how)
 
+        # Its failure is the copy's failure.
+        def failing():
+            raise ValueError('no state')
+        own = self.Stateful.__dict__['__getstate__']
+        self.Stateful.__getstate__ = staticmethod(failing)
+        try:
+            self.assertRaises(ValueError, v.__reduce__)
+            self.assertRaises(ValueError, copy.copy, v)
+        finally:
+            self.Stateful.__getstate__ = own
+
     def test_subclass_initialisation_is_not_run(self):
         v = self.Labelled('strain gauge 3')
         self.cls.__init__(v, *self.sample())
@@ -170,7 +181,7 @@ class CopyCases(object):
 
     def test_rebuild_refuses_bad_input(self):
         rebuild = self.module._rebuild
-        n = len(self.sample())
+        n = self.size
         good = tuple(float(i) for i in range(n))
         v = rebuild(good)
         self.assertIs(type(v), self.cls)

@@ -515,11 +515,13 @@ class MemoryTest(unittest.TestCase):
     def test_copies_and_pickles_no_growth(self):
         v = T(1, -0.0, float('nan'))
         s, slotted, labelled = Sub(1, 2, 3), Slotted(4, 5, 6), Labelled('g')
+        stateful = Stateful(7, 8, 9)
         s.label = [1, 2]
         slotted.a = 'x'
         rebuild = Triad._rebuild
         ops = [lambda: copy.copy(v), lambda: copy.deepcopy(s), lambda: copy.copy(slotted),
                lambda: copy.deepcopy(labelled), lambda: slotted.__reduce__(),
+               lambda: copy.copy(stateful),
                lambda: rebuild((1.0, 2.0, 3.0)), lambda: rebuild((1.0, 2.0, 3.0), Slotted),
                calls(rebuild, (1.0, 2.0)), calls(rebuild, (1.0, 2.0, 3.0), int),
                calls(rebuild, ('a', 2.0, 3.0))]
