@@ -143,14 +143,42 @@ auto Guarded(Body&& body) noexcept -> decltype(body()) {
   return decltype(body())();
 }
 
+// The state of a subclass instance whose class defines its own
+// __getstate__ (rather than inheriting the interpreter's default, which
+// Python 3 has): what that returns, which the class's __setstate__ or the
+// interpreter's restoring expects. *own tells whether the class has one; a
+// new reference, or null with an exception set (or with *own false).
+inline PyObject* OwnState(PyObject* self, bool* own) {
+  *own = false;
+  PyObject* mine =
+      PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "__getstate__");
+  if (mine == nullptr) {
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
+    PyErr_Clear();
+    return nullptr;
+  }
+  PyObject* inherited =
+      PyObject_GetAttrString(reinterpret_cast<PyObject*>(&PyBaseObject_Type), "__getstate__");
+  if (inherited == nullptr) PyErr_Clear();
+  *own = mine != inherited;
+  Py_DECREF(mine);
+  Py_XDECREF(inherited);
+  if (!*own) return nullptr;
+  return PyObject_CallMethod(self, const_cast<char*>("__getstate__"), nullptr);
+}
+
 // The state a copy or pickle of a Python subclass instance carries besides
-// its native value: the instance's attributes and its slot values, in the
-// form the copy protocol and pickle restore by themselves (with no
-// __setstate__ of the type's): None when there is neither, the attribute
-// dictionary, or (dictionary or None, {slot name: value}). The slot names
-// are those the copy protocol itself collects for the class. A new
-// reference, or null with an exception set.
+// its native value: what the class's own __getstate__ returns, if it has
+// one; else the instance's attributes and its slot values, in the form the
+// copy protocol and pickle restore by themselves (with no __setstate__ of
+// the type's): None when there is neither, the attribute dictionary, or
+// (dictionary or None, {slot name: value}). The slot names are those the
+// copy protocol itself collects for the class. A new reference, or null
+// with an exception set.
 inline PyObject* InstanceState(PyObject* self) {
+  bool own;
+  PyObject* state = OwnState(self, &own);
+  if (own || state != nullptr || PyErr_Occurred()) return state;
   PyObject* dict = PyObject_GetAttrString(self, "__dict__");
   if (dict == nullptr) {
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return nullptr;
@@ -186,7 +214,7 @@ inline PyObject* InstanceState(PyObject* self) {
     Py_DECREF(value);
   }
   Py_DECREF(names_fast);
-  PyObject* state = nullptr;
+  state = nullptr;
   if (ok) {
     if (slots != nullptr) {
       state = Py_BuildValue("(OO)", dict != nullptr ? dict : Py_None, slots);

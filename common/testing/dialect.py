@@ -35,3 +35,27 @@ def type_name(module, name):
     """The name a type of ours reads as: bare under Python 2.7, qualified by
     its module under Python 3."""
     return module + '.' + name if PY3 else name
+
+
+if PY3:
+    import operator as _operator
+
+    # The operator of `/` and `/=`: classic division under Python 2.7, true
+    # division under Python 3 (the only `/` there).
+    divide = _operator.truediv
+    inplace_divide = _operator.itruediv
+else:
+    import operator as _operator
+
+    divide = _operator.div
+    inplace_divide = _operator.idiv
+
+
+def text(output):
+    """The output of a child process as a native string."""
+    return output.decode('ascii') if PY3 else output
+
+
+# Prints in the child processes the suites start, which may run either
+# interpreter: a script that starts with this has print as a function.
+PRINT_FUNCTION = 'from __future__ import print_function\n'

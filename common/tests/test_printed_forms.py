@@ -1,7 +1,6 @@
 """What the value types (Triad, Hexad, Ennead) share beyond their own
-suites: printed forms that do not follow the C locale, and copying support
-that does not pretend to pickle."""
-import cPickle
+suites: printed forms that do not follow the C locale, and pickles that
+hold values of every type together."""
 import locale
 import os
 import pickle
@@ -10,9 +9,13 @@ import subprocess
 import tempfile
 import unittest
 
+import Ennead as EnneadModule
+import Hexad as HexadModule
+import Triad as TriadModule
 from Ennead import Ennead
 from Hexad import Hexad
 from Triad import Triad
+from roundtrip import bits, pickle_ways
 
 # Locales whose decimal point is a comma; the first one installed is used.
 COMMA_LOCALES = ['de_DE.UTF-8', 'de_DE.utf8', 'de_DE', 'fr_FR.UTF-8', 'fr_FR.utf8']
@@ -47,7 +50,7 @@ class TestLocaleIndependence(unittest.TestCase):
                               'and none could be compiled' % ', '.join(COMMA_LOCALES))
         self.addCleanup(locale.setlocale, locale.LC_ALL, self.saved)
         # The C library now formats with a comma; the printed forms must not.
-        self.assertEqual(locale.format('%g', 0.5), '0,5')
+        self.assertEqual(locale.format_string('%g', 0.5), '0,5')
 
     def set_comma_locale(self, names=COMMA_LOCALES):
         for name in names:
@@ -73,12 +76,47 @@ class TestLocaleIndependence(unittest.TestCase):
                          "0.5 1.25 -3 1e+20 0.1 -0 2.5e-300 1 2")
 
 
+def components(value):
+    # The components as the value's copy support hands them over.
+    return list(value.__reduce__()[1][0])
+
+
 class TestPickling(unittest.TestCase):
-    def test_pickling_fails_with_the_interpreters_error(self):
-        for value in [Triad(1, 2, 3), Hexad(1, 2, 3, 4, 5, 6), Ennead(*range(9))]:
-            for module in (pickle, cPickle):
-                for protocol in (0, 2):
-                    self.assertRaises(module.PicklingError, module.dumps, value, protocol)
+    def test_values_of_every_type_pickle_together(self):
+        values = [Triad(1, -0.0, 3), Hexad(1, 2, 3, 4, 5, float('inf')),
+                  Ennead(*range(9)), Triad(0.5, 0.25, 0.125)]
+        values.append(values[0])
+        for how, way in pickle_ways():
+            got = way({'vectors': values, 'first': values[1]})
+            self.assertEqual([type(v) for v in got['vectors']],
+                             [Triad, Hexad, Ennead, Triad, Triad], how)
+            self.assertEqual([bits(components(v)) for v in got['vectors']],
+                             [bits(components(v)) for v in values], how)
+            self.assertIs(got['vectors'][0], got['vectors'][4], how)
+            self.assertIs(got['first'], got['vectors'][1], how)
+
+    def test_pickles_name_the_modules_rebuild_function(self):
+        # What another process needs to load them: the module and its
+        # function, found by name.
+        for module, value in [(TriadModule, Triad(1, 2, 3)), (HexadModule, Hexad(*range(6))),
+                              (EnneadModule, Ennead(*range(9)))]:
+            for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+                data = pickle.dumps(value, protocol)
+                self.assertIn(module.__name__.encode('ascii'), data)
+                self.assertIn(b'_rebuild', data)
+                self.assertNotIn(b'__builtin__', data)
+
+    def test_rebuild_functions_keep_to_their_own_type(self):
+        message = "_rebuild takes the components of a value and a subclass of its type"
+        nine = tuple(float(i) for i in range(9))
+        for rebuild, args in [(TriadModule._rebuild, (nine[:3], Hexad)),
+                              (HexadModule._rebuild, (nine[:6], Ennead)),
+                              (EnneadModule._rebuild, (nine, Triad)),
+                              (TriadModule._rebuild, (nine,)),
+                              (HexadModule._rebuild, (nine[:3],))]:
+            with self.assertRaises(TypeError) as cm:
+                rebuild(*args)
+            self.assertEqual(str(cm.exception), message)
 
 
 if __name__ == '__main__':

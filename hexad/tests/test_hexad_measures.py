@@ -12,6 +12,7 @@ import unittest
 import rss
 import Triad
 from Hexad import Hexad as H
+from dialect import PRINT_FUNCTION, long_type, python2_only, python3_only, text
 
 R2 = math.sqrt(0.5)
 
@@ -116,11 +117,11 @@ class TestPrincipalValues(unittest.TestCase):
 # Runs a script in a fresh interpreter, where a module "Triad" of the
 # script's making is bound when Hexad is imported.
 def run_fresh(script):
-    proc = subprocess.Popen([sys.executable, "-B", "-c", textwrap.dedent(script)],
+    proc = subprocess.Popen([sys.executable, "-B", "-c", PRINT_FUNCTION + textwrap.dedent(script)],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=dict(os.environ))
     out, err = proc.communicate()
-    return proc.returncode, out, err
+    return proc.returncode, text(out), text(err)
 
 
 class TestBoundVectorKinds(unittest.TestCase):
@@ -129,6 +130,7 @@ class TestBoundVectorKinds(unittest.TestCase):
         self.assertEqual(code, 0, err)
         self.assertEqual(out.strip(), "ok", out + err)
 
+    @python2_only('old-style classes')
     def test_old_style_class(self):
         self.check("""
             import sys, types
@@ -142,7 +144,27 @@ class TestBoundVectorKinds(unittest.TestCase):
             p, dirs = Hexad(1, 3, 2, 0, 0, 0).PrincipalValues()
             assert all(isinstance(v, Triad) for v in dirs), dirs
             assert [v.c for v in dirs] == [(0, 1, 0), (0, 0, 1), (1, 0, 0)], dirs
-            print "ok"
+            print("ok")
+            """)
+
+    @python3_only('a factory function, what stands in for an old-style class there')
+    def test_factory_function(self):
+        self.check("""
+            import sys, types
+            m = types.ModuleType("Triad")
+            made = []
+            def Triad(x, y, z):
+                made.append((x, y, z))
+                return ["direction", x, y, z]
+            m.Triad = Triad
+            sys.modules["Triad"] = m
+            from Hexad import Hexad
+            p, dirs = Hexad(1, 3, 2, 0, 0, 0).PrincipalValues()
+            assert dirs == [["direction", 0, 1, 0], ["direction", 0, 0, 1],
+                            ["direction", 1, 0, 0]], dirs
+            assert made == [(0, 1, 0), (0, 0, 1), (1, 0, 0)], made
+            assert all(type(c) is float for v in dirs for c in v[1:]), dirs
+            print("ok")
             """)
 
     def test_built_in_function(self):
@@ -156,7 +178,7 @@ class TestBoundVectorKinds(unittest.TestCase):
             # max() of each direction's components
             assert [round(d, 12) for d in dirs] == [round(0.5 ** 0.5, 12), 1.0,
                                                     round(0.5 ** 0.5, 12)], dirs
-            print "ok"
+            print("ok")
             """)
 
     def test_failing_factory_releases_the_partial_result(self):
@@ -183,7 +205,7 @@ class TestBoundVectorKinds(unittest.TestCase):
                                                       for _ in range(20000)])
             except unittest.SkipTest:
                 pass
-            print "ok"
+            print("ok")
             """ % os.path.dirname(rss.__file__))
 
     def test_an_object_that_is_no_class_is_refused(self):
@@ -197,23 +219,28 @@ class TestBoundVectorKinds(unittest.TestCase):
                 Hexad(1, 2, 3, 4, 5, 6).PrincipalValues()
             except TypeError as e:
                 assert str(e) == "Problem building Triad object", e
-            print "ok"
+            else:
+                raise AssertionError("no exception")
+            print("ok")
             """)
 
     def test_missing_vector_module_fails_the_import(self):
         code, out, err = run_fresh("""
             import sys
             class NoTriad(object):
-                def find_module(self, name, path=None):
+                def find_module(self, name, path=None):  # Python 2.7
                     return self if name == "Triad" else None
                 def load_module(self, name):
                     raise ImportError("no module named Triad here")
+                def find_spec(self, name, path=None, target=None):  # Python 3
+                    if name == "Triad":
+                        self.load_module(name)
             sys.meta_path.insert(0, NoTriad())
             try:
                 import Hexad
             except ImportError as e:
                 assert str(e) == "no module named Triad here", e
-                print "ok"
+                print("ok")
             """)
         self.assertEqual(out.strip(), "ok", out + err)
 
@@ -251,7 +278,8 @@ class TestMemory(unittest.TestCase):
 
         def loop():
             for _ in range(3000):
-                for call in [rss.calls(lambda: t + 1), rss.calls(lambda: t * 2L),
+                for call in [rss.calls(lambda: t + 1), rss.calls(lambda: t * long_type(2)),
+                             rss.calls(lambda: t * 10 ** 400), rss.calls(lambda: t // 2),
                              rss.calls(lambda: t / t), rss.calls(lambda: t[9]),
                              rss.calls(iadd), rss.calls(setitem),
                              rss.calls(H, 1, 2, 3), rss.calls(H, 1, 2, 3, 4, 5, "x"),

@@ -1,10 +1,15 @@
 """The Hexad value type: construction, arithmetic, items, printed form."""
 import copy
 import math
+import operator
+import pickle
 import unittest
 
 import Hexad
 from Hexad import Hexad as H
+from dialect import PY3, divide, inplace_divide, long_type, python2_only, python3_only, range_
+from roundtrip import CopyCases
+from rss import assert_ops_no_growth, calls
 
 BOTH = "Both operands should be Hexad instances"
 MULTIPLY = "Can only multiply a number or a Hexad with a Hexad instance"
@@ -28,6 +33,36 @@ class FloatSub(float):
     pass
 
 
+# The subclasses the copy cases need (see roundtrip.CopyCases).
+class Slotted(H):
+    __slots__ = ('a', 'b')
+
+
+class Mixed(H):
+    __slots__ = ('a', '__dict__')
+
+
+class Stateful(H):
+    def __getstate__(self):
+        return {'kept': 'by getstate'}
+
+    def __setstate__(self, state):
+        self.restored = state
+
+
+class Labelled(H):
+    inits = 0
+
+    def __init__(self, label):
+        H.__init__(self, 1, 2, 3, 4, 5, 6)
+        Labelled.inits += 1
+        self.label = label
+
+
+# Python 3 ints beyond a double's range.
+HUGE = 10 ** 400
+
+
 def values(t):
     return list(t)
 
@@ -40,9 +75,11 @@ class TestModuleAndConstruction(unittest.TestCase):
         self.assertEqual(H.xx.__doc__, "xx component")
         self.assertEqual(H.J2.__doc__, "second invariant of the deviatoric tensor")
         self.assertEqual(H.PrincipalValues.__doc__, "principal values")
+        self.assertEqual(repr(H), "<class 'Hexad.Hexad'>" if PY3 else "<type 'Hexad'>")
+        self.assertEqual(H.__module__, 'Hexad' if PY3 else '__builtin__')
 
     def test_construction(self):
-        t = H(1, 2L, 3.5, True, FloatSub(5), 6)
+        t = H(1, long_type(2), 3.5, True, FloatSub(5), 6)
         self.assertEqual([t.xx(), t.yy(), t.zz(), t.xy(), t.yz(), t.zx()],
                          [1.0, 2.0, 3.5, 1.0, 5.0, 6.0])
         self.assertEqual(values(H(1, 2, 3, 4, 5, 6, k=1)), [1, 2, 3, 4, 5, 6])
@@ -120,9 +157,40 @@ class TestArithmetic(unittest.TestCase):
         r = Sub(1, 2, 3, 4, 5, 6) * 2
         self.assertIs(type(r), H)
         self.assertEqual(values(r), expected)
-        for other in [2L, 1j, "2", None, [2]]:
+        for other in [1j, "2", None, [2]]:
             self.assertTypeError(MULTIPLY, lambda: self.t * other)
             self.assertTypeError(MULTIPLY, lambda: other * self.t)
+
+    @python2_only('longs, which are no number operands')
+    def test_longs_are_refused(self):
+        t = self.t
+        two = long_type(2)
+        for op, message in [(operator.mul, MULTIPLY), (divide, DIVIDE),
+                            (operator.imul, IMUL), (inplace_divide, DIVIDE)]:
+            self.assertTypeError(message, op, t, two)
+        self.assertTypeError(MULTIPLY, operator.mul, two, t)
+        self.assertTypeError(MULTIPLY, operator.mul, Sub(1, 2, 3, 4, 5, 6), two)
+        self.assertTypeError(ASSIGN, operator.setitem, t, 1, two)
+        self.assertEqual(values(t), [1, 2, 3, 4, 5, 6])
+
+    @python3_only('ints of any size')
+    def test_large_ints_are_rounded_or_overflow(self):
+        big = 2 ** 64 + 2 ** 11 + 1  # not a double: rounds to 2**64 + 2**12
+        rounded = 2.0 ** 64 + 2.0 ** 12
+        self.assertEqual(values(H(big, 0, 0, 0, 0, -big)), [rounded, 0, 0, 0, 0, -rounded])
+        self.assertEqual(values(self.t * big), [v * rounded for v in range(1, 7)])
+        self.assertEqual(values(big * self.t), values(self.t * big))
+        self.assertEqual(values(self.t / big), values(self.t / rounded))
+        t = H(1, 2, 3, 4, 5, 6)
+        t[2] = big
+        self.assertEqual(t[2], rounded)
+        self.assertRaises(OverflowError, H, 1, 2, 3, 4, 5, HUGE)
+        for other in (HUGE, -HUGE, 2 ** 1024):
+            for op in (operator.mul, operator.truediv, operator.imul, operator.itruediv):
+                self.assertRaises(OverflowError, op, self.t, other)
+            self.assertRaises(OverflowError, operator.mul, other, self.t)
+            self.assertRaises(OverflowError, operator.setitem, self.t, 0, other)
+        self.assertEqual(values(self.t), [1, 2, 3, 4, 5, 6])
 
     def test_scaling_subclass_instances_in_every_case_order(self):
         sub = Sub(1, 2, 3, 4, 5, 6)
@@ -131,12 +199,12 @@ class TestArithmetic(unittest.TestCase):
                        sub * FloatSub(2.0), H.__mul__(sub, 2), H.__rmul__(sub, 2.0)]:
             self.assertIs(type(scaled), H)
             self.assertEqual(values(scaled), expected)
-        for other in [self.t, sub, 2L, "x"]:
+        for other in [self.t, sub, "x"]:
             self.assertTypeError(MULTIPLY, lambda: sub * other)
             self.assertTypeError(MULTIPLY, lambda: other * sub)
         self.assertTypeError(MULTIPLY, H.__mul__, self.t, "x")
         self.assertTypeError(MULTIPLY, H.__rmul__, self.t, None)
-        self.assertTypeError(DIVIDE, H.__rdiv__, self.t, 2)
+        self.assertTypeError(DIVIDE, H.__rtruediv__ if PY3 else H.__rdiv__, self.t, 2)
         self.assertTypeError(BOTH, H.__radd__, self.t, 2)
 
     def test_division(self):
@@ -147,10 +215,35 @@ class TestArithmetic(unittest.TestCase):
         self.assertEqual(r[0], float("inf"))
         self.assertEqual(r[1], float("-inf"))
         self.assertTrue(math.isnan(r[2]))
-        for other in [2L, self.s, "2"]:
+        for other in [self.s, "2"]:
             self.assertTypeError(DIVIDE, lambda: self.t / other)
         self.assertTypeError(DIVIDE, lambda: 2 / self.t)
         self.assertTypeError(DIVIDE, lambda: Sub(1, 2, 3, 4, 5, 6) / 2)
+
+    @python2_only('classic division: a from __future__ division script has no /')
+    def test_no_true_division(self):
+        self.assertRaises(TypeError, operator.truediv, self.t, 2)
+        self.assertRaises(TypeError, operator.itruediv, self.t, 2)
+
+    @python3_only('true division is the only /')
+    def test_true_division_is_ieee_and_floor_division_absent(self):
+        inf = float("inf")
+        r = operator.truediv(H(1, -1, 0, -0.0, 2, 0), -0.0)
+        self.assertEqual(values(r)[:2], [-inf, inf])
+        self.assertTrue(math.isnan(r[2]) and math.isnan(r[3]))
+        t = H(1, -1, 0, 0, 0, 0)
+        alias = t
+        t /= False
+        self.assertIs(t, alias)
+        self.assertEqual(values(t)[:2], [inf, -inf])
+        for expr in [lambda: self.t // 2, lambda: 2 // self.t, lambda: self.t // self.t,
+                     lambda: operator.ifloordiv(self.t, 2)]:
+            self.assertRaises(TypeError, expr)
+        with self.assertRaises(TypeError) as cm:
+            self.t // 2.0
+        self.assertEqual(str(cm.exception),
+                         "unsupported operand type(s) for //: 'Hexad.Hexad' and 'float'")
+        self.assertEqual(values(self.t), [1, 2, 3, 4, 5, 6])
 
     def test_in_place_forms_change_and_return_the_left_operand(self):
         t = self.t
@@ -190,7 +283,7 @@ class TestArithmetic(unittest.TestCase):
         for other in [1, 1.0, sub, (1, 2, 3, 4, 5, 6)]:
             self.assertTypeError(IADD, iadd, other)
             self.assertTypeError(ISUB, isub, other)
-        for other in [2L, t, "2", None]:
+        for other in [t, "2", None]:
             self.assertTypeError(IMUL, imul, other)
             self.assertTypeError(DIVIDE, idiv, other)
         self.assertEqual(values(t), [1, 2, 3, 4, 5, 6])
@@ -226,7 +319,7 @@ class TestItemsAndPrinting(unittest.TestCase):
         t[4] = True
         t[5] = FloatSub(-1)
         self.assertEqual(values(t), [10, 2, 3, 2.5, 1, -1])
-        for bad in ["a", 7L, None, 1j]:
+        for bad in ["a", None, 1j]:
             with self.assertRaises(TypeError) as cm:
                 t[1] = bad
             self.assertEqual(str(cm.exception), ASSIGN)
@@ -284,9 +377,45 @@ class TestCopies(unittest.TestCase):
         self.assertEqual(values(d["a"][0]), [1, 2, 3, 4, 5, 6])
 
     def test_reduce_rebuilds(self):
-        cls, args = H(1, 2, 3, 4, 5, 6).__reduce__()
-        self.assertIs(cls, H)
-        self.assertEqual(values(cls(*args)), [1, 2, 3, 4, 5, 6])
+        rebuild, args = H(1, 2, 3, 4, 5, 6).__reduce__()
+        self.assertIs(rebuild, Hexad._rebuild)
+        self.assertEqual(args, ((1.0, 2.0, 3.0, 4.0, 5.0, 6.0),))
+        t = rebuild(*args)
+        self.assertIs(type(t), H)
+        self.assertEqual(values(t), [1, 2, 3, 4, 5, 6])
+        s = Sub(1, 2, 3, 4, 5, 6)
+        self.assertEqual(s.__reduce__(), (Hexad._rebuild, ((1.0, 2.0, 3.0, 4.0, 5.0, 6.0), Sub)))
+        s.label = "sigma"
+        self.assertEqual(s.__reduce__()[2], {"label": "sigma"})
+
+
+class TestHexadCopyCases(CopyCases, unittest.TestCase):
+    module, cls, size = Hexad, H, 6
+    Sub, Slotted, Mixed, Labelled, Stateful = Sub, Slotted, Mixed, Labelled, Stateful
+    read = staticmethod(values)
+
+
+class TestMemory(unittest.TestCase):
+    def test_copies_pickles_and_dialect_paths_no_growth(self):
+        t, sub, slotted = H(1, 2, 3, 4, 5, 6), Sub(1, 2, 3, 4, 5, 6), Slotted(6, 5, 4, 3, 2, 1)
+        sub.label = [1]
+        slotted.a = "x"
+        labelled = Labelled("g")
+        rebuild = Hexad._rebuild
+        six = (1.0, 2.0, 3.0, 4.0, 5.0, 6.0)
+
+        def idiv():
+            u = H(1, 2, 3, 4, 5, 6)
+            u /= 0
+        ops = [lambda: copy.copy(t), lambda: copy.deepcopy(sub), lambda: copy.copy(slotted),
+               lambda: copy.deepcopy(labelled), lambda: rebuild(six, Mixed), lambda: t / 0,
+               idiv, calls(rebuild, six[1:]), calls(rebuild, six, int), calls(rebuild, ("a",) * 6),
+               calls(lambda: t // 2), calls(lambda: t * HUGE), calls(lambda: t / HUGE),
+               calls(operator.setitem, t, 0, HUGE), calls(H, 1, 2, 3, 4, 5, HUGE),
+               calls(lambda: t * (2 ** 64 + 1))]
+        ops += [lambda p=p, x=x: pickle.loads(pickle.dumps(x, p))
+                for p in range_(pickle.HIGHEST_PROTOCOL + 1) for x in (t, sub, slotted)]
+        assert_ops_no_growth(self, ops, 2000)
 
 
 if __name__ == "__main__":

@@ -1,11 +1,16 @@
 """Behaviour of the Triad vector type and its module functions."""
 import copy
 import math
+import operator
+import pickle
 import sys
 import unittest
 
 import Triad
 from Triad import Triad as T, CrossProd, TripleProd
+from dialect import (PY3, divide, inplace_divide, long_type, python2_only, python3_only,
+                     range_, type_name)
+from roundtrip import CopyCases
 from rss import assert_no_growth, calls
 
 
@@ -27,11 +32,42 @@ class Sub(T):
     pass
 
 
+# The subclasses the copy cases need (see roundtrip.CopyCases).
+class Slotted(T):
+    __slots__ = ('a', 'b')
+
+
+class Mixed(T):
+    __slots__ = ('a', '__dict__')
+
+
+class Stateful(T):
+    def __getstate__(self):
+        return {'kept': 'by getstate'}
+
+    def __setstate__(self, state):
+        self.restored = state
+
+
+class Labelled(T):
+    inits = 0
+
+    def __init__(self, label):
+        T.__init__(self, 1, 2, 3)
+        Labelled.inits += 1
+        self.label = label
+
+
+# Python 3 ints beyond a double's range.
+HUGE = 10 ** 400
+
+
 class ModuleTest(unittest.TestCase):
     def test_module_and_type_texts(self):
         self.assertEqual(Triad.__doc__, "Module that implements a three element vector")
         self.assertEqual(T.__name__, "Triad")
         self.assertEqual(T.__doc__, "Triad objects")
+        self.assertEqual(Triad._rebuild.__doc__, "rebuild a copied or pickled value")
         docs = dict((m, getattr(T, m).__doc__) for m in
                     ('x', 'y', 'z', 'Magnitude', 'Normalize', 'Max', 'Min'))
         self.assertEqual(docs, {'x': "x coordinate", 'y': "y coordinate", 'z': "z coordinate",
@@ -45,14 +81,40 @@ class ModuleTest(unittest.TestCase):
         self.assertRaises(TypeError, len, v)
         self.assertTrue(bool(T(0, 0, 0)))
 
+    @python2_only('the bare type name, in the interpreter\'s built-in module')
+    def test_bare_type_name(self):
+        self.assertEqual(repr(T), "<type 'Triad'>")
+        self.assertEqual(T.__module__, '__builtin__')
+
+    @python3_only('type names qualified by their module')
+    def test_qualified_type_name(self):
+        self.assertEqual(repr(T), "<class 'Triad.Triad'>")
+        self.assertEqual((T.__module__, T.__qualname__), ('Triad', 'Triad'))
+        with self.assertRaises(TypeError) as cm:
+            T(1, 2, 3) // 2
+        self.assertEqual(str(cm.exception),
+                         "unsupported operand type(s) for //: 'Triad.Triad' and 'int'")
+
 
 class ConstructionTest(unittest.TestCase):
     def test_arguments(self):
         self.assertEqual(comps(T(1, 2, 3)), (1.0, 2.0, 3.0))
         self.assertEqual(comps(T(1, 2, 3, w=4)), (1.0, 2.0, 3.0))
-        self.assertEqual(comps(T(1L, True, 2.5)), (1.0, 1.0, 2.5))
+        self.assertEqual(comps(T(long_type(1), True, 2.5)), (1.0, 1.0, 2.5))
         for args in [(), (1, 2), (1, 2, 3, 4), ('a', 2, 3), (1, None, 3)]:
             self.assertRaises(TypeError, T, *args)
+
+    @python3_only('ints of any size')
+    def test_large_ints_are_rounded_or_overflow(self):
+        big = 2 ** 70 + 2 ** 17 + 1  # not a double: rounds up to 2**70 + 2**18
+        self.assertEqual(comps(T(big, -big, 2 ** 53 + 1)),
+                         (float(big), -float(big), float(2 ** 53)))
+        self.assertEqual(float(big), 2.0 ** 70 + 2.0 ** 18)
+        for args in [(HUGE, 0, 0), (0, -HUGE, 0), (0, 0, 2 ** 1024)]:
+            self.assertRaises(OverflowError, T, *args)
+        v = T(1, 2, 3)
+        self.assertRaises(OverflowError, v.__init__, 4, 5, HUGE)
+        self.assertEqual(comps(v), (1.0, 2.0, 3.0))
 
     def test_objects_with_float_conversion(self):
         class F(object):
@@ -71,6 +133,8 @@ class ConstructionTest(unittest.TestCase):
         s.label = 'kept'
         self.assertEqual(type(s + 1), T)
         self.assertEqual(type(-s), T)
+        self.assertEqual(type(s / 2), T)
+        self.assertEqual(comps(s / 2), (0.5, 1.0, 1.5))
 
 
 class MethodTest(unittest.TestCase):
@@ -150,6 +214,7 @@ class ArithmeticTest(unittest.TestCase):
         self.assertEqual(comps(1.5 + a), (2.5, 3.5, 4.5))
         self.assertEqual(comps(a + True), (2.0, 3.0, 4.0))
         self.assertEqual(comps(a / 2), (0.5, 1.0, 1.5))
+        self.assertEqual(comps(a / True), (1.0, 2.0, 3.0))
         self.assertEqual(comps(a), (1.0, 2.0, 3.0))
         self.assertEqual(comps(b), (4.0, 5.0, 6.0))
 
@@ -179,8 +244,7 @@ class ArithmeticTest(unittest.TestCase):
         sub = "Can only subtract a number or a Triad from a Triad instance"
         mul = "Can only multiply a number or a Triad with a Triad instance"
         div = "Can only divide a Triad by a number"
-        others = [10L, (1, 2, 3), [1, 2, 3], Sub(1, 2, 3), None, 1j, 'a']
-        import operator
+        others = [(1, 2, 3), [1, 2, 3], Sub(1, 2, 3), None, 1j, 'a']
         for other in others:
             for op, msg in [(operator.add, add), (operator.sub, sub), (operator.mul, mul)]:
                 for args in [(v, other), (other, v)]:
@@ -188,12 +252,81 @@ class ArithmeticTest(unittest.TestCase):
                         op(*args)
                     self.assertEqual(str(cm.exception), msg, (op, args))
             with self.assertRaises(TypeError) as cm:
-                operator.div(v, other)
+                divide(v, other)
             self.assertEqual(str(cm.exception), div)
         for left in (1, 2.0, v):
             with self.assertRaises(TypeError) as cm:
-                operator.div(left, v)
+                divide(left, v)
             self.assertEqual(str(cm.exception), div)
+        self.assertEqual(comps(v), (1.0, 2.0, 3.0))
+
+    @python2_only('longs, which are no number operands')
+    def test_longs_are_refused(self):
+        v = T(1, 2, 3)
+        ten = long_type(10)
+        cases = [(operator.add, "Can only add a number or a Triad to a Triad instance"),
+                 (operator.sub, "Can only subtract a number or a Triad from a Triad instance"),
+                 (operator.mul, "Can only multiply a number or a Triad with a Triad instance")]
+        for op, msg in cases:
+            for args in [(v, ten), (ten, v)]:
+                with self.assertRaises(TypeError) as cm:
+                    op(*args)
+                self.assertEqual(str(cm.exception), msg)
+        cases = [(divide, "Can only divide a Triad by a number"),
+                 (operator.iadd, "Can only add a number or a Triad to a Triad instance"),
+                 (operator.isub, "Can only subtract a number or a Triad from a Triad instance"),
+                 (operator.imul, "Can only multiply a Triad by a number"),
+                 (inplace_divide, "Can only divide a Triad by a number"),
+                 (operator.setitem, "Can only assign a number to a Triad item")]
+        for op, msg in cases:
+            with self.assertRaises(TypeError) as cm:
+                op(v, 0, ten) if op is operator.setitem else op(v, ten)
+            self.assertEqual(str(cm.exception), msg)
+        self.assertEqual(comps(v), (1.0, 2.0, 3.0))
+
+    @python2_only('classic division: a from __future__ division script has no /')
+    def test_no_true_division(self):
+        self.assertRaises(TypeError, operator.truediv, T(1, 2, 3), 2)
+        self.assertRaises(TypeError, operator.itruediv, T(1, 2, 3), 2)
+
+    @python3_only('true division is the only /')
+    def test_true_division_is_ieee_and_floor_division_absent(self):
+        inf = float('inf')
+        v = T(1, -2, 0)
+        same_bits(self, comps(operator.truediv(v, 0)), (inf, -inf, float('nan')))
+        same_bits(self, comps(v / -0.0), (-inf, inf, float('nan')))
+        same_bits(self, comps(v / False), (inf, -inf, float('nan')))
+        u = v
+        u /= 0
+        self.assertIs(u, v)
+        same_bits(self, comps(v), (inf, -inf, float('nan')))
+        w = T(1, 2, 3)
+        for expr in (lambda: w // 2, lambda: 2 // w, lambda: w // w,
+                     lambda: operator.ifloordiv(w, 2)):
+            self.assertRaises(TypeError, expr)
+        self.assertFalse(hasattr(T, '__floordiv__'))
+        self.assertEqual(comps(w), (1.0, 2.0, 3.0))
+
+    @python3_only('ints of any size')
+    def test_large_int_operands(self):
+        v = T(1, 2, 3)
+        big = 2 ** 64 + 2 ** 11 + 1  # rounds to 2**64 + 2**12
+        self.assertEqual(comps(v * big), (float(big), 2 * float(big), 3 * float(big)))
+        self.assertEqual(comps(big * v), comps(v * float(big)))
+        self.assertEqual(comps(v + big), comps(v + float(big)))
+        self.assertEqual(comps(big - v), comps(float(big) - v))
+        self.assertEqual(comps(v / big), comps(v / float(big)))
+        self.assertEqual(comps(v - (2 ** 53 + 1)), comps(v - 2.0 ** 53))
+        self.assertEqual(comps(v * -True), (-1.0, -2.0, -3.0))
+        ops = [operator.add, operator.sub, operator.mul]
+        for other in (HUGE, -HUGE, 2 ** 1024):
+            for op in ops:
+                self.assertRaises(OverflowError, op, v, other)
+                self.assertRaises(OverflowError, op, other, v)
+            self.assertRaises(OverflowError, operator.truediv, v, other)
+            for op in (operator.iadd, operator.isub, operator.imul, operator.itruediv):
+                self.assertRaises(OverflowError, op, v, other)
+            self.assertRaises(TypeError, operator.truediv, other, v)
         self.assertEqual(comps(v), (1.0, 2.0, 3.0))
 
     def test_absent_number_slots(self):
@@ -201,6 +334,10 @@ class ArithmeticTest(unittest.TestCase):
         for expr in (lambda: abs(v), lambda: v ** 2, lambda: v // 2, lambda: v % 2,
                      lambda: float(v), lambda: int(v)):
             self.assertRaises(TypeError, expr)
+        with self.assertRaises(TypeError) as cm:
+            2.5 % v
+        self.assertEqual(str(cm.exception), "unsupported operand type(s) for %%: 'float' and '%s'"
+                         % type_name('Triad', 'Triad'))
 
     def test_identity_comparison(self):
         a, b = T(1, 2, 3), T(1, 2, 3)
@@ -231,9 +368,9 @@ class InPlaceTest(unittest.TestCase):
         sub = "Can only subtract a number or a Triad from a Triad instance"
         mul = "Can only multiply a Triad by a number"
         div = "Can only divide a Triad by a number"
-        import operator
-        for other in [T(1, 1, 1), 10L, (1, 2, 3), Sub(1, 1, 1), None]:
-            cases = [(operator.imul, mul), (operator.idiv, div)]
+        others = [T(1, 1, 1), (1, 2, 3), Sub(1, 1, 1), None]
+        for other in others:
+            cases = [(operator.imul, mul), (inplace_divide, div)]
             if not isinstance(other, T) or type(other) is not T:
                 cases += [(operator.iadd, add), (operator.isub, sub)]
             for op, msg in cases:
@@ -258,7 +395,7 @@ class ItemTest(unittest.TestCase):
         self.assertEqual(list(v), [1.0, 2.5, -3.0])
         a, b, c = v
         self.assertEqual((a, b, c), (1.0, 2.5, -3.0))
-        for i in (3, -1, -4, 10 ** 6, sys.maxint):
+        for i in (3, -1, -4, 10 ** 6, sys.maxsize):
             with self.assertRaises(IndexError) as cm:
                 v[i]
             self.assertEqual(str(cm.exception), "Triad index must be 0, 1, or 2")
@@ -273,7 +410,6 @@ class ItemTest(unittest.TestCase):
         v[2] = 0.25
         self.assertEqual(comps(v), (10.0, 1.0, 0.25))
         for i, value, exc, msg in [(1, 'a', TypeError, "Can only assign a number to a Triad item"),
-                                   (0, 10L, TypeError, "Can only assign a number to a Triad item"),
                                    (0, T(1, 1, 1), TypeError,
                                     "Can only assign a number to a Triad item"),
                                    (5, 'a', IndexError, "Triad index must be 0, 1, or 2"),
@@ -283,6 +419,16 @@ class ItemTest(unittest.TestCase):
                 v[i] = value
             self.assertEqual(str(cm.exception), msg)
         self.assertEqual(comps(v), (10.0, 1.0, 0.25))
+
+    @python3_only('ints of any size')
+    def test_assign_large_ints(self):
+        v = T(1, 2, 3)
+        v[0] = 2 ** 64 + 2 ** 11 + 1
+        self.assertEqual(v[0], 2.0 ** 64 + 2.0 ** 12)
+        for value in (HUGE, -HUGE):
+            self.assertRaises(OverflowError, v.__setitem__, 1, value)
+        self.assertRaises(IndexError, v.__setitem__, 3, HUGE)
+        self.assertEqual(comps(v)[1:], (2.0, 3.0))
 
     def test_delete_is_refused(self):
         v = T(1, 2, 3)
@@ -334,6 +480,15 @@ class CopyTest(unittest.TestCase):
         self.assertEqual(comps(copy.copy(Sub(4, 5, 6))), (4.0, 5.0, 6.0))
 
 
+class TriadCopyCases(CopyCases, unittest.TestCase):
+    module, cls, size = Triad, T, 3
+    Sub, Slotted, Mixed, Labelled, Stateful = Sub, Slotted, Mixed, Labelled, Stateful
+
+    @staticmethod
+    def read(v):
+        return list(comps(v))
+
+
 class MemoryTest(unittest.TestCase):
     def test_no_growth(self):
         v, w, s = T(1, 2, 3), T(4, 5, 6), Sub(1, 1, 1)
@@ -344,12 +499,37 @@ class MemoryTest(unittest.TestCase):
                lambda: CrossProd(v, w), lambda: TripleProd(v, w, v), lambda: copy.copy(v),
                lambda: v.__reduce__(), lambda: s.__reduce__(),
                calls(lambda: v + (1, 2, 3)), calls(lambda: 1 / v), calls(lambda: v[7]),
+               calls(lambda: v // 2), calls(lambda: v + HUGE), calls(lambda: HUGE * v),
+               calls(lambda: v / HUGE), calls(v.__setitem__, 0, HUGE), calls(T, HUGE, 0, 0),
+               calls(lambda: v * (2 ** 70 + 1)), lambda: v / 0, lambda: v / True,
                calls(v.__setitem__, 0, 'a'), calls(v.__delitem__, 0),
                calls(T(0, 0, 0).Normalize), calls(v.Max, 3), calls(CrossProd, v, 1),
                calls(T, 1, 2), calls(T, 'a', 2, 3)]
 
         def loop():
             for _ in range(50000):
+                for op in ops:
+                    op()
+        assert_no_growth(self, loop)
+
+    def test_copies_and_pickles_no_growth(self):
+        v = T(1, -0.0, float('nan'))
+        s, slotted, labelled = Sub(1, 2, 3), Slotted(4, 5, 6), Labelled('g')
+        stateful = Stateful(7, 8, 9)
+        s.label = [1, 2]
+        slotted.a = 'x'
+        rebuild = Triad._rebuild
+        ops = [lambda: copy.copy(v), lambda: copy.deepcopy(s), lambda: copy.copy(slotted),
+               lambda: copy.deepcopy(labelled), lambda: slotted.__reduce__(),
+               lambda: copy.copy(stateful),
+               lambda: rebuild((1.0, 2.0, 3.0)), lambda: rebuild((1.0, 2.0, 3.0), Slotted),
+               calls(rebuild, (1.0, 2.0)), calls(rebuild, (1.0, 2.0, 3.0), int),
+               calls(rebuild, ('a', 2.0, 3.0))]
+        ops += [lambda p=p, x=x: pickle.loads(pickle.dumps(x, p))
+                for p in range_(pickle.HIGHEST_PROTOCOL + 1) for x in (v, s, slotted)]
+
+        def loop():
+            for _ in range(2000):
                 for op in ops:
                     op()
         assert_no_growth(self, loop)
@@ -363,6 +543,11 @@ class MemoryTest(unittest.TestCase):
                 v *= 1.0
                 v /= 1
                 v[0] = 1.0
+                if PY3:
+                    try:
+                        v += HUGE
+                    except OverflowError:
+                        pass
         assert_no_growth(self, loop)
 
 
