@@ -16,7 +16,7 @@ import Crackrate
 from Crackrate import Crackrate as CR
 
 import rss
-from dialect import PY3, long_type, python2_only, type_name
+from dialect import PY3, long_type, type_name
 
 # UTS, YS, Kie, Kic, Ak, Bk, C, n, p, q, DK1, Cthp, Cthm, Rcl, alfa, ratio,
 # R, a0, np, damp.
