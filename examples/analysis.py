@@ -2,12 +2,23 @@
 built so far. Each module contributes one section, written by
 examples/report_<module>.py; sections of modules not built yet are left out.
 """
-import imp
 import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SECTIONS = ["triad", "hexad", "ennead", "seqmath", "crackrate", "eightfold", "boxfinder"]
+
+
+def load_section(name, path):
+    """The section module at `path`, loaded under the name `name`."""
+    if sys.version_info[0] >= 3:
+        import importlib.util
+        spec = importlib.util.spec_from_file_location(name, path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        return module
+    import imp
+    return imp.load_source(name, path)
 
 
 def main(out=sys.stdout):
@@ -17,7 +28,7 @@ def main(out=sys.stdout):
         path = os.path.join(HERE, "report_%s.py" % name)
         if not os.path.exists(path):
             continue
-        section = imp.load_source("report_%s" % name, path)
+        section = load_section("report_%s" % name, path)
         out.write("\n")
         section.report(out)
     return 0

@@ -1,35 +1,53 @@
 """Seeded random-argument fuzzer over every Python entry point of every built
 module: module functions, methods, slot wrappers called directly, operators
-in both orders and in place, item access, constructors, __new__ without
-__init__, copies and printed forms, with arguments drawn from a pool of
-hostile values.
+in both orders and in place, item access and slices, constructors,
+__new__ without __init__, copies, pickles and printed forms, with arguments
+drawn from a pool of hostile values. It runs under Python 2.7 and Python 3
+alike, each against the modules built for it.
 
 Every call must return or raise an ordinary exception: never crash the
 interpreter (or trip a sanitizer, in the sanitizer build), never raise
 SystemError, and a call that raises must leave its receiver as it was
-(compared bit for bit, so NaNs and signed zeros count).
+(compared bit for bit, so NaNs and signed zeros count); a copy or pickle
+that succeeds must give an object of the same class in the same state, and
+the types that refuse pickling must refuse it with TypeError.
 
     python2.7 fuzz_modules.py [--seconds N] [--seed S] [--calls N] [--verbose]
+    python3 fuzz_modules.py ...   (with the Python 3 modules on the path)
 
 The same seed gives the same calls in the same order; --verbose prints each
 call before it is made, so the last line before a crash names it. Modules
 that do not import are skipped (those still being built join by themselves).
 """
+from __future__ import print_function
+
 import argparse
 import copy
 import gc
-import math
 import operator
 import os
+import pickle
 import random
 import struct
 import sys
 import time
-import types
 from decimal import Decimal
+
+PY3 = sys.version_info[0] >= 3
+if PY3:
+    long = int  # Python 3 has one int type
+    xrange = range
+    PICKLERS = [('pickle', pickle.dumps, pickle.loads),
+                ('pure pickle', pickle._dumps, pickle._loads)]
+else:
+    import cPickle
+    PICKLERS = [('pickle', pickle.dumps, pickle.loads),
+                ('cPickle', cPickle.dumps, cPickle.loads)]
 
 NAN = float('nan')
 INF = float('inf')
+# The largest C long: a plain int's largest value under Python 2.7.
+MAXINT = getattr(sys, 'maxint', 2 ** 63 - 1)
 
 
 class Finding(Exception):
@@ -204,8 +222,9 @@ class OldStyleRaising:
         raise ArithmeticError('old-style float')
 
 
-NUMBERS = [0, 1, -1, 2, 3, 5, 6, 8, 9, 21, -3, sys.maxint, -sys.maxint - 1, 2 ** 31,
-           -2 ** 31 - 1, 2 ** 63, -2 ** 63 - 1, 10 ** 30, 0L, 3L, True, False,
+NUMBERS = [0, 1, -1, 2, 3, 5, 6, 8, 9, 21, -3, MAXINT, -MAXINT - 1, 2 ** 31,
+           -2 ** 31 - 1, 2 ** 63, -2 ** 63 - 1, 10 ** 30, long(0), long(3), True, False,
+           2 ** 53 + 1, -2 ** 100, 2 ** 1023 * 3, 10 ** 400, -10 ** 400,
            0.0, -0.0, 0.5, 1.0, 0.1, 0.25, 2.0 ** -5, 1e-300, 5e-324, 1e300,
            1.7976931348623157e308, -1e300, NAN, INF, -INF, -0.5]
 
@@ -213,9 +232,9 @@ NUMBERS = [0, 1, -1, 2, 3, 5, 6, 8, 9, 21, -3, sys.maxint, -sys.maxint - 1, 2 **
 def number(rng):
     n = rng.choice(NUMBERS)
     roll = rng.random()
-    if roll < 0.05:
+    if roll < 0.05 and not (isinstance(n, (int, long)) and abs(n) > 1e308):
         return FloatSub(n)
-    if roll < 0.08 and isinstance(n, int):
+    if roll < 0.08 and isinstance(n, int) and not isinstance(n, bool):
         return IntSub(n)
     return n
 
@@ -275,7 +294,13 @@ def hostile(rng, depth=0):
               xrange(3), xrange(10 ** 6), object(), type, len, RaisingFloat(), LyingFloat(),
               RaisingIndex(), LyingLength(), NegativeLength(), HugeLength(), RaisingItem(),
               Reentrant(), LyingIntSub(4), OldStyle(), OldStyle([]), OldStyleRaising(),
-              iter([1, 2, 3]), set([1, 2, 3])]
+              iter([1, 2, 3]), set([1, 2, 3]), (0.0, 0.0, 0.0), (1.0,) * 21, (1,) * 20,
+              tuple(range(9))]
+    if roll >= 26:
+        # Keys of item access: slices of every kind (Ennead reads t[r:c]
+        # through them under Python 3), index tuples.
+        others = SLICES + [(0, 1), (2, 2), (1,), (0, 1, 2), (-1, 0), (3, 0), (0.5, 1),
+                           (2 ** 70, 0), (RaisingIndex(), 1)]
     value = rng.choice(others)
     if roll >= 28 and LOADED:
         # An instance of one of the modules' own types, or a type itself.
@@ -283,6 +308,12 @@ def hostile(rng, depth=0):
             cls, make = rng.choice(TYPE_SAMPLES)
             value = make(rng) if rng.random() < 0.7 else cls
     return value
+
+
+SLICES = [slice(0, 1), slice(2, 1), slice(None, 2), slice(1, None), slice(None),
+          slice(0, 1, None), slice(0, 1, 1), slice(0, 1, -1), slice(-1, 2), slice(-5, 9),
+          slice(2 ** 70, 1), slice(0, -2 ** 70), slice('a', 1), slice(0.5, 1),
+          slice(RaisingIndex(), 1), slice(1, LyingFloat()), slice(True, False)]
 
 
 # ----- per-module tables -------------------------------------------------
@@ -310,10 +341,14 @@ class Table(object):
     or none for a module of functions), their state, their entry points, and
     argument counts worth favouring."""
 
-    def __init__(self, module, make=None, state=None, arity=None, guard=None):
+    def __init__(self, module, make=None, state=None, arity=None, guard=None,
+                 picklable=True):
         self.module = module
         self.make = make
         self.state = state
+        # Whether the receivers pickle; those that do not must refuse with
+        # TypeError.
+        self.picklable = picklable
         self.arity = arity or {}
         # guard(name, args) -> args: keeps arguments that are valid but
         # would need more memory or time than a fuzz run has.
@@ -324,25 +359,54 @@ def value_type_table(module, cls, components, init_arity, extra_arity=None):
     """A table for Triad, Hexad and Ennead alike: receivers are instances,
     subclass instances and instances made by __new__ alone."""
     getters = [getattr(cls, name) for name in components]
-
-    class Sub(cls):
-        pass
+    sub, slotted = subclasses(cls)
 
     def make(rng):
         roll = rng.randrange(10)
         if roll == 0:
             return cls.__new__(cls)
-        target = Sub if roll == 1 else cls
-        return target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
-                        if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
+        target = sub if roll == 1 else slotted if roll == 2 else cls
+        obj = target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
+                       if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
+        decorate(rng, obj)
+        return obj
 
     def state(obj):
-        return freeze([g(obj) for g in getters])
+        return freeze([g(obj) for g in getters] + extra_state(obj))
 
-    arity = {'__init__': init_arity, '__setitem__': 2}
+    arity = {'__init__': init_arity, '__setitem__': 2, '_rebuild': 1}
     arity.update(extra_arity or {})
     TYPE_SAMPLES.append((cls, make))
     return Table(module, make, state, arity)
+
+
+def subclasses(cls):
+    """A subclass with an attribute dictionary and one with slots only, both
+    reachable by name from this script, as pickle needs them."""
+    name = cls.__name__
+    sub = type('Sub' + name, (cls,), {'__module__': __name__})
+    slotted = type('Slotted' + name, (cls,), {'__module__': __name__,
+                                              '__slots__': ('tag', 'other')})
+    globals()[sub.__name__] = sub
+    globals()[slotted.__name__] = slotted
+    return sub, slotted
+
+
+def decorate(rng, obj):
+    """Gives a subclass instance attributes or slot values, sometimes."""
+    if type(obj).__name__.startswith(('Sub', 'Slotted')) and rng.random() < 0.6:
+        obj.tag = rng.choice([1, 'label', [1.5, NAN], (None,)])
+
+
+def extra_state(obj):
+    """What of a subclass instance a copy must carry besides the value."""
+    out = []
+    for name in ('tag', 'other'):
+        try:
+            out.append(getattr(obj, name))
+        except AttributeError:
+            out.append('unset')
+    return out
 
 
 def triad_table(module):
@@ -366,6 +430,7 @@ CRACK_CONSTANTS = [[900.0, 800.0, 100.0, 60.0, 1.0, 1.0, 1e-10, 3.0, 0.5, 0.5, 5
 
 def crackrate_table(module):
     cls = module.Crackrate
+    sub, slotted = subclasses(cls)
     attributes = ['UTS', 'YS', 'Kie', 'Kic', 'Ak', 'Bk', 'C', 'n', 'p', 'q', 'DK1', 'Cthp',
                   'Cthm', 'Rcl', 'alfa', 'ratio', 'R', 'a0', 'np', 'damp', 'Rso', 'alphag', 'Kc']
 
@@ -375,10 +440,16 @@ def crackrate_table(module):
         constants = list(rng.choice(CRACK_CONSTANTS))
         if rng.random() < 0.5:
             constants[rng.randrange(len(constants))] = number(rng)
+        target = rng.choice([cls, cls, cls, sub, slotted])
         try:
-            return cls(constants, rng.choice([0, 1]))
+            obj = target(constants, rng.choice([0, 1]))
         except Exception:
-            return cls(CRACK_CONSTANTS[0], 1)
+            obj = target(CRACK_CONSTANTS[0], 1)
+        if rng.random() < 0.5:
+            # Some load history, so that copies have an overload state to carry.
+            obj.Compute_Crackrate(rng.choice([5.0, 20.0, 40.0]), 0.5, 1000, 0.1)
+        decorate(rng, obj)
+        return obj
 
     def state(obj):
         out = []
@@ -387,21 +458,28 @@ def crackrate_table(module):
                 out.append(getattr(obj, name))
             except Exception as e:
                 out.append(type(e).__name__)
-        return freeze(out)
+        try:
+            out.append(obj.__reduce__()[1][1:3])  # the flag and the overload state
+        except ValueError as e:
+            out.append(type(e).__name__)
+        return freeze(out + extra_state(obj))
 
     TYPE_SAMPLES.append((cls, make))
     return Table(module, make, state,
                  {'__init__': 2, 'Calc_Crackrate': 3, 'CalcKeff': 2, 'Calc_DKth': 2,
                   'Paris': 1, 'CalcReff': 2, 'Setf': 1, 'dDKthbydReff': 2, 'SetKol': 0,
-                  'Compute_Crackrate': 4, 'Crackrate': 4})
+                  'Compute_Crackrate': 4, 'Crackrate': 4, '_rebuild': 3})
 
 
 def eightfold_table(module):
     def make(rng):
         tree = module.Eightfold((rng.choice([0, 1, -2.5]),) * 3, rng.choice([1.0, 0.75, 4]))
         for _ in range(rng.randrange(3)):
-            tree.RefineToSize(triple(rng, 3) if rng.random() < 0.3 else (0.1, 0.2, -0.3),
-                              rng.choice([0.3, 0.1, 0.05]))
+            try:
+                tree.RefineToSize(triple(rng, 3) if rng.random() < 0.3 else (0.1, 0.2, -0.3),
+                                  rng.choice([0.3, 0.1, 0.05]))
+            except OverflowError:
+                pass  # a coordinate beyond a double's range
         if rng.random() < 0.3:
             tree.RefineOneLevelDiff()
         return tree
@@ -424,7 +502,7 @@ def eightfold_table(module):
     return Table(module, make, state,
                  {'Eightfold': 2, 'RefineToSize': 2, 'UniformRefine': 1,
                   'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0},
-                 guard)
+                 guard, picklable=False)
 
 
 def boxfinder_table(module):
@@ -445,7 +523,7 @@ def boxfinder_table(module):
 
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
-                  'RangeQuery': 2})
+                  'RangeQuery': 2}, picklable=False)
 
 
 def seqmath_table(module):
@@ -459,11 +537,12 @@ TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_ta
 
 
 def built_modules(lib_dir):
-    """Names of the extension modules in lib_dir."""
+    """Names of the extension modules in lib_dir (Triad.so under Python 2.7,
+    Triad.cpython-311-x86_64-linux-gnu.so and the like under Python 3)."""
     names = set()
     for entry in os.listdir(lib_dir):
         if entry.endswith('.so'):
-            names.add(entry[:-3])
+            names.add(entry.split('.')[0])
     return names
 
 
@@ -474,7 +553,7 @@ def load_tables(lib_dir):
         try:
             module = __import__(name)
         except ImportError as e:
-            print 'skipped %s: %s' % (name, e)
+            print('skipped %s: %s' % (name, e))
             continue
         LOADED[name] = module
         tables.append(build(module))
@@ -484,7 +563,7 @@ def load_tables(lib_dir):
         try:
             module = __import__(name)
         except ImportError as e:
-            print 'skipped %s: %s' % (name, e)
+            print('skipped %s: %s' % (name, e))
             continue
         LOADED[name] = module
         tables.append(Table(module))
@@ -494,12 +573,28 @@ def load_tables(lib_dir):
 # ----- entry points ------------------------------------------------------
 
 # Operators tried on every receiver, with the receiver on either side.
-BINARY = [operator.add, operator.sub, operator.mul, operator.div, operator.truediv,
+BINARY = [operator.add, operator.sub, operator.mul, operator.truediv,
           operator.floordiv, operator.mod, operator.pow, operator.eq, operator.lt,
           operator.getitem]
-INPLACE = [operator.iadd, operator.isub, operator.imul, operator.idiv]
-UNARY = [str, repr, abs, operator.neg, operator.pos, len, hash, list, bool, copy.copy,
-         copy.deepcopy, float, int, iter]
+INPLACE = [operator.iadd, operator.isub, operator.imul, operator.itruediv]
+if not PY3:
+    BINARY.append(operator.div)  # classic division
+    INPLACE.append(operator.idiv)
+UNARY = [str, repr, abs, operator.neg, operator.pos, len, hash, list, bool, float, int, iter]
+
+
+def duplicators():
+    """(name, function) of every way to copy an object: the copy module and
+    each pickler under each protocol."""
+    out = [('copy', copy.copy), ('deepcopy', copy.deepcopy)]
+    for name, dumps, loads in PICKLERS:
+        for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+            out.append(('%s %d' % (name, protocol),
+                        lambda obj, d=dumps, l=loads, p=protocol: l(d(obj, p))))
+    return out
+
+
+DUPLICATORS = duplicators()
 
 # Entry points that leave the process or rebind what other calls depend on.
 EXCLUDED = set(['Bind'])
@@ -539,9 +634,23 @@ def receiver_entries(table, obj):
         entries.append((op.__name__, lambda r, args, op=op: op(r, *args[:1])))
     for op in UNARY:
         entries.append((getattr(op, '__name__', 'op'), lambda r, args, op=op: op(r)))
+    for name, duplicate in DUPLICATORS:
+        entries.append((DUPLICATE + name, lambda r, args, d=duplicate: d(r)))
     entries.append(('setitem', lambda r, args: operator.setitem(r, *(list(args) + [0, 0])[:2])))
     entries.append(('delitem', lambda r, args: operator.delitem(r, *(list(args) + [0])[:1])))
+    # r[a:b] as written: the two-index slots under Python 2.7 (for plain
+    # bounds), a slice key under Python 3.
+    entries.append(('slice', lambda r, args: r[first(args, 0):first(args[1:], 1)]))
+    entries.append(('setslice', lambda r, args: operator.setitem(
+        r, slice(first(args, 0), first(args[1:], 1)), first(args[2:], 0.5))))
     return entries
+
+
+DUPLICATE = 'duplicate by '
+
+
+def first(args, default):
+    return args[0] if args else default
 
 
 def module_entries(table):
@@ -583,15 +692,21 @@ def call_once(rng, table, counts, verbose):
         else:
             Hooks.entry = None
     if verbose:
-        print '%s.%s%r' % (table.module.__name__, name, args)
+        print('%s.%s%r' % (table.module.__name__, name, args))
         sys.stdout.flush()
     try:
-        entry(receiver, args)
+        result = entry(receiver, args)
         counts['returned'] += 1
+        if name.startswith(DUPLICATE):
+            check_duplicate(table, name, receiver, before, result)
     except SystemError as e:
         raise Finding('SystemError from %s.%s%r: %s' % (table.module.__name__, name, args, e))
-    except Exception:
+    except Exception as e:
         counts['raised'] += 1
+        if name.startswith(DUPLICATE) and not table.picklable and (
+                type(e) is not TypeError or 'cannot be pickled' not in str(e)):
+            raise Finding('%s %s refused with %r instead of TypeError'
+                          % (table.module.__name__, name, e))
         if receiver is not None and not Hooks.reentered and \
                 name not in ('__init__', 'GetLeafCells') and not name.startswith('__new'):
             after = table.state(receiver)
@@ -603,6 +718,35 @@ def call_once(rng, table, counts, verbose):
         Hooks.entry = None
 
 
+def same_nans(frozen):
+    """A frozen state with every NaN's bit pattern made one."""
+    if isinstance(frozen, tuple):
+        if len(frozen) == 2 and frozen[0] == 'f' and struct.unpack('<d', frozen[1])[0] != \
+                struct.unpack('<d', frozen[1])[0]:
+            return ('f', 'nan')
+        return tuple(same_nans(v) for v in frozen)
+    return frozen
+
+
+def check_duplicate(table, name, original, before, duplicate):
+    """A copy or pickle that succeeded: same class, same state, and the
+    original untouched; or a refusal that did not come."""
+    where = '%s %s of %r' % (table.module.__name__, name, original)
+    if not table.picklable:
+        raise Finding(where + ' was not refused')
+    if type(duplicate) is not type(original):
+        raise Finding('%s gave a %s' % (where, type(duplicate).__name__))
+    if table.state is not None:
+        # The text protocol writes floats as their repr: a NaN comes back as
+        # the one NaN of float('nan'), whatever its sign and payload.
+        same = same_nans if name.endswith(' 0') else (lambda x: x)
+        if same(table.state(duplicate)) != same(before):
+            raise Finding('%s changed the state: %r -> %r'
+                          % (where, before, table.state(duplicate)))
+        if table.state(original) != before:
+            raise Finding(where + ' changed the original')
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--seconds', type=float, default=30)
@@ -612,12 +756,13 @@ def main():
     parser.add_argument('--verbose', action='store_true')
     options = parser.parse_args()
     seed = options.seed if options.seed is not None else random.SystemRandom().randrange(10 ** 9)
-    print 'fuzz_modules seed %d (rerun with --seed %d)' % (seed, seed)
+    print('fuzz_modules seed %d (rerun with --seed %d), Python %d.%d'
+          % (seed, seed, sys.version_info[0], sys.version_info[1]))
     sys.stdout.flush()
-    lib_dir = options.lib or next(p for p in sys.path if os.path.isfile(
-        os.path.join(p, 'Triad.so')))
+    lib_dir = options.lib or next(p for p in sys.path if os.path.isdir(p) and any(
+        e.startswith('Triad.') and e.endswith('.so') for e in os.listdir(p)))
     tables = load_tables(lib_dir)
-    print 'modules: %s' % ', '.join(t.module.__name__ for t in tables)
+    print('modules: %s' % ', '.join(t.module.__name__ for t in tables))
     rng = random.Random(seed)
     counts = {'returned': 0, 'raised': 0}
     deadline = time.time() + options.seconds
@@ -629,10 +774,10 @@ def main():
             if calls % 2000 == 0:
                 gc.collect()
     except Finding as e:
-        print 'FINDING after %d calls (seed %d): %s' % (calls, seed, e)
+        print('FINDING after %d calls (seed %d): %s' % (calls, seed, e))
         return 1
-    print 'fuzz_modules: %d calls clean (%d returned, %d raised), seed %d' % (
-        calls, counts['returned'], counts['raised'], seed)
+    print('fuzz_modules: %d calls clean (%d returned, %d raised), seed %d' % (
+        calls, counts['returned'], counts['raised'], seed))
     return 0
 
 

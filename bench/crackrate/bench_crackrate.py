@@ -5,8 +5,10 @@ one run with the plain-Python transcription of the same formulas
 Prints the median of several repetitions in nanoseconds of process CPU time
 per call (the empty loop subtracted; CPU time rather than wall time, as the
 machine is shared) and how many times faster the module is than the
-transcription. Run with PYTHONPATH set to the build's lib/ folder.
+transcription. Run with PYTHONPATH set to the build's lib/ folder (lib3/ under Python 3).
 """
+from __future__ import print_function
+
 import os
 import sys
 import time
@@ -14,6 +16,8 @@ import timeit
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+# Process CPU time: time.clock under Python 2.7, its successor under Python 3.
+CPU_TIME = getattr(time, "process_time", None) or time.clock
 REPEATS = 7
 NUMBER = 20000
 
@@ -48,12 +52,12 @@ def median(xs):
 
 
 def per_call(stmt, number):
-    return timeit.Timer(stmt, SETUP, timer=time.clock).timeit(number) / number * 1e9
+    return timeit.Timer(stmt, SETUP, timer=CPU_TIME).timeit(number) / number * 1e9
 
 
 def check_values():
     scope = {}
-    exec SETUP in scope
+    exec(SETUP, scope)
     for name, call, held in CASES:
         a = eval("ours%s.%s" % (held, call), scope)
         b = eval("theirs%s.%s" % (held, call), scope)
@@ -75,14 +79,14 @@ def main():
             samples[name][0].append(per_call("ours%s.%s" % (held, call), NUMBER))
             samples[name][1].append(per_call("theirs%s.%s" % (held, call), NUMBER // 10))
     empty = median(baseline)
-    print "Crackrate from Python: median of %d repetitions, ns CPU per call " \
+    print("Crackrate from Python: median of %d repetitions, ns CPU per call "
           "(empty loop %.1f ns subtracted); anchor: the plain-Python transcription" % (
-              REPEATS, empty)
-    print "%-36s %10s %14s %8s" % ("branch", "Crackrate", "transcription", "faster")
+              REPEATS, empty))
+    print("%-36s %10s %14s %8s" % ("branch", "Crackrate", "transcription", "faster"))
     for name, _, _ in CASES:
         ours = median(samples[name][0]) - empty
         theirs = median(samples[name][1]) - empty
-        print "%-36s %10.1f %14.1f %7.1fx" % (name, ours, theirs, theirs / ours)
+        print("%-36s %10.1f %14.1f %7.1fx" % (name, ours, theirs, theirs / ours))
     sys.stdout.flush()
 
 

@@ -6,6 +6,10 @@ Python raises where IEEE arithmetic would give an infinity or a NaN
 (ValueError, ZeroDivisionError, OverflowError), so this serves for
 ordinary material constants and loads only.
 """
+# Every quotient is a double's, as in the native model, whatever the
+# interpreter and whether the caller passes ints or floats.
+from __future__ import division
+
 import math
 
 _ANGLE = 1.570796326794895

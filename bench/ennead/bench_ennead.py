@@ -4,8 +4,10 @@ complex type doing the matching operation, timed side by side in one run.
 For each pair the statements are timed in alternation, several times, and
 the medians are compared after taking off the cost of an empty loop. The
 goal for the binary operators is at most 0.8 times the complex time.
-Run with PYTHONPATH set to the build's lib/ folder.
+Run with PYTHONPATH set to the build's lib/ folder (lib3/ under Python 3).
 """
+from __future__ import print_function
+
 import timeit
 
 SETUP = "\n".join([
@@ -43,14 +45,14 @@ def run():
         for stmt in ["pass"] + [s for pair in PAIRS for s in pair[:2]]:
             times.setdefault(stmt, []).append(ns_per_call(stmt))
     loop = middle(times["pass"])
-    print "Ennead against complex, ns per call: median of %d rounds of %d calls, " \
-          "empty loop (%.1f ns) taken off" % (ROUNDS, CALLS, loop)
-    print "%-10s %8s   %-8s %8s %7s  %s" % ("Ennead", "ns", "complex", "ns", "ratio", "goal")
+    print("Ennead against complex, ns per call: median of %d rounds of %d calls, "
+          "empty loop (%.1f ns) taken off" % (ROUNDS, CALLS, loop))
+    print("%-10s %8s   %-8s %8s %7s  %s" % ("Ennead", "ns", "complex", "ns", "ratio", "goal"))
     for ours, anchor, goal in PAIRS:
         a = middle(times[ours]) - loop
         b = middle(times[anchor]) - loop
         verdict = "" if goal is None else "<=%.2f %s" % (goal, "ok" if a / b <= goal else "MISSED")
-        print "%-10s %8.1f   %-8s %8.1f %7.2f  %s" % (ours, a, anchor, b, a / b, verdict)
+        print("%-10s %8.1f   %-8s %8.1f %7.2f  %s" % (ours, a, anchor, b, a / b, verdict))
 
 
 if __name__ == "__main__":

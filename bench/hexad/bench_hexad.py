@@ -3,8 +3,10 @@ timed in the same run as the anchor for the binary operators.
 
 Prints the median of several repetitions in nanoseconds per call and, for
 the binary operators, the ratio to the matching complex operation.
-Run with PYTHONPATH set to the build's lib/ folder.
+Run with PYTHONPATH set to the build's lib/ folder (lib3/ under Python 3).
 """
+from __future__ import print_function
+
 import random
 import sys
 import timeit
@@ -54,17 +56,17 @@ def main():
             if anchor:
                 samples[anchor].append(per_call(anchor, number))
     empty = median(baseline)
-    print "Hexad from Python: median of %d repetitions, ns per call " \
-          "(empty loop %.1f ns subtracted)" % (REPEATS, empty)
-    print "%-22s %10s %-10s %10s %7s" % ("operation", "Hexad", "anchor", "anchor ns", "ratio")
+    print("Hexad from Python: median of %d repetitions, ns per call "
+          "(empty loop %.1f ns subtracted)" % (REPEATS, empty))
+    print("%-22s %10s %-10s %10s %7s" % ("operation", "Hexad", "anchor", "anchor ns", "ratio"))
     for stmt, anchor, number in cases:
         ours = median(samples[stmt]) - empty
         if anchor:
             theirs = median(samples[anchor]) - empty
-            print "%-22s %10.1f %-10s %10.1f %7.2f" % (stmt, ours, anchor, theirs,
-                                                         ours / theirs)
+            print("%-22s %10.1f %-10s %10.1f %7.2f" % (stmt, ours, anchor, theirs,
+                                                         ours / theirs))
         else:
-            print "%-22s %10.1f" % (stmt, ours)
+            print("%-22s %10.1f" % (stmt, ours))
     sys.stdout.flush()
 
 

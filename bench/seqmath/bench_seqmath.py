@@ -1,12 +1,15 @@
 """Cost of Seqmath.Plus, Star and ScalarMult on lists of floats and of ints,
 side by side in one run with the interpreter's own ways of doing the same:
-map() over the operator module's function, and a list comprehension over
-itertools.izip. Each result is checked identical to the anchors' (values and
-types) before it is timed. Each repetition times the three back to back, so
-that they see the same machine load; times are medians over the
-repetitions and ratios medians of the ratios within each repetition, which
-the load of a shared machine disturbs least.
+map() over the operator module's function (made a list under Python 3, as
+Python 2.7's map() returns one), and a list comprehension over
+itertools.izip (zip under Python 3). Each result is checked identical to
+the anchors' (values and types) before it is timed. Each repetition times
+the three back to back, so that they see the same machine load; times are
+medians over the repetitions and ratios medians of the ratios within each
+repetition, which the load of a shared machine disturbs least.
 """
+from __future__ import print_function
+
 import itertools
 import operator
 import random
@@ -14,6 +17,10 @@ import sys
 import timeit
 
 import Seqmath
+
+PY3 = sys.version_info[0] >= 3
+ZIP = "zip" if PY3 else "izip"
+izip = zip if PY3 else itertools.izip
 
 REPEATS = 9
 SIZES = [(10, 50000), (1000, 1000), (1000000, 1)]   # (length, calls per sample)
@@ -30,20 +37,25 @@ def data(kind, n, rnd):
 
 
 def cases(a, b, k):
-    izip, repeat = itertools.izip, itertools.repeat
+    repeat = itertools.repeat
     n = len(a)
+    add, mul = operator.add, operator.mul
+    if PY3:
+        mapped = [lambda: list(map(add, a, b)), lambda: list(map(mul, a, b)),
+                  lambda: list(map(mul, a, repeat(k, n)))]
+    else:
+        mapped = [lambda: map(add, a, b), lambda: map(mul, a, b),
+                  lambda: map(mul, a, repeat(k, n))]
     return [
-        ("Plus", lambda: Seqmath.Plus(a, b), lambda: map(operator.add, a, b),
-         lambda: [x + y for x, y in izip(a, b)]),
-        ("Star", lambda: Seqmath.Star(a, b), lambda: map(operator.mul, a, b),
-         lambda: [x * y for x, y in izip(a, b)]),
-        ("ScalarMult", lambda: Seqmath.ScalarMult(a, k), lambda: map(operator.mul, a, repeat(k, n)),
+        ("Plus", lambda: Seqmath.Plus(a, b), mapped[0], lambda: [x + y for x, y in izip(a, b)]),
+        ("Star", lambda: Seqmath.Star(a, b), mapped[1], lambda: [x * y for x, y in izip(a, b)]),
+        ("ScalarMult", lambda: Seqmath.ScalarMult(a, k), mapped[2],
          lambda: [x * y for x, y in izip(a, repeat(k))]),
     ]
 
 
 def same(x, y):
-    return x == y and map(type, x) == map(type, y)
+    return x == y and [type(v) for v in x] == [type(v) for v in y]
 
 
 def median(xs):
@@ -53,10 +65,10 @@ def median(xs):
 
 def main():
     rnd = random.Random(7)
-    print "Seqmath against map(operator.f, a, b) and [x f y for x, y in izip(a, b)]"
-    print "ns per element, median of %d; x = median of anchor time / Seqmath time" % REPEATS
-    print "%-11s %-7s %8s %9s %9s %9s %8s %8s  %s" % (
-        "function", "items", "length", "Seqmath", "map", "izip", "x map", "x izip", "goal")
+    print("Seqmath against map(operator.f, a, b) and [x f y for x, y in %s(a, b)]" % ZIP)
+    print("ns per element, median of %d; x = median of anchor time / Seqmath time" % REPEATS)
+    print("%-11s %-7s %8s %9s %9s %9s %8s %8s  %s" % (
+        "function", "items", "length", "Seqmath", "map", ZIP, "x map", "x " + ZIP, "goal"))
     missed = 0
     for kind in ("floats", "ints"):
         for n, number in SIZES:
@@ -64,7 +76,7 @@ def main():
             for name, ours, by_map, by_izip in cases(a, b, k):
                 want = by_map()
                 if not (same(ours(), want) and same(by_izip(), want)):
-                    print "%s on %d %s: results differ" % (name, n, kind)
+                    print("%s on %d %s: results differ" % (name, n, kind))
                     return 1
                 del want
                 samples = []
@@ -80,9 +92,9 @@ def main():
                     ok = x_map >= goal
                     missed += not ok
                     verdict = ">=%.1f %s" % (goal, "ok" if ok else "MISSED")
-                print "%-11s %-7s %8d %9.2f %9.2f %9.2f %8.2f %8.2f  %s" % (
+                print("%-11s %-7s %8d %9.2f %9.2f %9.2f %8.2f %8.2f  %s" % (
                     name, kind, n, t_ours, t_map, t_izip, x_map, x_izip,
-                    verdict)
+                    verdict))
     return 0
 
 

@@ -1,6 +1,8 @@
 """Per-operation cost of Triad against the built-in complex type doing the
 closest operation, side by side in one run. Times are medians of several
 repetitions with the cost of the timing loop itself taken off."""
+from __future__ import print_function
+
 import sys
 import timeit
 
@@ -39,9 +41,9 @@ def per_call(stmt):
 
 def main():
     empty = per_call("pass")
-    print "Triad against complex: ns per operation (median of %d x %d), loop cost %.1f ns removed" % (
-        REPEAT, NUMBER, empty * 1e9)
-    print "%-30s %10s %10s %7s %6s" % ("operation", "Triad", "complex", "ratio", "goal")
+    print("Triad against complex: ns per operation (median of %d x %d), loop cost %.1f ns removed"
+          % (REPEAT, NUMBER, empty * 1e9))
+    print("%-30s %10s %10s %7s %6s" % ("operation", "Triad", "complex", "ratio", "goal"))
     missed = 0
     for label, ours, theirs, goal in CASES:
         a = per_call(ours) - empty
@@ -51,7 +53,7 @@ def main():
         if goal is not None:
             verdict = "<=%.2f %s" % (goal, "ok" if ratio <= goal else "MISSED")
             missed += ratio > goal
-        print "%-30s %10.1f %10.1f %7.2f  %s" % (label, a * 1e9, b * 1e9, ratio, verdict)
+        print("%-30s %10.1f %10.1f %7.2f  %s" % (label, a * 1e9, b * 1e9, ratio, verdict))
     return missed
 
 

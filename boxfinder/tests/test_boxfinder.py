@@ -1,10 +1,12 @@
 """Python interface of the Boxfinder module."""
-import sys
+import copy
+import pickle
 import unittest
 
 import Triad
 import Boxfinder
 import rss
+from dialect import PY3, long_type, python2_only, python3_only, type_name
 
 T = Triad.Triad
 
@@ -44,8 +46,19 @@ class ConstructionTest(unittest.TestCase):
         self.assertEqual(b.PtQuery([2.5, 2.5, 2.5]), [0])
         self.assertEqual(type(b.PtQuery((2.5, 2.5, 2.5))[0]), int)
         # Non-float items go through the float conversion.
-        b2 = Boxfinder.Boxfinder([(0L, 0, 0)], [(1L, 1, 1)], [4])
-        self.assertEqual(b2.PtQuery((1L, 1, 1)), [4])
+        b2 = Boxfinder.Boxfinder([(long_type(0), 0, 0)], [(long_type(1), 1, 1)], [4])
+        self.assertEqual(b2.PtQuery((long_type(1), 1, 1)), [4])
+        b3 = Boxfinder.Boxfinder([(-2 ** 70, 0, 0)], [(2 ** 70, 1, 1)], [4])
+        self.assertEqual(b3.PtQuery((10 ** 20, 1, 1)), [4])
+        with self.assertRaises(OverflowError) as interpreters:
+            float(10 ** 400)
+        for call in (lambda: Boxfinder.Boxfinder([(10 ** 400, 0, 0)], [(1, 1, 1)], [4]),
+                     lambda: b3.PtQuery((0, -10 ** 400, 0)),
+                     lambda: b3.AddToTree((0, 0, 0), (0, 0, 10 ** 400), 5)):
+            with self.assertRaises(OverflowError) as caught:
+                call()
+            self.assertEqual(str(caught.exception), str(interpreters.exception))
+        self.assertEqual(b3.RangeQuery((-1e300,) * 3, (1e300,) * 3), [4])
 
     def test_swapped_corners_contain_only_coinciding_points(self):
         b = Boxfinder.Boxfinder([(1, 1, 1), (5, 5, 5)], [(0, 0, 0), (5, 5, 5)], [1, 2])
@@ -59,13 +72,51 @@ class ConstructionTest(unittest.TestCase):
             ((5, [], []), "argument should a sequence of Triad's"),
             (([], 5, []), "argument should a sequence of Triad's"),
             (([], [], 5), "third argument should a sequence of ints"),
-            (([(0, 0, 0)], [(1, 1, 1)], [5L]), "third argument should a sequence of int's"),
             (([(0, 0, 0)], [(1, 1, 1)], [5.0]), "third argument should a sequence of int's"),
         ]
         for args, message in cases:
             with self.assertRaises(TypeError) as ctx:
                 Boxfinder.Boxfinder(*args)
             self.assertEqual(str(ctx.exception), message)
+
+    @python2_only('longs are not client integers')
+    def test_longs_are_refused(self):
+        for ids in ([long_type(5)], [2 ** 100]):
+            with self.assertRaises(TypeError) as ctx:
+                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], ids)
+            self.assertEqual(str(ctx.exception), "third argument should a sequence of int's")
+
+    def test_ids_beyond_32_bits_overflow(self):
+        cases = [(2 ** 31, "signed integer is greater than maximum"),
+                 (2 ** 40, "signed integer is greater than maximum"),
+                 (-2 ** 31 - 1, "signed integer is less than minimum")]
+        if PY3:
+            # Python 3 ints of any size are client integers until their
+            # value is read.
+            cases += [(2 ** 63, "signed integer is greater than maximum"),
+                      (2 ** 100, "signed integer is greater than maximum"),
+                      (-2 ** 100, "signed integer is less than minimum")]
+        for big, message in cases:
+            with self.assertRaises(OverflowError) as ctx:
+                Boxfinder.Boxfinder([(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [1, big])
+            self.assertEqual(str(ctx.exception), message, big)
+        b = Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [2 ** 31 - 1])
+        self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
+        for big, message in [(2 ** 31, "signed integer is greater than maximum"),
+                             (-2 ** 31 - 1, "signed integer is less than minimum"),
+                             (2 ** 64, "Python int too large to convert to C long"),
+                             (-2 ** 100, "Python int too large to convert to C long")]:
+            for change in (b.AddToTree, b.RemoveFromTree):
+                with self.assertRaises(OverflowError) as ctx:
+                    change((0, 0, 0), (1, 1, 1), big)
+                self.assertEqual(str(ctx.exception), message, big)
+        self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
+
+    @python3_only('every int is a client integer')
+    def test_ints_of_every_size_within_32_bits_are_ids(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0)] * 3, [(1, 1, 1)] * 3,
+                                [-2 ** 31, True, 2 ** 31 - 1])
+        self.assertEqual(sorted(b.PtQuery((0.5, 0.5, 0.5))), [-2 ** 31, 1, 2 ** 31 - 1])
 
     def test_bad_items_and_arguments(self):
         with self.assertRaises(IndexError):
@@ -128,10 +179,61 @@ class MethodTest(unittest.TestCase):
         with self.assertRaises(AttributeError):
             b.NoSuchMethod
 
+
+class ObjectTest(unittest.TestCase):
+
+    def test_type_name_and_method_lookup(self):
+        b = unit_boxes()
+        self.assertEqual(type(b).__name__, 'Boxfinder')
+        self.assertEqual(repr(type(b)), "<%s '%s'>" % ('class' if PY3 else 'type',
+                                                        type_name('Boxfinder', 'Boxfinder')))
+        self.assertRaises(TypeError, type(b))
+        names = ['AddToTree', 'PtQuery', 'RangeQuery', 'RemoveFromTree']
+        for name in names:
+            method = getattr(b, name)
+            self.assertEqual(method.__name__, name)
+            self.assertIs(method.__self__, b)
+        self.assertLess(set(names), set(dir(b)))
+        self.assertFalse(hasattr(b, '__dict__'))
+        # Python 2.7 readies the type only when something looks into it, and
+        # before that refuses assignments with TypeError.
+        self.assertRaises((AttributeError, TypeError), setattr, b, 'PtQuery', len)
+        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
+
+    @python2_only('the attribute slot of factory-made objects')
+    def test_the_method_list_of_python_2(self):
+        b = unit_boxes()
+        self.assertEqual(b.__methods__, ['AddToTree', 'PtQuery', 'RangeQuery', 'RemoveFromTree',
+                                         '__reduce__'])
+
+    @python3_only('the generic attribute lookup')
+    def test_methods_live_on_the_type_under_python_3(self):
+        b = unit_boxes()
+        self.assertEqual(type(b).PtQuery(b, (1, 1, 1)), [8, 7])
+        with self.assertRaises(AttributeError) as caught:
+            b.NoSuchMethod
+        self.assertEqual(str(caught.exception),
+                         "'Boxfinder.Boxfinder' object has no attribute 'NoSuchMethod'")
+
+    def test_pickling_and_copying_are_refused(self):
+        b = unit_boxes()
+        refusals = [copy.copy, copy.deepcopy, lambda o: o.__reduce__()]
+        refusals += [lambda o, p=p: pickle.dumps(o, p)
+                     for p in range(pickle.HIGHEST_PROTOCOL + 1)]
+        if not PY3:
+            import cPickle
+            refusals += [lambda o, p=p: cPickle.dumps(o, p)
+                         for p in range(pickle.HIGHEST_PROTOCOL + 1)]
+        for refusal in refusals:
+            with self.assertRaises(TypeError) as caught:
+                refusal(b)
+            self.assertEqual(str(caught.exception), 'Boxfinder objects cannot be pickled')
+        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
+
     def test_many_results(self):
         n = 1000
         b = Boxfinder.Boxfinder([(0, 0, 0)] * n, [(1, 1, 1)] * n, range(n))
-        self.assertEqual(sorted(b.PtQuery((0.5, 0.5, 0.5))), range(n))
+        self.assertEqual(sorted(b.PtQuery((0.5, 0.5, 0.5))), list(range(n)))
         for i in range(n, n + 50):
             b.AddToTree((i, i, i), (i + 1.5, i + 1.5, i + 1.5), i)
         self.assertEqual(sorted(b.PtQuery((n + 10.25,) * 3)), [n + 9, n + 10])
@@ -151,7 +253,7 @@ class MemoryTest(unittest.TestCase):
     def test_no_growth_over_every_method_and_failing_calls(self):
         corners = [(i, i, i) for i in range(200)]
         uppers = [(i + 2, i + 2, i + 2) for i in range(200)]
-        ids = range(200)
+        ids = list(range(200))
 
         def loop():
             for _ in range(30):
@@ -162,7 +264,13 @@ class MemoryTest(unittest.TestCase):
                 b.RangeQuery((0, 0, 0), (50, 50, 50))
                 rss.calls(Boxfinder.Boxfinder, corners, uppers, [1])()
                 rss.calls(Boxfinder.Boxfinder, corners, [(0, 0)], ids)()
-                rss.calls(Boxfinder.Boxfinder, corners, uppers, ids[:-1] + [1L])()
+                rss.calls(Boxfinder.Boxfinder, corners, uppers, ids[:-1] + [long_type(1)])()
+                rss.calls(Boxfinder.Boxfinder, corners, uppers, ids[:-1] + [2 ** 100])()
+                rss.calls(Boxfinder.Boxfinder, [(10 ** 400, 0, 0)], uppers[:1], ids[:1])()
+                rss.calls(b.AddToTree, (0, 0, 0), (1, 1, 1), 2 ** 100)()
+                for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+                    rss.calls(pickle.dumps, b, protocol)()
+                rss.calls(copy.copy, b)()
                 rss.calls(Boxfinder.Boxfinder, 5, uppers, ids)()
                 rss.calls(b.PtQuery, (1, 2))()
                 rss.calls(b.RangeQuery, (1, 2, 3), 'abc')()

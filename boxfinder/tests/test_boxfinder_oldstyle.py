@@ -1,7 +1,9 @@
 """The Boxfinder module bound to an old-style class standing in for the
-vector module (a vector module written in Python)."""
+vector module (a vector module written in Python); under Python 3, which
+has no old-style classes, an ordinary class."""
 import unittest
 
+from dialect import python2_only, python3_only
 from old_triad import OldTriad, OldTriadChild, install
 
 install()
@@ -21,6 +23,16 @@ class OldStyleBindingTest(unittest.TestCase):
         b.AddToTree(OldTriad(5, 5, 5), OldTriadChild(6, 6, 6), 9)
         self.assertEqual(b.RangeQuery(OldTriad(4, 4, 4), OldTriad(5, 5, 5)), [9])
 
+    @python3_only('a bound Python class reads any indexable argument')
+    def test_other_sequences_are_read(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0), OldTriad(1, 1, 1)], [[1, 1, 1], (2, 2, 2)], [1, 2])
+        self.assertEqual(b.PtQuery([1, 1, 1]), [2, 1])
+        b.AddToTree((5, 5, 5), OldTriad(6, 6, 6), 9)
+        self.assertEqual(b.RangeQuery(range(4, 7), [7, 7, 7]), [9])
+        b.RemoveFromTree(OldTriad(5, 5, 5), (6, 6, 6), 9)
+        self.assertEqual(b.RangeQuery((4, 4, 4), (5, 5, 5)), [])
+
+    @python2_only('old-style classes: only their instances are vectors')
     def test_other_sequences_are_refused(self):
         lists = "argument should a sequence of Triad's"
         self.assertEqual(self.message(Boxfinder.Boxfinder, [(0, 0, 0)], [OldTriad(1, 1, 1)],

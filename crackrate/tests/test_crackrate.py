@@ -1,11 +1,11 @@
 """The Crackrate type: construction, methods and their formats, attributes,
-the overload history, copies, objects without a model, calls that must not
-hang, and memory growth."""
+the overload history, copies and pickles, objects without a model, calls
+that must not hang, and memory growth."""
 import copy
 import math
 import os
 import pickle
-import signal
+import struct
 import subprocess
 import sys
 import textwrap
@@ -16,6 +16,7 @@ import Crackrate
 from Crackrate import Crackrate as CR
 
 import rss
+from dialect import PY3, long_type, type_name
 
 # UTS, YS, Kie, Kic, Ak, Bk, C, n, p, q, DK1, Cthp, Cthm, Rcl, alfa, ratio,
 # R, a0, np, damp.
@@ -40,6 +41,11 @@ def values(obj):
     return [getattr(obj, name) for name in NAMES]
 
 
+def overload(obj):
+    """The overload state (Kol, rpz, aol) a copy or pickle carries."""
+    return obj.__reduce__()[1][2]
+
+
 class NoItems(object):
     """Passes the sequence check and reports 20 entries, but its items
     cannot be fetched."""
@@ -60,6 +66,8 @@ class ConstructionTest(unittest.TestCase):
     def test_module_type_and_attribute_order(self):
         self.assertEqual(Crackrate.__doc__, "Python interface to Crackrate objects")
         self.assertEqual(CR.__name__, "Crackrate")
+        self.assertEqual(repr(CR), "<%s '%s'>" % ("class" if PY3 else "type",
+                                                   type_name("Crackrate", "Crackrate")))
         self.assertEqual(CR.__doc__, "Crackrate objects")
         obj = CR(REFERENCE, 1)
         self.assertEqual(values(obj), [float(v) for v in REFERENCE] + [3.0, 1.15, 60.0])
@@ -73,6 +81,7 @@ class ConstructionTest(unittest.TestCase):
         flagged = CR(tuple(range(1, 21)), -7)
         self.assertEqual((flagged.alphag, flagged.Kc), (1.15, 3.0))  # Kie is entry 2
         self.assertEqual(CR(range(1, 22), 1).Rso, 21.0)
+        self.assertEqual(CR([long_type(1)] * 20, long_type(1)).Kc, 1.0)
         self.assertEqual(CR(REFERENCE, 1, extra=5).UTS, 0.0)  # keywords are ignored
 
     def test_refused_constants(self):
@@ -88,19 +97,19 @@ class ConstructionTest(unittest.TestCase):
     def test_a_failed_construction_keeps_the_earlier_model_and_history(self):
         obj = reference(Rso=2.5)
         obj.Compute_Crackrate(20, 0.5, 1000, 0.1)
-        state = obj.__reduce__()[2]
+        state = overload(obj)
         before = values(obj)
         for args in [(REFERENCE[:19] + [object()], 1), (NoItems(), 1), (range(19), 1), (5, 1)]:
             self.assertRaises(Exception, obj.__init__, *args)
             self.assertEqual(values(obj), before)
-            self.assertEqual(obj.__reduce__()[2], state)
+            self.assertEqual(overload(obj), state)
 
     def test_a_second_construction_replaces_the_model_and_clears_the_history(self):
         obj = reference()
         obj.Compute_Crackrate(20, 0.5, 1000, 0.1)
         obj.__init__(range(1, 22), 0)
         self.assertEqual(values(obj), [float(i) for i in range(1, 22)] + [2.55, 4.0])
-        self.assertEqual(obj.__reduce__()[2], (0.0, 0.0, 0.0))
+        self.assertEqual(overload(obj), (0.0, 0.0, 0.0))
 
     def test_attributes_are_read_only(self):
         obj = CR(REFERENCE, 1)
@@ -155,6 +164,38 @@ class MethodTest(unittest.TestCase):
             self.assertIs(type(method(2)), float)
         self.assertIs(type(obj.CalcReff(True, 2)), float)
 
+    def test_ints_of_any_size_are_read_as_the_formats_read_them(self):
+        obj = self.obj
+        # Doubles: ints beyond a C long through their float value, and the
+        # interpreter's OverflowError beyond a double's range.
+        self.assertEqual(obj.Paris(2 ** 70), obj.Paris(float(2 ** 70)))
+        self.assertEqual(obj.Setf(long_type(0)), obj.Setf(0.0))
+        self.assertEqual(obj.Calc_Crackrate(10 ** 20, 0.5, 1000000),
+                         obj.Calc_Crackrate(1e20, 0.5, 1000000))
+        with self.assertRaises(OverflowError) as interpreters:
+            float(10 ** 400)
+        for call in (lambda: obj.Paris(10 ** 400), lambda: obj.Calc_DKth(0.5, -10 ** 400),
+                     lambda: CR(REFERENCE[:19] + [10 ** 400], 1)):
+            with self.assertRaises(OverflowError) as caught:
+                call()
+            self.assertEqual(str(caught.exception), str(interpreters.exception))
+        # Ints (cycle counts, the flag): bools and longs read as ints; beyond
+        # a C int the interpreter's OverflowError.
+        self.assertEqual(obj.CalcReff(long_type(7), 0.1), obj.CalcReff(7, 0.1))
+        self.assertEqual(obj.CalcReff(True, 0.1), obj.CalcReff(1, 0.1))
+        self.assertEqual(obj.Calc_Crackrate(10, 0.5, 2 ** 31 - 1),
+                         obj.Calc_Crackrate(10.0, 0.5, 2147483647))
+        for N, message in [(2 ** 31, "signed integer is greater than maximum"),
+                           (-2 ** 31 - 1, "signed integer is less than minimum"),
+                           (2 ** 63, "Python int too large to convert to C long"),
+                           (-2 ** 200, "Python int too large to convert to C long")]:
+            for call in (lambda: obj.Calc_Crackrate(10, 0.5, N), lambda: obj.CalcKeff(10, N),
+                         lambda: obj.CalcReff(N, 0.1), lambda: CR(REFERENCE, N)):
+                with self.assertRaises(OverflowError) as caught:
+                    call()
+                self.assertEqual(str(caught.exception), message, N)
+        self.assertEqual(obj.__reduce__()[1][2], (0.0, 0.0, 0.0))
+
     def test_ieee_results_propagate_without_exceptions(self):
         obj = self.obj
         self.assertTrue(math.isnan(obj.Setf(NAN)))
@@ -173,21 +214,82 @@ class MethodTest(unittest.TestCase):
             first = a.Compute_Crackrate if i % 2 else a.Crackrate
             self.assertEqual(first(dK, crack, 1000000, R),
                              b.Compute_Crackrate(dK, crack, 1000000, R))
-            self.assertEqual(a.__reduce__()[2], b.__reduce__()[2])
+            self.assertEqual(overload(a), overload(b))
 
     def test_overload_history(self):
         obj = CR(REFERENCE, 1)
         first = obj.Compute_Crackrate(30, 0.5, 1000000, 0.0)
         self.assertEqual(first, obj.Calc_Crackrate(30, 0.5, 1000000, 0.0, -1.0))
-        self.assertEqual(obj.__reduce__()[2][0], 30.0)
+        self.assertEqual(overload(obj)[0], 30.0)
         self.assertEqual(obj.Compute_Crackrate(10 * 0.999, 0.5, 1000000, 0.0), 0.0)  # arrest
         retarded = obj.Compute_Crackrate(10, 0.5, 1000000, 0.0)
         self.assertTrue(0 < retarded < obj.Calc_Crackrate(10, 0.5, 1000000, 0.0))
-        self.assertEqual(obj.__reduce__()[2][0], 30.0)
+        self.assertEqual(overload(obj)[0], 30.0)
         obj.SetKol()
-        self.assertEqual(obj.__reduce__()[2], (0.0, 0.0, 0.0))
+        self.assertEqual(overload(obj), (0.0, 0.0, 0.0))
         self.assertEqual(obj.Compute_Crackrate(10, 0.5, 1000000, 0.0),
                          obj.Calc_Crackrate(10, 0.5, 1000000, 0.0))
+
+
+# Subclasses at module level, so that pickle finds them by name.
+class Labelled(CR):
+    """A subclass whose initialisation takes other arguments."""
+    def __init__(self, label, material):
+        CR.__init__(self, material, 0)
+        self.label = label
+
+
+class Slotted(CR):
+    """A subclass with slots and an initialisation without arguments."""
+    __slots__ = ("name", "cycles", "unset")
+
+    def __init__(self):
+        CR.__init__(self, REFERENCE, 1)
+        self.name = "crack B"
+        self.cycles = [0]
+
+
+class SlottedWithAttributes(Slotted):
+    """Slots of its base and an attribute dictionary of its own."""
+    def __init__(self, *anything):
+        Slotted.__init__(self)
+        self.notes = anything
+
+
+def bits(x):
+    return struct.pack("<d", x)
+
+
+def history(obj, start=0):
+    """A load history with overloads, retardation and a reset: the bit
+    patterns of its rates."""
+    rates = []
+    for i in range(start, start + 40):
+        dK = 30.0 if i % 13 == 0 else 10.0 + (i % 7) * 0.5
+        rates.append(bits(obj.Compute_Crackrate(dK, 0.5 + i * 1e-5, 1000 * i, 0.1 * (i % 3))))
+        if i % 29 == 28:
+            obj.SetKol()
+    return rates
+
+
+def duplicates(obj):
+    """(how, duplicate) for every copy and pickle route of both dialects."""
+    routes = [("copy", copy.copy), ("deepcopy", copy.deepcopy)]
+    for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+        routes.append(("pickle %d" % protocol,
+                       lambda o, p=protocol: pickle.loads(pickle.dumps(o, p))))
+        if PY3:
+            # The interpreter's pure-Python pickler, besides its native one.
+            routes.append(("pure pickle %d" % protocol,
+                           lambda o, p=protocol: pickle._loads(pickle._dumps(o, p))))
+        else:
+            routes.append(("cPickle %d" % protocol,
+                           lambda o, p=protocol: cPickle.loads(cPickle.dumps(o, p))))
+    return [(how, make(obj)) for how, make in routes]
+
+
+if not PY3:
+    import cPickle  # noqa: E402
 
 
 class CopyTest(unittest.TestCase):
@@ -198,14 +300,14 @@ class CopyTest(unittest.TestCase):
         for duplicate in (copy.copy(original), copy.deepcopy(original)):
             self.assertIs(type(duplicate), CR)
             self.assertEqual(values(duplicate), values(original))
-            self.assertEqual(duplicate.__reduce__()[2], original.__reduce__()[2])
+            self.assertEqual(overload(duplicate), overload(original))
             # The same next cycle gives the same retarded rate.
             self.assertEqual(duplicate.Compute_Crackrate(14, 0.5001, 1000000, 0.0),
                              original.Compute_Crackrate(14, 0.5001, 1000000, 0.0))
-            state = original.__reduce__()[2]
+            state = overload(original)
             duplicate.Compute_Crackrate(40, 0.7, 1000000, 0.0)
             duplicate.SetKol()
-            self.assertEqual(original.__reduce__()[2], state)
+            self.assertEqual(overload(original), state)
 
     def test_short_constants_and_subclass_attributes_survive_a_copy(self):
         class Sub(CR):
@@ -217,8 +319,85 @@ class CopyTest(unittest.TestCase):
         self.assertEqual(duplicate.label, "crack A")
         self.assertEqual(duplicate.Rso, 3.0)
 
-    def test_pickling_fails_loudly(self):
-        self.assertRaises(pickle.PicklingError, pickle.dumps, CR(REFERENCE, 1))
+    def test_every_route_continues_the_same_history_bit_for_bit(self):
+        # Constants that pickles must carry exactly: signed zeros, values
+        # without a short decimal form, an infinity.
+        material = list(REFERENCE) + [2.5]
+        material[0] = -0.0
+        material[6] = 1.0 / 3 * 1e-10
+        material[19] = float("inf")
+        for flag in (0, 1):
+            original = CR(material, flag)
+            history(original)
+            overloaded = overload(original)
+            self.assertNotEqual(overloaded, (0.0, 0.0, 0.0))
+            twin = copy.copy(original)
+            expected = history(twin, 40)
+            for how, duplicate in duplicates(original):
+                self.assertIs(type(duplicate), CR, how)
+                self.assertEqual([bits(v) for v in values(duplicate)],
+                                 [bits(v) for v in values(original)], how)
+                self.assertEqual(overload(duplicate), overloaded, how)
+                self.assertEqual(history(duplicate, 40), expected, how)
+                # The original's history is its own.
+                self.assertEqual(overload(original), overloaded, how)
+
+    def test_subclass_instances_keep_class_attributes_and_slots_on_every_route(self):
+        labelled = Labelled("crack A", REFERENCE)
+        labelled.extra = {"inspections": [1, 2]}
+        slotted = Slotted()
+        both = SlottedWithAttributes(1, 2, 3)
+        both.cycles = 12345
+        for obj in (labelled, slotted, both):
+            history(obj)
+        for how, duplicate in duplicates(labelled):
+            self.assertIs(type(duplicate), Labelled, how)
+            self.assertEqual((duplicate.label, duplicate.extra),
+                             ("crack A", {"inspections": [1, 2]}), how)
+            self.assertEqual((duplicate.Kc, duplicate.alphag), (40.0, 2.55), how)
+            self.assertEqual(overload(duplicate), overload(labelled), how)
+        for how, duplicate in duplicates(slotted):
+            self.assertIs(type(duplicate), Slotted, how)
+            self.assertEqual((duplicate.name, duplicate.cycles), ("crack B", [0]), how)
+            self.assertRaises(AttributeError, getattr, duplicate, "unset")
+            self.assertFalse(hasattr(duplicate, "__dict__"), how)
+            self.assertEqual(history(duplicate, 40), history(copy.copy(slotted), 40), how)
+        for how, duplicate in duplicates(both):
+            self.assertIs(type(duplicate), SlottedWithAttributes, how)
+            self.assertEqual((duplicate.name, duplicate.cycles, duplicate.notes),
+                             ("crack B", 12345, (1, 2, 3)), how)
+        # A deep copy copies the attributes; a shallow one shares them.
+        self.assertIsNot(copy.deepcopy(labelled).extra, labelled.extra)
+        self.assertIs(copy.copy(labelled).extra, labelled.extra)
+
+    def test_the_reduction_names_the_rebuild_function_and_the_subclass(self):
+        obj = CR(REFERENCE, 1)
+        rebuild, args = obj.__reduce__()
+        self.assertIs(rebuild, Crackrate._rebuild)
+        self.assertEqual(len(args), 3)
+        self.assertEqual(args[0], tuple(float(v) for v in REFERENCE) + (3.0,))
+        self.assertEqual(args[1:], (1, (0.0, 0.0, 0.0)))
+        self.assertEqual(Slotted().__reduce__()[1][3:], (Slotted,))
+        # A subclass instance without attributes or slot values has no state.
+        class Plain(CR):
+            pass
+        self.assertEqual(len(Plain(REFERENCE, 1).__reduce__()), 2)
+
+    def test_rebuild_refuses_bad_input_with_type_error(self):
+        constants = tuple(float(v) for v in REFERENCE) + (3.0,)
+        state = (0.0, 0.0, 0.0)
+        bad = [(), (constants,), (constants, 1), (5, 1, state), (constants[:19], 1, state),
+               (constants + (1.0,), 1, state), (constants[:20] + ("x",), 1, state),
+               (constants, "1", state), (constants, 1.5, state), (constants, 1, (0.0, 0.0)),
+               (constants, 1, ("a", 0.0, 0.0)), (constants, 1, None), (constants, 1, state, 5),
+               (constants, 1, state, int), (constants, 1, state, object),
+               (constants, 1, state, Slotted, 5)]
+        for args in bad:
+            self.assertRaises(TypeError, Crackrate._rebuild, *args)
+        rebuilt = Crackrate._rebuild(constants, 0, (30.0, 0.25, 0.5), Slotted)
+        self.assertIs(type(rebuilt), Slotted)
+        self.assertEqual(overload(rebuilt), (30.0, 0.25, 0.5))
+        self.assertEqual(rebuilt.Kc, 40.0)
 
 
 class NoModelTest(unittest.TestCase):
@@ -230,9 +409,10 @@ class NoModelTest(unittest.TestCase):
             (empty.Calc_DKth, (0.5, 0.1)), (empty.Paris, (1,)), (empty.CalcReff, (1, 0.1)),
             (empty.Setf, (0.1,)), (empty.dDKthbydReff, (0.5, 0.1)), (empty.SetKol, ()),
             (empty.Compute_Crackrate, (10, 0.5, 1, 0.1)), (empty.Crackrate, (10, 0.5, 1, 0.1)),
-            (empty.__reduce__, ()), (empty.__setstate__, ((0.0, 0.0, 0.0),)),
-            (copy.copy, (empty,)),
+            (empty.__reduce__, ()), (copy.copy, (empty,)), (copy.deepcopy, (empty,)),
         ] + [(getattr, (empty, name)) for name in NAMES]
+        calls += [(pickle.dumps, (empty, protocol))
+                  for protocol in range(pickle.HIGHEST_PROTOCOL + 1)]
         for fn, args in calls:
             self.assertRaises(ValueError, fn, *args)
         # A failed construction does not give it one either.
@@ -245,15 +425,16 @@ class NoModelTest(unittest.TestCase):
 def finishes(script, seconds=20):
     """Runs script in a child interpreter; True when it exits cleanly
     within the time limit (a hang is killed)."""
-    proc = subprocess.Popen([sys.executable, "-B", "-c", textwrap.dedent(script)],
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=os.environ.copy())
-    deadline = time.time() + seconds
-    while proc.poll() is None and time.time() < deadline:
-        time.sleep(0.05)
-    if proc.poll() is None:
-        proc.kill()
-        proc.wait()
-        return False
+    with open(os.devnull, "w") as quiet:
+        proc = subprocess.Popen([sys.executable, "-B", "-c", textwrap.dedent(script)],
+                                stdout=quiet, stderr=quiet, env=os.environ.copy())
+        deadline = time.time() + seconds
+        while proc.poll() is None and time.time() < deadline:
+            time.sleep(0.05)
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+            return False
     return proc.returncode == 0
 
 
@@ -293,6 +474,10 @@ class MemoryTest(unittest.TestCase):
     def test_no_growth_over_every_method_and_failing_calls(self):
         obj = CR(REFERENCE, 1)
         empty = CR.__new__(CR)
+        labelled = Labelled("crack A", REFERENCE)
+        slotted = Slotted()
+        constants = obj.__reduce__()[1][0]
+        protocols = range(pickle.HIGHEST_PROTOCOL + 1)
 
         def loop():
             for i in range(2000):
@@ -309,6 +494,18 @@ class MemoryTest(unittest.TestCase):
                 obj.SetKol()
                 [getattr(obj, name) for name in NAMES]
                 copy.deepcopy(obj)
+                if i % 20 == 0:
+                    for protocol in protocols:
+                        pickle.loads(pickle.dumps(obj, protocol))
+                        pickle.loads(pickle.dumps(labelled, protocol))
+                        pickle.loads(pickle.dumps(slotted, protocol))
+                    copy.copy(slotted)
+                    rss.calls(pickle.dumps, empty)()
+                    rss.calls(Crackrate._rebuild, constants, 1, (0.0, 0.0))()
+                    rss.calls(Crackrate._rebuild, constants, 1, (0.0, 0.0, 0.0), int)()
+                obj.Paris(2 ** 70)
+                rss.calls(obj.Paris, 10 ** 400)()
+                rss.calls(obj.CalcReff, 2 ** 63, 0.1)()
                 CR(REFERENCE, 1)
                 obj.__init__(REFERENCE, 0)
                 rss.calls(CR, REFERENCE[:19] + ["x"], 1)()

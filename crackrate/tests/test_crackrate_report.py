@@ -1,12 +1,24 @@
 """The example analysis section of Crackrate: its table and its SVG picture
 of crack length against cycles with and without the overload."""
-import imp
 import os
 import shutil
-import StringIO
+import sys
 import tempfile
 import unittest
 import xml.etree.ElementTree as ET
+
+if sys.version_info[0] >= 3:
+    import importlib.util
+    from io import StringIO
+
+    def load_source(name, path):
+        spec = importlib.util.spec_from_file_location(name, path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        return module
+else:
+    from imp import load_source
+    from StringIO import StringIO
 
 REPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples",
                       "report_crackrate.py")
@@ -21,10 +33,10 @@ class ReportTest(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.section = imp.load_source("report_crackrate", REPORT)
+        cls.section = load_source("report_crackrate", REPORT)
         cls.folder = tempfile.mkdtemp()
         cls.path = os.path.join(cls.folder, "growth.svg")
-        out = StringIO.StringIO()
+        out = StringIO()
         cls.section.report(out, cls.path)
         cls.text = out.getvalue()
 

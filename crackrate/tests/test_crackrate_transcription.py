@@ -75,10 +75,10 @@ class TranscriptionTest(unittest.TestCase):
                     expected = theirs.Compute_Crackrate(dK, a, N, R)
                 except (ValueError, ZeroDivisionError, OverflowError):
                     break
-                before = ours.__reduce__()[2]
+                before = ours.__reduce__()[1][2]
                 self.assertClose(ours.Compute_Crackrate(dK, a, N, R), expected,
                                  "history %d cycle %d" % (i, step))
-                after = ours.__reduce__()[2]
+                after = ours.__reduce__()[1][2]
                 self.assertEqual(after, (theirs.Kol, theirs.rpz, theirs.aol))
                 retarded += after == before and expected > 0
                 a += theirs.rpz * rnd.uniform(0, 0.2)

@@ -1,5 +1,7 @@
 """The Eightfold module with the Triad type bound as its vector class."""
+import copy
 import os
+import pickle
 import subprocess
 import sys
 import textwrap
@@ -10,6 +12,7 @@ import Triad
 from Triad import Triad as V
 
 import rss
+from dialect import PY3, python2_only, python3_only, type_name
 
 NAN = float('nan')
 INF = float('inf')
@@ -37,9 +40,61 @@ class ConstructionTest(unittest.TestCase):
         tree = Eightfold.Eightfold((0, 0, 0), 1.0)
         self.assertEqual(type(tree).__name__, 'Eightfold')
         self.assertRaises(TypeError, type(tree))
+        self.assertEqual(repr(type(tree)), "<%s '%s'>" % ('class' if PY3 else 'type',
+                                                           type_name('Eightfold', 'Eightfold')))
         self.assertIs(Eightfold.Eightfold, getattr(Eightfold, 'Eightfold'))
         self.assertFalse(isinstance(Eightfold.Eightfold, type))
         self.assertRaises(AttributeError, getattr, tree, 'NoSuchMethod')
+
+    def test_methods_are_found_on_the_object_and_nothing_else_is(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        names = ['ContainingCellSize', 'GetLeafCells', 'RefineOneLevelDiff', 'RefineToSize',
+                 'UniformRefine']
+        for name in names:
+            method = getattr(tree, name)
+            self.assertEqual(method.__name__, name)
+            self.assertIs(method.__self__, tree)
+        self.assertLess(set(names), set(dir(tree)))
+        self.assertFalse(hasattr(tree, '__dict__'))
+        self.assertRaises(AttributeError, setattr, tree, 'label', 1)
+        self.assertRaises(AttributeError, setattr, tree, 'GetLeafCells', len)
+        self.assertEqual(len(tree.GetLeafCells()), 1)
+
+    @python2_only('the attribute slot of factory-made objects')
+    def test_the_method_list_of_python_2(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        self.assertEqual(tree.__methods__, ['ContainingCellSize', 'GetLeafCells',
+                                            'RefineOneLevelDiff', 'RefineToSize',
+                                            'UniformRefine', '__reduce__'])
+        with self.assertRaises(AttributeError) as caught:
+            tree.NoSuchMethod
+        self.assertEqual(str(caught.exception), 'NoSuchMethod')
+
+    @python3_only('the generic attribute lookup')
+    def test_methods_live_on_the_type_under_python_3(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        self.assertIn('GetLeafCells', vars(type(tree)))
+        self.assertEqual([(tuple(v), e) for v, e in type(tree).GetLeafCells(tree)], leaves(tree))
+        with self.assertRaises(AttributeError) as caught:
+            tree.NoSuchMethod
+        self.assertEqual(str(caught.exception),
+                         "'Eightfold.Eightfold' object has no attribute 'NoSuchMethod'")
+
+    def test_pickling_and_copying_are_refused(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.UniformRefine(0.5)
+        refusals = [copy.copy, copy.deepcopy, lambda t: t.__reduce__()]
+        refusals += [lambda t, p=p: pickle.dumps(t, p)
+                     for p in range(pickle.HIGHEST_PROTOCOL + 1)]
+        if not PY3:
+            import cPickle
+            refusals += [lambda t, p=p: cPickle.dumps(t, p)
+                         for p in range(pickle.HIGHEST_PROTOCOL + 1)]
+        for refusal in refusals:
+            with self.assertRaises(TypeError) as caught:
+                refusal(tree)
+            self.assertEqual(str(caught.exception), 'Eightfold objects cannot be pickled')
+        self.assertEqual(len(tree.GetLeafCells()), 8)
 
     def test_bad_centres_and_sizes_are_refused(self):
         self.assertRaises(IndexError, Eightfold.Eightfold, (0, 0), 1.0)
@@ -52,6 +107,21 @@ class ConstructionTest(unittest.TestCase):
                 Eightfold.Eightfold((0, 0, 0), size)
             self.assertEqual(str(caught.exception),
                              'size must be a positive finite number')
+
+    def test_ints_of_any_size_are_read_through_their_float_value(self):
+        tree = Eightfold.Eightfold((2 ** 70, 0, 0), 2 ** 70)
+        self.assertEqual(leaves(tree), [((float(2 ** 70), 0.0, 0.0), float(2 ** 71))])
+        self.assertEqual(tree.ContainingCellSize((-2 ** 64, 0, 10 ** 20)), float(2 ** 70))
+        with self.assertRaises(OverflowError) as interpreters:
+            float(10 ** 400)
+        for call in (lambda: Eightfold.Eightfold((10 ** 400, 0, 0), 1.0),
+                     lambda: Eightfold.Eightfold((0, 0, 0), 10 ** 400),
+                     lambda: tree.RefineToSize((0, -10 ** 400, 0), 1.0),
+                     lambda: tree.ContainingCellSize((0, 0, 10 ** 400))):
+            with self.assertRaises(OverflowError) as caught:
+                call()
+            self.assertEqual(str(caught.exception), str(interpreters.exception))
+        self.assertEqual(len(tree.GetLeafCells()), 1)
 
     def test_vector_subclasses_are_read(self):
         class Sub(V):
@@ -163,13 +233,13 @@ class MemoryLimitTest(unittest.TestCase):
         resource.setrlimit(limit, (1500000 * 1024, resource.RLIM_INFINITY))
         try:
             t.UniformRefine(2.0 ** -9)
-            print 'refined'
+            print('refined')
         except MemoryError as e:
-            print 'MemoryError: %s' % e
+            print('MemoryError: %s' % e)
         after = [(tuple(v), e) for v, e in t.GetLeafCells()]
-        print 'unchanged' if after == before else 'changed'
+        print('unchanged' if after == before else 'changed')
         t.UniformRefine(2.0 ** -5)  # a refinement that fits still works
-        print len(t.GetLeafCells()) >= 32 ** 3
+        print(len(t.GetLeafCells()) >= 32 ** 3)
         ''')
 
     @unittest.skipIf(os.environ.get('SANITIZED_BUILD'),
@@ -177,7 +247,8 @@ class MemoryLimitTest(unittest.TestCase):
     def test_refusal_leaves_the_tree_as_it_was(self):
         for limit in ('RLIMIT_AS', 'RLIMIT_DATA'):
             proc = subprocess.Popen([sys.executable, '-B', '-c', self.SCRIPT, limit],
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    universal_newlines=True)
             out, err = proc.communicate()
             self.assertEqual(proc.returncode, 0, err)
             self.assertEqual(out.splitlines(), [
@@ -200,6 +271,11 @@ class MemoryTest(unittest.TestCase):
                 rss.calls(tree.UniformRefine, 1e-20)()
                 rss.calls(tree.RefineToSize, (0, 0), 0.1)()
                 rss.calls(Eightfold.Eightfold, (0, 'a', 0), 1.0)()
+                rss.calls(Eightfold.Eightfold, (10 ** 400, 0, 0), 1.0)()
+                tree.ContainingCellSize((2 ** 70, 0, 0))
+                for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+                    rss.calls(pickle.dumps, tree, protocol)()
+                rss.calls(copy.deepcopy, tree)()
         rss.assert_no_growth(self, loop)
 
 

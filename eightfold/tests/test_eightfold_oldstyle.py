@@ -1,8 +1,15 @@
 """The Eightfold module bound to an old-style class standing in for the
-vector module (a vector module written in Python)."""
+vector module (a vector module written in Python). Python 3 has no
+old-style classes: there the stand-in is an ordinary class, and a factory
+function serves as well."""
+import os
+import subprocess
+import sys
+import textwrap
 import unittest
 
 import rss
+from dialect import python2_only, python3_only
 from old_triad import OldTriad, OldTriadChild, install, on_build
 
 install()
@@ -25,6 +32,7 @@ class OldStyleBindingTest(unittest.TestCase):
             self.assertEqual(edge, 1.0)
         self.assertEqual(cells[1][0].values, [1.5, 2.5, 3.5])
 
+    @python2_only('old-style classes: only their instances are vectors')
     def test_sequences_are_refused(self):
         tree = Eightfold.Eightfold(OldTriad(0, 0, 0), 1.0)
         for call in (lambda: Eightfold.Eightfold((0, 0, 0), 1.0),
@@ -34,6 +42,44 @@ class OldStyleBindingTest(unittest.TestCase):
                 call()
             self.assertEqual(str(caught.exception), 'argument should be a Triad')
         self.assertEqual(len(tree.GetLeafCells()), 1)
+
+    @python3_only('a bound Python class reads any indexable argument')
+    def test_sequences_are_read_and_centres_come_back_as_instances(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.RefineToSize([0.5, 0.5, 0.5], 0.5)
+        self.assertEqual(tree.ContainingCellSize((0.5, 0.5, 0.5)), 0.5)
+        cells = tree.GetLeafCells()
+        self.assertEqual(len(cells), 8)
+        self.assertTrue(all(type(v) is OldTriad for v, _ in cells))
+        self.assertEqual(cells[1][0].values, [0.5, 0.5, 0.5])
+
+    @python3_only('any callable may stand for the vector class')
+    def test_a_factory_function_is_called_and_its_results_indexed(self):
+        # A built-in function is no class: this module refuses to build
+        # vectors with it.
+        script = textwrap.dedent("""
+            import sys, types
+            fake = types.ModuleType('Triad')
+            fake.Triad = %s
+            sys.modules['Triad'] = fake
+            import Eightfold
+            tree = Eightfold.Eightfold([1, 2, 3], 1.0)
+            tree.UniformRefine(0.5)
+            try:
+                print(tree.GetLeafCells()[1])
+            except TypeError as e:
+                print('TypeError: %%s' %% e)
+            print(tree.ContainingCellSize(range(3)))
+            """)
+        for factory, first in [("lambda x, y, z: ['made', x, y, z]",
+                                "(['made', 1.5, 2.5, 3.5], 1.0)"),
+                               ("len", "TypeError: Problem building Triad object")]:
+            proc = subprocess.Popen([sys.executable, '-B', '-c', script % factory],
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    universal_newlines=True, env=dict(os.environ))
+            out, err = proc.communicate()
+            self.assertEqual(proc.returncode, 0, err)
+            self.assertEqual(out.splitlines(), [first, '0.5'], factory)
 
     def test_a_vector_that_cannot_be_built_fails_the_whole_listing(self):
         tree = Eightfold.Eightfold(OldTriad(0, 0, 0), 1.0)

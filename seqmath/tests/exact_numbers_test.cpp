@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -81,6 +82,85 @@ TEST(ExactInts, DivisionFloorsAndRefusesZeroAndTheOneOverflow) {
       }
       ASSERT_TRUE(done) << a << " / " << b;
       ASSERT_TRUE(IsFlooredQuotient(a, b, q)) << a << " / " << b << " gave " << q;
+    }
+  }
+}
+
+__extension__ typedef unsigned __int128 UnsignedWide;
+
+// The double nearest to a / b (ties to even), found by long division of
+// the magnitudes to 55 significant bits and a sticky bit, then rounded by
+// hand: a way to the correctly rounded quotient that never divides
+// doubles. |a| and |b| are at most 2**53 and b is not 0.
+double RoundedQuotient(long a, long b) {
+  const bool negative = (a < 0) != (b < 0);
+  const unsigned long n = a < 0 ? 0UL - static_cast<unsigned long>(a) : a;
+  const unsigned long d = b < 0 ? 0UL - static_cast<unsigned long>(b) : b;
+  if (n == 0) return negative ? -0.0 : 0.0;
+  // The smallest shift k that gives n * 2**k / d at least 2**54; since
+  // n / d >= 2**-53, n * 2**k stays below d * 2**55 <= 2**108.
+  int k = 0;
+  while ((static_cast<UnsignedWide>(n) << k) / d < (static_cast<UnsignedWide>(1) << 54)) ++k;
+  const UnsignedWide scaled = static_cast<UnsignedWide>(n) << k;
+  unsigned long q = static_cast<unsigned long>(scaled / d);  // 55 bits
+  const bool sticky = scaled % d != 0;
+  // Keep 53 bits: the two dropped bits and the sticky bit decide.
+  const unsigned long dropped = q & 3;
+  q >>= 2;
+  if (dropped > 2 || (dropped == 2 && (sticky || (q & 1) != 0))) ++q;
+  const double magnitude = std::ldexp(static_cast<double>(q), 2 - k);
+  return negative ? -magnitude : magnitude;
+}
+
+TEST(ExactInts, TrueDivisionIsTheCorrectlyRoundedQuotientWithinADoublesExactInts) {
+  constexpr long kExact = 1L << 53;
+  std::vector<long> values = {1,
+                              -1,
+                              2,
+                              3,
+                              -3,
+                              7,
+                              10,
+                              kExact,
+                              -kExact,
+                              kExact - 1,
+                              -(kExact - 1),
+                              kExact / 3,
+                              1L << 52,
+                              (1L << 52) + 1,
+                              0};
+  std::mt19937_64 rng(2024);
+  for (int i = 0; i < 300; ++i) {
+    const int bits = static_cast<int>(rng() % 54);
+    const long magnitude = static_cast<long>(rng() >> (64 - bits - 1)) >> 1;
+    values.push_back((rng() & 1) ? magnitude : -magnitude);
+  }
+  for (long a : values) {
+    for (long b : values) {
+      if (b == 0) continue;
+      double q = 0.5;
+      ASSERT_TRUE(seqmath::TrueDivideInts(a, b, &q)) << a << " / " << b;
+      const double want = RoundedQuotient(a, b);
+      ASSERT_EQ(std::signbit(q), std::signbit(want)) << a << " / " << b;
+      ASSERT_EQ(q, want) << a << " / " << b;
+    }
+  }
+}
+
+TEST(ExactInts, TrueDivisionRefusesZeroDivisorsAndIntsBeyondADoublesExactInts) {
+  constexpr long kExact = 1L << 53;
+  const long beyond[] = {kExact + 1, -kExact - 1, LONG_MAX, LONG_MIN, 1L << 62};
+  for (long a : {0L, 1L, -5L, kExact, LONG_MAX, LONG_MIN}) {
+    double q = 0.5;
+    EXPECT_FALSE(seqmath::TrueDivideInts(a, 0, &q)) << a;
+    EXPECT_EQ(q, 0.5);
+  }
+  for (long big : beyond) {
+    for (long small : {1L, -3L, kExact}) {
+      double q = 0.5;
+      EXPECT_FALSE(seqmath::TrueDivideInts(big, small, &q)) << big << " / " << small;
+      EXPECT_FALSE(seqmath::TrueDivideInts(small, big, &q)) << small << " / " << big;
+      EXPECT_EQ(q, 0.5);
     }
   }
 }

@@ -16,7 +16,7 @@ CHANGED = "sequence changed size during the operation"
 def run_child(script):
     proc = subprocess.Popen([sys.executable, "-B", "-c", textwrap.dedent(script)],
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            env=dict(os.environ))
+                            env=dict(os.environ), universal_newlines=True)
     out, err = proc.communicate()
     return proc.returncode, out, err
 
@@ -48,7 +48,7 @@ class LengthAndItemsTest(unittest.TestCase):
                     assert str(e) == %r, e
                 else:
                     raise AssertionError("no exception")
-            print "ok"
+            print("ok")
             """ % CHANGED)
 
     def test_more_items_than_the_length_are_read_up_to_the_length(self):
@@ -87,7 +87,7 @@ class LengthAndItemsTest(unittest.TestCase):
                     assert str(e) == %r, e
                 else:
                     raise AssertionError("no exception")
-            print "ok"
+            print("ok")
             """ % CHANGED)
 
     def test_items_stay_alive_while_their_operation_runs(self):
@@ -118,7 +118,7 @@ class LengthAndItemsTest(unittest.TestCase):
             a = [Declines()]
             b = [Accepts()]
             assert Plus(a, b) == ["radd ran"]
-            print "ok"
+            print("ok")
             """ % CHANGED)
 
     def test_the_result_under_construction_is_out_of_the_scripts_reach(self):
@@ -142,7 +142,7 @@ class LengthAndItemsTest(unittest.TestCase):
             r = Plus(a, b)
             assert r[0] == 0 and r[1:] == [2] * (N - 1), r[:3]
             assert any(o is r for o in gc.get_objects()), "finished result untracked"
-            print "ok"
+            print("ok")
             """)
 
 
