@@ -61,7 +61,7 @@ ensure_lint_tools() {
 
 build_all() {
   ensure_dependencies
-  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -UMODULES_FOR_PYTHON -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@"
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
