@@ -69,7 +69,8 @@ if(MODULES_FOR_PYTHON)
       "MODULES_FOR_PYTHON=${MODULES_FOR_PYTHON} is not a Python 2.7 or 3.6+ interpreter "
       "whose installation has Python.h (on Debian, install python3-dev for Python 3).")
   endif()
-  execute_process(COMMAND "${MODULES_FOR_PYTHON}" -c "import sys; sys.stdout.write(str(sys.version_info[0]))"
+  execute_process(COMMAND "${MODULES_FOR_PYTHON}" -c
+                    "import sys; sys.stdout.write(str(sys.version_info[0]))"
                   OUTPUT_VARIABLE _major)
   foreach(_dialect 2 3)
     if(_dialect STREQUAL _major)

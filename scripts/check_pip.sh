@@ -110,7 +110,8 @@ import Boxfinder, Crackrate, Eightfold, Ennead, Hexad, Seqmath, Triad
 modules = (Triad, Seqmath, Hexad, Ennead, Crackrate, Eightfold, Boxfinder)
 for module in modules:
     if not os.path.realpath(module.__file__).startswith(where + os.sep):
-        failures.append("%s imported from %s, not from %s" % (module.__name__, module.__file__, where))
+        failures.append("%s imported from %s, not from %s"
+                        % (module.__name__, module.__file__, where))
 
 a, b = Triad.Triad(1, 2, 3), Triad.Triad(4, 5, 6)
 check("Triad dot product", a * b, 32.0)
@@ -213,7 +214,8 @@ if [ -n "$PY3" ]; then
       pep517) pip_install "python3-$way" "$WORK/src-$way" "$venv/bin/python" --no-index \
                 --use-pep517 --find-links /usr/share/python-wheels ;;
     esac
-    SITE3="$("$venv/bin/python" -c 'import sysconfig, sys; sys.stdout.write(sysconfig.get_paths()["platlib"])')"
+    SITE3="$("$venv/bin/python" -c 'import sys, sysconfig
+sys.stdout.write(sysconfig.get_paths()["platlib"])')"
     check_install "python3-$way" "$venv/bin/python" "$SITE3"
     check_uninstall "python3-$way" "$venv/bin/python"
   done
