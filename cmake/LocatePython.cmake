@@ -15,6 +15,12 @@
 #   3. a python3 on PATH.
 # Sets PYTHON3_EXECUTABLE, PYTHON3_INCLUDE_DIR and PYTHON3_MODULE_SUFFIX
 # (the interpreter's extension suffix), or leaves PYTHON3_EXECUTABLE empty.
+#
+# With MODULES_FOR_PYTHON set (an interpreter path), only that interpreter
+# is used: it sets the variables of its own version (2.7, or 3.6 and later)
+# and leaves the other's <prefix>_EXECUTABLE empty, so that a machine with
+# only Python 3 builds for it; configuration stops when it does not run or
+# has no Python.h. PYTHON2 and PYTHON3 are not read then.
 
 # Sets out_include (and out_suffix) when `candidate` runs as a Python of
 # the version `version_test` accepts and its installation has Python.h.
@@ -53,6 +59,32 @@ function(_python_pick prefix version_test)
     endif()
   endforeach()
 endfunction()
+
+# --- One named interpreter (MODULES_FOR_PYTHON) -------------------------------
+if(MODULES_FOR_PYTHON)
+  _python_probe("${MODULES_FOR_PYTHON}"
+                "sys.version_info[:2] == (2, 7) or sys.version_info >= (3, 6)" _inc _suffix)
+  if(NOT _inc)
+    message(FATAL_ERROR
+      "MODULES_FOR_PYTHON=${MODULES_FOR_PYTHON} is not a Python 2.7 or 3.6+ interpreter "
+      "whose installation has Python.h (on Debian, install python3-dev for Python 3).")
+  endif()
+  execute_process(COMMAND "${MODULES_FOR_PYTHON}" -c
+                    "import sys; sys.stdout.write(str(sys.version_info[0]))"
+                  OUTPUT_VARIABLE _major)
+  foreach(_dialect 2 3)
+    if(_dialect STREQUAL _major)
+      set(PYTHON${_dialect}_EXECUTABLE "${MODULES_FOR_PYTHON}" CACHE INTERNAL
+          "Python ${_dialect} interpreter" FORCE)
+      set(PYTHON${_dialect}_INCLUDE_DIR "${_inc}")
+      set(PYTHON${_dialect}_MODULE_SUFFIX "${_suffix}")
+    else()
+      set(PYTHON${_dialect}_EXECUTABLE "" CACHE INTERNAL "Python ${_dialect} interpreter" FORCE)
+    endif()
+  endforeach()
+  message(STATUS "Modules only, for Python ${_major}: ${MODULES_FOR_PYTHON} (headers in ${_inc})")
+  return()
+endif()
 
 # --- Python 2.7 ---------------------------------------------------------------
 set(_py2_candidates "")

@@ -6,16 +6,20 @@
 #   add_python_objects(name SOURCES ...)
 #                                      Python-dependent object library, once
 #                                      per interpreter
-#   add_python_module(name SOURCES ... [LIBS ...])
+#   add_python_module(name [TEST_ONLY] SOURCES ... [LIBS ...])
 #                                      extension module build/lib/<name>.so,
-#                                      and for Python 3 build/lib3/<name><suffix>
+#                                      and for Python 3 build/lib3/<name><suffix>;
+#                                      TEST_ONLY: a module the tests use, not
+#                                      one that is installed
 #   add_native_tests(name SOURCES ... [LIBS ...])
 #                                      GoogleTest executable registered with CTest
 #   add_python_tests(dir)              one CTest entry per test_*.py in dir
 #                                      and interpreter
 #
 # In a FUZZ build (cmake/Fuzz.cmake) the Python modules and the tests are
-# left out: the helpers that make them do nothing.
+# left out: the helpers that make them do nothing. In a modules-only build
+# (MODULES_FOR_PYTHON) the tests and the TEST_ONLY modules are left out, and
+# the modules of its one interpreter go to build/lib/ with its suffix.
 
 set(MODULE_OUTPUT_DIR "${CMAKE_BINARY_DIR}/lib")
 file(MAKE_DIRECTORY "${MODULE_OUTPUT_DIR}")
@@ -38,16 +42,23 @@ function(add_native_library name)
   project_warnings(${name})
 endfunction()
 
-# The interpreters the modules are built for: 2 always, 3 when a Python 3
-# with headers was found. Each Python target is made once per interpreter:
-# <name> for Python 2.7 into build/lib, <name>_py3 for Python 3 into
-# build/lib3.
-set(PYTHON_DIALECTS 2)
-if(PYTHON3_EXECUTABLE)
-  list(APPEND PYTHON_DIALECTS 3)
+# The interpreters the modules are built for: 2 always in the full build, 3
+# when a Python 3 with headers was found; a modules-only build has just the
+# one it names. Each Python target is made once per interpreter: <name> for
+# Python 2.7 into build/lib, <name>_py3 for Python 3 into build/lib3 (into
+# build/lib in a modules-only build).
+set(PYTHON_DIALECTS "")
+foreach(dialect 2 3)
+  if(PYTHON${dialect}_EXECUTABLE)
+    list(APPEND PYTHON_DIALECTS ${dialect})
+  endif()
+endforeach()
+if(MODULES_FOR_PYTHON)
+  set(MODULE3_OUTPUT_DIR "${MODULE_OUTPUT_DIR}")
+else()
+  set(MODULE3_OUTPUT_DIR "${CMAKE_BINARY_DIR}/lib3")
+  file(MAKE_DIRECTORY "${MODULE3_OUTPUT_DIR}")
 endif()
-set(MODULE3_OUTPUT_DIR "${CMAKE_BINARY_DIR}/lib3")
-file(MAKE_DIRECTORY "${MODULE3_OUTPUT_DIR}")
 
 # The settings every target compiled against the Python headers shares.
 function(_python_target_settings target dialect)
@@ -93,7 +104,10 @@ function(add_python_module name)
   if(FUZZ)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "TEST_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_TEST_ONLY AND MODULES_FOR_PYTHON)
+    return()
+  endif()
   set(targets "")
   foreach(dialect IN LISTS PYTHON_DIALECTS)
     python_target_name(${name} ${dialect} target)
@@ -121,7 +135,7 @@ function(add_python_module name)
 endfunction()
 
 function(add_native_tests name)
-  if(FUZZ)
+  if(FUZZ OR MODULES_FOR_PYTHON)
     return()
   endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -137,7 +151,7 @@ endfunction()
 # One CTest entry per test_*.py in `dir` and interpreter: py.<stem> runs it
 # under Python 2.7 on build/lib, py3.<stem> under Python 3 on build/lib3.
 function(add_python_tests dir)
-  if(FUZZ)
+  if(FUZZ OR MODULES_FOR_PYTHON)
     return()
   endif()
   file(GLOB scripts "${dir}/test_*.py")

@@ -14,6 +14,9 @@ BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev"
 # runtimes; the lint step needs clang-format and clang-tidy.
 FUZZ_PACKAGES="clang libclang-rt-14-dev"
 LINT_PACKAGES="clang-format clang-tidy"
+# The pip check (scripts/check_pip.sh) builds Python 3 wheels offline from
+# Debian's wheels of setuptools (with python3-venv) and wheel.
+PIP_CHECK_PACKAGES="python3-wheel-whl"
 
 missing_packages() {
   local pkg out=""
@@ -58,7 +61,7 @@ ensure_lint_tools() {
 
 build_all() {
   ensure_dependencies
-  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -DCMAKE_BUILD_TYPE=Release \
+  cmake -S "$ROOT" -B "$BUILD_DIR" -UMODULES -UMODULES_FOR_PYTHON -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON "$@"
   cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
