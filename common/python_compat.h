@@ -13,7 +13,7 @@
 #include <Python.h>
 
 #include <climits>
-#include <cstring>
+#include <string>
 
 #if PY_MAJOR_VERSION >= 3
 // Python 3 types always take mixed operands in their number slots.
@@ -217,13 +217,8 @@ inline void PrepareStaticType(PyTypeObject* type) {
 // types, which is as long as the process.
 inline const char* TypeName(const char* module, const char* name) {
 #if PY_MAJOR_VERSION >= 3
-  const std::size_t m = std::strlen(module);
-  const std::size_t n = std::strlen(name);
-  char* qualified = new char[m + n + 2];
-  std::memcpy(qualified, module, m);
-  qualified[m] = '.';
-  std::memcpy(qualified + m + 1, name, n + 1);
-  return qualified;
+  const std::string* qualified = new std::string(std::string(module) + "." + name);
+  return qualified->c_str();
 #else
   (void)module;
   return name;

@@ -70,17 +70,17 @@ inline Operands ClassifyOperands(PyObject* a, PyObject* b, PyTypeObject* type) {
     if (!IsNumberOperand(number)) return op;
     op = {aExact ? Operands::ValueNumber : Operands::NumberValue, 0.0, aExact ? a : b};
   } else {
-    if (pycompat::IsInt(a)) {
-      op = {Operands::NumberValue, 0.0, b};
-    } else if (pycompat::IsInt(b)) {
-      op = {Operands::ValueNumber, 0.0, a};
-    } else if (PyFloat_Check(a)) {
-      op = {Operands::NumberValue, 0.0, b};
-    } else if (PyFloat_Check(b)) {
-      op = {Operands::ValueNumber, 0.0, a};
+    // The number is on the left when a is an int, or a is a float and b
+    // is not an int.
+    bool numberLeft;
+    if (pycompat::IsInt(a) || (!pycompat::IsInt(b) && PyFloat_Check(a))) {
+      numberLeft = true;
+    } else if (pycompat::IsInt(b) || PyFloat_Check(b)) {
+      numberLeft = false;
     } else {
       return op;
     }
+    op = {numberLeft ? Operands::NumberValue : Operands::ValueNumber, 0.0, numberLeft ? b : a};
     number = op.kind == Operands::NumberValue ? a : b;
     if (!PyObject_TypeCheck(op.value, type)) return {Operands::Refused, 0.0, nullptr};
   }

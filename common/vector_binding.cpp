@@ -96,14 +96,12 @@ PyObject* BuildVector(double x, double y, double z) {
   } else if (PyCFunction_Check(VectorClass) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
     result = pycompat::CallBuiltin(VectorClass, args);
     if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
-  } else if (PyType_Check(VectorClass)) {
-    // Built as calling the type builds it: its creation slot, then its
+  } else if (PyType_Check(VectorClass) || (pycompat::kPython3 && !PyCFunction_Check(VectorClass) &&
+                                           PyCallable_Check(VectorClass))) {
+    // A type is built as calling it builds it: its creation slot, then its
     // initialisation. Types that make their instances in the creation slot
     // (tuple subclasses, named tuples) would come out empty from a generic
     // allocation; for the Triad type the result is the same either way.
-    result = PyObject_Call(VectorClass, args, nullptr);
-  } else if (pycompat::kPython3 && !PyCFunction_Check(VectorClass) &&
-             PyCallable_Check(VectorClass)) {
     // Python 3 has no old-style classes; what takes their place is any
     // other callable that makes vectors, a factory function say.
     result = PyObject_Call(VectorClass, args, nullptr);
