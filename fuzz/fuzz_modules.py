@@ -747,6 +747,26 @@ def check_duplicate(table, name, original, before, duplicate):
             raise Finding(where + ' changed the original')
 
 
+# The address space a fuzz run may take outside the sanitizer build.
+MEMORY_CAP = 6 << 30
+
+
+def cap_memory():
+    """Caps the process's address space, so that a call asking the
+    interpreter for an enormous object (a list repeated a billion times by
+    an element operation, say) gets the interpreter's MemoryError instead of
+    the machine's memory and the kernel's out-of-memory kill. Not under
+    AddressSanitizer, whose shadow memory takes a vast address space; its
+    own cap on one allocation (fuzz.sh sets it) applies there."""
+    if 'libasan' in os.environ.get('LD_PRELOAD', ''):
+        return
+    import resource
+    soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+    if soft == resource.RLIM_INFINITY or soft > MEMORY_CAP:
+        cap = MEMORY_CAP if hard == resource.RLIM_INFINITY else min(MEMORY_CAP, hard)
+        resource.setrlimit(resource.RLIMIT_AS, (cap, hard))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--seconds', type=float, default=30)
@@ -755,6 +775,7 @@ def main():
     parser.add_argument('--lib', default=None, help='directory of the built modules')
     parser.add_argument('--verbose', action='store_true')
     options = parser.parse_args()
+    cap_memory()
     seed = options.seed if options.seed is not None else random.SystemRandom().randrange(10 ** 9)
     print('fuzz_modules seed %d (rerun with --seed %d), Python %d.%d'
           % (seed, seed, sys.version_info[0], sys.version_info[1]))

@@ -73,11 +73,12 @@ else
   BUILD_DIR="$ROOT/build-sanitize"
   build_all -DSANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_BENCHMARKS=OFF >/dev/null
   # The interpreter is not instrumented: the sanitizer runtimes go first.
-  # An allocation too large to make fails as it does without the sanitizer
-  # (the interpreter raises MemoryError, as for a tuple repeated 2**53
-  # times) instead of ending the run.
+  # An allocation too large to make, or larger than 4 GiB, fails as it does
+  # without the sanitizer (the interpreter raises MemoryError, as for a
+  # tuple repeated 2**53 times) instead of ending the run or taking the
+  # machine's memory.
   preload=(env "LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
-           "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1"
+           "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1:max_allocation_size_mb=4096"
            "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 fi
 PYTHONPATH="$BUILD_DIR/lib" "${preload[@]}" "$(build_python 2)" -B "$ROOT/fuzz/fuzz_modules.py" \
