@@ -16,41 +16,45 @@ namespace {
 inline double LowerOf(double l, double r) { return (l < r || r != r) ? l : r; }
 inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
 
-// The float next to a finite f towards -infinity (down) or +infinity (up),
-// by stepping its bit pattern (a library call costs more than the rest of a
-// subtree-box refresh).
-inline float StepFloat(float f, bool up) {
-  if (f == 0)
-    return up ? std::numeric_limits<float>::denorm_min()
-              : -std::numeric_limits<float>::denorm_min();
-  uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  bits = (f > 0) == up ? bits + 1 : bits - 1;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
-
 // Float bounds that enclose a double interval: the lower one rounded down,
-// the upper one rounded up; NaN stays NaN.
+// the upper one rounded up; NaN stays NaN. The conversion rounds to nearest;
+// where that lands on the wrong side, the bit pattern steps one float
+// outwards (towards -infinity for a lower bound, +infinity for an upper one),
+// without a branch: for random coordinates that side is a coin toss, and a
+// mispredicted branch per coordinate cost more than the rest of the refresh.
+// Beyond float's range a lower bound is -infinity or the largest float, an
+// upper bound the smallest float or +infinity.
 inline float FloatBelow(double x) {
-  if (x != x) return static_cast<float>(x);
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
     return std::numeric_limits<float>::max();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
     return -std::numeric_limits<float>::infinity();
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) > x) f = StepFloat(f, false);
-  return f;
+  const float f = static_cast<float>(x);
+  int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  // One step down is -1 on the pattern of a positive float and +1 on that of
+  // a negative one (-0 included: x below -0 rounds to -0, never to +0).
+  const int32_t outwards = -((bits >> 31) | 1);
+  bits += outwards & -static_cast<int32_t>(static_cast<double>(f) > x);
+  float r;
+  std::memcpy(&r, &bits, sizeof r);
+  return r;
 }
 inline float FloatAbove(double x) {
-  if (x != x) return static_cast<float>(x);
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
     return std::numeric_limits<float>::infinity();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
     return -std::numeric_limits<float>::max();
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) < x) f = StepFloat(f, true);
-  return f;
+  const float f = static_cast<float>(x);
+  int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  // One step up: +1 on a positive (or +0: x above +0 rounds to +0, never to
+  // -0) pattern, -1 on a negative one.
+  const int32_t outwards = (bits >> 31) | 1;
+  bits += outwards & -static_cast<int32_t>(static_cast<double>(f) < x);
+  float r;
+  std::memcpy(&r, &bits, sizeof r);
+  return r;
 }
 
 // Closed-interval tests of a box (double corners, or the compact layout's
@@ -244,18 +248,16 @@ inline bool CanMatch(const double lo[3], const double hi[3]) {
          hi[2] == hi[2];
 }
 
-template <class Node>
-inline void ClearActiveBox(Node& n) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  for (int a = 0; a < 3; ++a) n.activeLo[a] = n.activeHi[a] = nan;
-}
-
 inline float LowerOfF(float l, float r) { return (l < r || r != r) ? l : r; }
 inline float UpperOfF(float l, float r) { return (l > r || r != r) ? l : r; }
 
 }  // namespace
 
 // ---- Storage --------------------------------------------------------------
+
+namespace {
+constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
+}  // namespace
 
 uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
                           uint32_t active) {
@@ -271,13 +273,12 @@ uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t client
   std::memcpy(n.lo, lo, sizeof n.lo);
   std::memcpy(n.hi, hi, sizeof n.hi);
   n.clientId = clientId;
-  n.left = n.right = kNoNode;
+  n.link[0] = n.link[1] = kNoNode;
   n.active = active;
-  ClearActiveBox(n);
+  for (FloatBox& b : n.child) std::fill(b.lo, b.hi + 3, kNaNF);
   Bounds& b = BoundsOf(i);
   std::memcpy(b.lo, lo, sizeof b.lo);
   std::memcpy(b.hi, hi, sizeof b.hi);
-  RefreshActiveBox(i);
   return i;
 }
 
@@ -324,15 +325,15 @@ void BoxTree::ReserveForInsertion() {
 void BoxTree::RefreshBounds(uint32_t i) {
   const Node& n = At(i);
   Bounds& b = BoundsOf(i);
-  if (n.left != kNoNode && n.right != kNoNode) {
-    const Bounds& l = BoundsOf(n.left);
-    const Bounds& r = BoundsOf(n.right);
+  if (n.link[0] != kNoNode && n.link[1] != kNoNode) {
+    const Bounds& l = BoundsOf(n.link[0]);
+    const Bounds& r = BoundsOf(n.link[1]);
     for (int a = 0; a < 3; ++a) {
       b.lo[a] = LowerOf(l.lo[a], r.lo[a]);
       b.hi[a] = UpperOf(l.hi[a], r.hi[a]);
     }
-  } else if (n.left != kNoNode || n.right != kNoNode) {
-    b = BoundsOf(n.left != kNoNode ? n.left : n.right);
+  } else if (n.link[0] != kNoNode || n.link[1] != kNoNode) {
+    b = BoundsOf(n.link[0] != kNoNode ? n.link[0] : n.link[1]);
   }
 }
 
@@ -346,42 +347,59 @@ void BoxTree::WidenBounds(uint32_t i) {
   }
 }
 
-// The queries' box: the union of the children's and of the node's own box
+// The queries' box of node i: the union of its children's and of its own box
 // when it is active and can match at all; NaN throughout when none is.
-// Returns whether it changed (when it did not, no ancestor's changes).
-bool BoxTree::RefreshActiveBox(uint32_t i) {
-  Node& n = At(i);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  float lo[3] = {nan, nan, nan}, hi[3] = {nan, nan, nan};
+BoxTree::FloatBox BoxTree::ActiveBoxOf(uint32_t i) const {
+  const Node& n = At(i);
+  FloatBox box;
   if (n.active && CanMatch(n.lo, n.hi)) {
     for (int a = 0; a < 3; ++a) {
-      lo[a] = FloatBelow(n.lo[a]);
-      hi[a] = FloatAbove(n.hi[a]);
+      box.lo[a] = FloatBelow(n.lo[a]);
+      box.hi[a] = FloatAbove(n.hi[a]);
     }
+  } else {
+    std::fill(box.lo, box.hi + 3, kNaNF);
   }
-  for (uint32_t c : {n.left, n.right}) {
-    if (c == kNoNode) continue;
-    const Node& k = At(c);
+  for (const FloatBox& c : n.child) {
     for (int a = 0; a < 3; ++a) {
-      lo[a] = LowerOfF(lo[a], k.activeLo[a]);
-      hi[a] = UpperOfF(hi[a], k.activeHi[a]);
+      box.lo[a] = LowerOfF(box.lo[a], c.lo[a]);
+      box.hi[a] = UpperOfF(box.hi[a], c.hi[a]);
     }
   }
-  if (std::memcmp(n.activeLo, lo, sizeof lo) == 0 && std::memcmp(n.activeHi, hi, sizeof hi) == 0)
-    return false;
-  std::memcpy(n.activeLo, lo, sizeof lo);
-  std::memcpy(n.activeHi, hi, sizeof hi);
+  return box;
+}
+
+// Node i's copies of its children's boxes, from the children themselves.
+void BoxTree::RefreshChildBoxes(uint32_t i) {
+  for (int side = 0; side < 2; ++side) {
+    const uint32_t c = At(i).link[side];
+    if (c == kNoNode) {
+      FloatBox& b = At(i).child[side];
+      std::fill(b.lo, b.hi + 3, kNaNF);
+    } else {
+      At(i).child[side] = ActiveBoxOf(c);
+    }
+  }
+}
+
+// Puts node i's box where its parent (kNoNode: the tree, for the root) keeps
+// it. Returns whether it changed (when it did not, no ancestor's changes).
+bool BoxTree::StoreActiveBox(uint32_t i, uint32_t parent) {
+  const FloatBox box = ActiveBoxOf(i);
+  FloatBox& to = parent == kNoNode ? rootBox_ : At(parent).child[At(parent).link[0] == i ? 0 : 1];
+  if (std::memcmp(&to, &box, sizeof box) == 0) return false;
+  to = box;
   return true;
 }
 
 // Refreshes and widens every node on the frame stack, innermost first; the
 // active boxes only as far up as they change.
-void BoxTree::RefreshAndWidenStack() {
-  bool activeChanged = true;
-  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
-    RefreshBounds(it->node);
-    WidenBounds(it->node);
-    if (activeChanged) activeChanged = RefreshActiveBox(it->node);
+void BoxTree::RefreshAndWidenStack(bool activeChanged) {
+  for (std::size_t k = frames_.size(); k-- > 0;) {
+    const uint32_t i = frames_[k].node;
+    RefreshBounds(i);
+    WidenBounds(i);
+    if (activeChanged) activeChanged = StoreActiveBox(i, k > 0 ? frames_[k - 1].node : kNoNode);
   }
   frames_.clear();
 }
@@ -404,9 +422,10 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     blocks_.reserve(static_cast<std::size_t>(blocks));
     for (int b = 0; b < blocks; ++b) blocks_.push_back(new NodeBlock);
 
-    // 1. Shape and boxes: an explicit stack with a frame per level on the
-    // path being built. Node e is made parent first, then its left subtree
-    // (nodes e+1 .. e+r), then its right one (from e+r+1): pre-order.
+    // 1. Shape: an explicit stack with a frame per level on the path being
+    // built. Node e is made parent first, then its left subtree (nodes e+1 ..
+    // e+r), then its right one (from e+r+1): pre-order. Only the links, the
+    // id and the box's place in the caller's arrays are written here.
     struct BuildFrame {
       int begin, count, depth;
     };
@@ -421,14 +440,10 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       BuildRecord* part = rec.get() + f.begin;
       const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
       Node& node = At(e);
-      const int src = part[r].index;
-      std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
-      std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
       node.clientId = part[r].clientId;
-      node.active = 1;
-      ClearActiveBox(node);
-      node.left = r > 0 ? e + 1 : kNoNode;
-      node.right = r < f.count - 1 ? e + static_cast<uint32_t>(r) + 1 : kNoNode;
+      node.active = static_cast<uint32_t>(part[r].index);  // until step 2
+      node.link[0] = r > 0 ? e + 1 : kNoNode;
+      node.link[1] = r < f.count - 1 ? e + static_cast<uint32_t>(r) + 1 : kNoNode;
       height = std::max<int64_t>(height, f.depth + 1);
       ++e;
       // Right pushed first so that the left subtree is made first.
@@ -439,16 +454,29 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     nodeCount_ = n;
     nextFree_ = n % kNodesPerBlock == 0 ? -1 : n % kNodesPerBlock;
     root_ = 0;
-    // 2. Subtree boxes, children before parents (reverse pre-order).
+    // 2. Boxes and subtree boxes, children before parents (reverse
+    // pre-order). The boxes are gathered from the caller's arrays in an order
+    // unrelated to theirs, so each is fetched some nodes ahead.
+    constexpr uint32_t kAhead = 8;
     for (uint32_t i = static_cast<uint32_t>(n); i-- > 0;) {
-      const Node& node = At(i);
+      if (i >= kAhead) {
+        const uint32_t ahead = At(i - kAhead).active;
+        __builtin_prefetch(lowerCorners + 3 * ahead);
+        __builtin_prefetch(upperCorners + 3 * ahead);
+      }
+      Node& node = At(i);
+      const uint32_t src = node.active;
+      std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
+      std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
+      node.active = 1;
       Bounds& b = BoundsOf(i);
       std::memcpy(b.lo, node.lo, sizeof b.lo);
       std::memcpy(b.hi, node.hi, sizeof b.hi);
       RefreshBounds(i);
       WidenBounds(i);
-      RefreshActiveBox(i);
+      RefreshChildBoxes(i);
     }
+    rootBox_ = ActiveBoxOf(root_);
     height_ = height;
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     pending_.reserve(static_cast<std::size_t>(height_ + 1));
@@ -467,6 +495,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   ReserveForInsertion();
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
+    rootBox_ = ActiveBoxOf(root_);
     height_ = std::max<int64_t>(height_, 1);
     return;
   }
@@ -475,10 +504,10 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   int64_t depth = 0;
   for (;;) {
     const Node& n = At(i);
-    if (n.left == kNoNode || n.right == kNoNode) break;
+    if (n.link[0] == kNoNode || n.link[1] == kNoNode) break;
     frames_.push_back(Frame{i, 0, depth});
     const int axis = static_cast<int>(depth % 3);
-    i = (n.lo[axis] + n.hi[axis]) * 0.5 > c[axis] ? n.left : n.right;
+    i = (n.lo[axis] + n.hi[axis]) * 0.5 > c[axis] ? n.link[0] : n.link[1];
     ++depth;
   }
   frames_.push_back(Frame{i, 0, depth});
@@ -497,22 +526,22 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
     to.clientId = clientId;
     to.active = 1;
   };
-  if (node->left == kNoNode) {
+  if (node->link[0] == kNoNode) {
     if (centre > c[axis]) {
       const uint32_t added = NewNode(lo, hi, clientId, 1);
-      At(i).left = added;
+      At(i).link[0] = added;
     } else {
       const uint32_t copy = pushDown();
-      node->left = copy;
+      node->link[0] = copy;
       take(*node);
     }
   } else if (c[axis] >= centre) {
     const uint32_t added = NewNode(lo, hi, clientId, 1);
-    At(i).right = added;
+    At(i).link[1] = added;
   } else {
     const uint32_t copy = pushDown();
-    node->right = copy;
-    const uint32_t li = node->left;
+    node->link[1] = copy;
+    const uint32_t li = node->link[0];
     Node& left = At(li);
     if (c[axis] > (left.lo[axis] + left.hi[axis]) * 0.5) {
       take(*node);
@@ -530,11 +559,12 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
         lb.lo[a] = LowerOf(old.lo[a], lo[a]);
         lb.hi[a] = UpperOf(old.hi[a], hi[a]);
       }
-      RefreshActiveBox(li);
     }
   }
   height_ = std::max(height_, depth + 2);
-  RefreshAndWidenStack();
+  // The children of the node where the walk ended are new or changed.
+  RefreshChildBoxes(i);
+  RefreshAndWidenStack(true);
 }
 
 // ---- Removal --------------------------------------------------------------
@@ -579,22 +609,22 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
       if (node.active && node.clientId == clientId) {
         node.active = 0;
         RefreshBounds(i);
-        RefreshActiveBox(i);
         frames_.pop_back();
-        RefreshAndWidenStack();
+        const bool changed = StoreActiveBox(i, frames_.empty() ? kNoNode : frames_.back().node);
+        RefreshAndWidenStack(changed);
         return true;
       }
       f.stage = 1;
-      if (node.left != kNoNode && enters(node, node.left, true, axis)) {
-        const Frame child{node.left, 0, f.depth + 1};
+      if (node.link[0] != kNoNode && enters(node, node.link[0], true, axis)) {
+        const Frame child{node.link[0], 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
     }
     if (f.stage == 1) {
       f.stage = 2;
-      if (node.right != kNoNode && enters(node, node.right, false, axis)) {
-        const Frame child{node.right, 0, f.depth + 1};
+      if (node.link[1] != kNoNode && enters(node, node.link[1], false, axis)) {
+        const Frame child{node.link[1], 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
@@ -606,26 +636,22 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
 
 // ---- Queries --------------------------------------------------------------
 
-// Pre-order walk entering a node only when its active box admits the query.
+// Pre-order walk entering a node only when its active box, kept by its
+// parent, admits the query; an absent child's box is NaN and admits nothing.
 // Right children wait on the pending stack (at most one per level, within
-// the capacity reserved for the height); each is fetched when it is pushed,
-// as it is entered after the left subtree.
-template <class Node, class At, class Admits, class Matches>
-static void Walk(const Node* root, std::vector<const Node*>& pending, At at, Admits admits,
-                 Matches matches, Meshkit::List<int>& out) {
+// the capacity reserved for the height).
+template <class Node, class FloatBox, class At, class Admits, class Matches>
+static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const Node*>& pending,
+                 At at, Admits admits, Matches matches, Meshkit::List<int>& out) {
   out.Clear();
   pending.clear();
-  if (root == nullptr || !admits(root->activeLo, root->activeHi)) return;
+  if (root == nullptr || !admits(rootBox)) return;
   const Node* node = root;
   for (;;) {
     if (node->active && matches(node->lo, node->hi)) out.Append(node->clientId);
-    if (node->right != kNoNode) {
-      const Node* r = at(node->right);
-      if (admits(r->activeLo, r->activeHi)) pending.push_back(r);
-    }
-    const Node* l = node->left != kNoNode ? at(node->left) : nullptr;
-    if (l != nullptr && admits(l->activeLo, l->activeHi)) {
-      node = l;
+    if (admits(node->child[1])) pending.push_back(at(node->link[1]));
+    if (admits(node->child[0])) {
+      node = at(node->link[0]);
     } else if (!pending.empty()) {
       node = pending.back();
       pending.pop_back();
@@ -637,17 +663,17 @@ static void Walk(const Node* root, std::vector<const Node*>& pending, At at, Adm
 
 void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) const {
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [p](const float* lo, const float* hi) { return BoxContainsPoint(lo, hi, p); },
+      [p](const FloatBox& b) { return BoxContainsPoint(b.lo, b.hi, p); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
 void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const {
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [qlo, qhi](const float* lo, const float* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
+      [qlo, qhi](const FloatBox& b) { return BoxOverlaps(b.lo, b.hi, qlo, qhi); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       out);
 }
@@ -665,8 +691,8 @@ const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
     Centre(n.lo, n.hi, x.centre);
     std::memcpy(x.subtreeLo, b.lo, sizeof x.subtreeLo);
     std::memcpy(x.subtreeHi, b.hi, sizeof x.subtreeHi);
-    x.left = n.left == kNoNode ? nullptr : &out[n.left];
-    x.right = n.right == kNoNode ? nullptr : &out[n.right];
+    x.left = n.link[0] == kNoNode ? nullptr : &out[n.link[0]];
+    x.right = n.link[1] == kNoNode ? nullptr : &out[n.link[1]];
     x.clientId = n.clientId;
     x.active = static_cast<uint8_t>(n.active);
   }

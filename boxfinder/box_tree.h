@@ -92,23 +92,26 @@ class BoxTree {
   std::size_t MemoryBytes() const;
 
  private:
-  // What a query reads, 88 bytes. Slots are used in ascending order, so the
-  // balanced build lays the nodes out in pre-order: a node's left child is
-  // the next record and a query walks the storage forwards.
+  // A box rounded outwards to float, around the active boxes of a subtree;
+  // NaN throughout when there is none (NaN admits nothing).
+  struct FloatBox {
+    float lo[3];
+    float hi[3];
+  };
+  // What a query reads, 112 bytes. A node keeps its children's float boxes,
+  // so that a query decides whether to enter a child before it touches the
+  // child's record: a rejected child costs no memory access. Slots are used
+  // in ascending order, so the balanced build lays the nodes out in
+  // pre-order: a node's left child is the next record and a query walks the
+  // storage forwards.
   struct Node {
     double lo[3];
     double hi[3];
-    // Around the active boxes below and including this node, rounded
-    // outwards to float; NaN when there is none (NaN admits nothing).
-    float activeLo[3];
-    float activeHi[3];
+    FloatBox child[2];  // left, right; NaN for an absent child
+    uint32_t link[2];   // left, right; kNoNode when absent
     int32_t clientId;
-    uint32_t left;  // kNoNode when absent
-    uint32_t right;
     uint32_t active;
   };
-  // The subtree box of the insertion and removal rules, exact: it guides
-  // removal by containment and may hold removed boxes.
   struct Bounds {
     double lo[3];
     double hi[3];
@@ -131,13 +134,16 @@ class BoxTree {
   uint32_t NewNode(const double lo[3], const double hi[3], int32_t clientId, uint32_t active);
   void RefreshBounds(uint32_t i);
   void WidenBounds(uint32_t i);
-  bool RefreshActiveBox(uint32_t i);
-  void RefreshAndWidenStack();
+  FloatBox ActiveBoxOf(uint32_t i) const;
+  void RefreshChildBoxes(uint32_t i);
+  bool StoreActiveBox(uint32_t i, uint32_t parent);
+  void RefreshAndWidenStack(bool activeChanged);
   template <class Enters>
   bool DeactivateFirst(int32_t clientId, Enters enters);
 
   std::vector<NodeBlock*> blocks_;
   uint32_t root_ = kNoNode;
+  FloatBox rootBox_{};  // the root's active box, kept here as a parent would
   int32_t nextFree_ = -1;
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
