@@ -22,11 +22,13 @@ inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
 // outwards (towards -infinity for a lower bound, +infinity for an upper one),
 // without a branch: for random coordinates that side is a coin toss, and a
 // mispredicted branch per coordinate cost more than the rest of the refresh.
-// Beyond float's range a lower bound is -infinity or the largest float, an
-// upper bound the smallest float or +infinity.
+// The results are the largest float not above x and the smallest float not
+// below it, infinities included, so that a float f is at most x exactly when
+// f <= FloatBelow(x), and at least x exactly when f >= FloatAbove(x).
 inline float FloatBelow(double x) {
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
-    return std::numeric_limits<float>::max();
+    return x == std::numeric_limits<double>::infinity() ? std::numeric_limits<float>::infinity()
+                                                        : std::numeric_limits<float>::max();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
     return -std::numeric_limits<float>::infinity();
   const float f = static_cast<float>(x);
@@ -44,7 +46,8 @@ inline float FloatAbove(double x) {
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
     return std::numeric_limits<float>::infinity();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
-    return -std::numeric_limits<float>::max();
+    return x == -std::numeric_limits<double>::infinity() ? -std::numeric_limits<float>::infinity()
+                                                         : -std::numeric_limits<float>::max();
   const float f = static_cast<float>(x);
   int32_t bits;
   std::memcpy(&bits, &f, sizeof bits);
@@ -57,18 +60,26 @@ inline float FloatAbove(double x) {
   return r;
 }
 
-// Closed-interval tests of a box (double corners, or the compact layout's
-// float bounds) against a point or a query box; a NaN never matches.
-template <class T>
-inline bool BoxContainsPoint(const T lo[3], const T hi[3], const double p[3]) {
-  return lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] &&
-         p[2] <= hi[2];
+// Closed-interval tests of a box against a point or a query box; a NaN
+// never matches. Every comparison is evaluated (no early exit), leaving one
+// branch on the outcome instead of one per comparison.
+inline bool BoxContainsPoint(const double lo[3], const double hi[3], const double p[3]) {
+  return (lo[0] <= p[0]) & (p[0] <= hi[0]) & (lo[1] <= p[1]) & (p[1] <= hi[1]) & (lo[2] <= p[2]) &
+         (p[2] <= hi[2]);
 }
 
-template <class T>
-inline bool BoxOverlaps(const T lo[3], const T hi[3], const double qlo[3], const double qhi[3]) {
-  return qhi[0] >= lo[0] && hi[0] >= qlo[0] && qhi[1] >= lo[1] && hi[1] >= qlo[1] &&
-         qhi[2] >= lo[2] && hi[2] >= qlo[2];
+inline bool BoxOverlaps(const double lo[3], const double hi[3], const double qlo[3],
+                        const double qhi[3]) {
+  return (qhi[0] >= lo[0]) & (hi[0] >= qlo[0]) & (qhi[1] >= lo[1]) & (hi[1] >= qlo[1]) &
+         (qhi[2] >= lo[2]) & (hi[2] >= qlo[2]);
+}
+
+// The overlap test on the float boxes that the walk prunes with, against
+// float corners qlo, qhi standing for the query (see QueryPoint).
+inline bool FloatBoxesOverlap(const float lo[3], const float hi[3], const float qlo[3],
+                              const float qhi[3]) {
+  return (qhi[0] >= lo[0]) & (hi[0] >= qlo[0]) & (qhi[1] >= lo[1]) & (hi[1] >= qlo[1]) &
+         (qhi[2] >= lo[2]) & (hi[2] >= qlo[2]);
 }
 
 inline void Centre(const double lo[3], const double hi[3], double c[3]) {
@@ -689,7 +700,12 @@ static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const No
   const Node* node = root;
   for (;;) {
     if (node->active && matches(node->lo, node->hi)) out.Append(node->clientId);
-    if (admits(node->child[1])) pending.push_back(at(node->link[1]));
+    if (admits(node->child[1])) {
+      // Entered after the left subtree, by which time it can be in cache.
+      const Node* right = at(node->link[1]);
+      __builtin_prefetch(right);
+      pending.push_back(right);
+    }
     if (admits(node->child[0])) {
       node = at(node->link[0]);
     } else if (!pending.empty()) {
@@ -701,19 +717,33 @@ static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const No
   }
 }
 
+// A float box [lo, hi] holds the point p exactly when lo <= FloatBelow(p)
+// and FloatAbove(p) <= hi on every axis; it overlaps [qlo, qhi] exactly when
+// lo <= FloatBelow(qhi) and FloatAbove(qlo) <= hi. The query's corners are
+// rounded once, and the walk compares floats with floats.
 void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) const {
+  float below[3], above[3];
+  for (int a = 0; a < 3; ++a) {
+    below[a] = FloatBelow(p[a]);
+    above[a] = FloatAbove(p[a]);
+  }
   Walk(
       root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [p](const FloatBox& b) { return BoxContainsPoint(b.lo, b.hi, p); },
+      [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
 void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const {
+  float below[3], above[3];
+  for (int a = 0; a < 3; ++a) {
+    below[a] = FloatBelow(qhi[a]);
+    above[a] = FloatAbove(qlo[a]);
+  }
   Walk(
       root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [qlo, qhi](const FloatBox& b) { return BoxOverlaps(b.lo, b.hi, qlo, qhi); },
+      [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       out);
 }
