@@ -325,6 +325,7 @@ uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t client
   std::memcpy(n.hi, hi, sizeof n.hi);
   n.clientId = clientId;
   n.link[0] = n.link[1] = kNoNode;
+  n.enter[0] = n.enter[1] = kNoNode;
   n.active = active;
   for (FloatBox& b : n.child) std::fill(b.lo, b.hi + 3, kNaNF);
   Bounds& b = BoundsOf(i);
@@ -337,6 +338,7 @@ void BoxTree::DestroyTree() {
   for (NodeBlock* b : blocks_) delete b;
   blocks_.clear();
   root_ = kNoNode;
+  rootEnter_ = kNoNode;
   nextFree_ = -1;
   nodeCount_ = 0;
   height_ = 0;
@@ -420,26 +422,47 @@ BoxTree::FloatBox BoxTree::ActiveBoxOf(uint32_t i) const {
   return box;
 }
 
-// Node i's copies of its children's boxes, from the children themselves.
+inline bool IsEmpty(const float lo[3]) { return lo[0] != lo[0]; }
+
+// Where a query entering node i goes on: i itself, unless i is removed and
+// only one of its children has active boxes below it, when the query may as
+// well enter that child (i gives nothing, and its active box is the child's).
+uint32_t BoxTree::EnterOf(uint32_t i) const {
+  const Node& n = At(i);
+  if (n.active) return i;
+  const bool left = !IsEmpty(n.child[0].lo), right = !IsEmpty(n.child[1].lo);
+  if (left == right) return i;
+  return n.enter[left ? 0 : 1];
+}
+
+// Node i's copies of its children's boxes and entries, from the children
+// themselves.
 void BoxTree::RefreshChildBoxes(uint32_t i) {
   for (int side = 0; side < 2; ++side) {
     const uint32_t c = At(i).link[side];
+    Node& n = At(i);
     if (c == kNoNode) {
-      FloatBox& b = At(i).child[side];
-      std::fill(b.lo, b.hi + 3, kNaNF);
+      std::fill(n.child[side].lo, n.child[side].hi + 3, kNaNF);
+      n.enter[side] = kNoNode;
     } else {
-      At(i).child[side] = ActiveBoxOf(c);
+      n.child[side] = ActiveBoxOf(c);
+      n.enter[side] = EnterOf(c);
     }
   }
 }
 
-// Puts node i's box where its parent (kNoNode: the tree, for the root) keeps
-// it. Returns whether it changed (when it did not, no ancestor's changes).
+// Puts node i's box and entry where its parent (kNoNode: the tree, for the
+// root) keeps them. Returns whether they changed (when they did not, no
+// ancestor's change).
 bool BoxTree::StoreActiveBox(uint32_t i, uint32_t parent) {
   const FloatBox box = ActiveBoxOf(i);
-  FloatBox& to = parent == kNoNode ? rootBox_ : At(parent).child[At(parent).link[0] == i ? 0 : 1];
-  if (std::memcmp(&to, &box, sizeof box) == 0) return false;
+  const uint32_t enter = EnterOf(i);
+  const int side = parent == kNoNode ? 0 : At(parent).link[0] == i ? 0 : 1;
+  FloatBox& to = parent == kNoNode ? rootBox_ : At(parent).child[side];
+  uint32_t& toEnter = parent == kNoNode ? rootEnter_ : At(parent).enter[side];
+  if (std::memcmp(&to, &box, sizeof box) == 0 && toEnter == enter) return false;
   to = box;
+  toEnter = enter;
   return true;
 }
 
@@ -528,6 +551,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       RefreshChildBoxes(i);
     }
     rootBox_ = ActiveBoxOf(root_);
+    rootEnter_ = EnterOf(root_);
     height_ = height;
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     pending_.reserve(static_cast<std::size_t>(height_ + 1));
@@ -547,6 +571,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
+    rootEnter_ = EnterOf(root_);
     height_ = std::max<int64_t>(height_, 1);
     return;
   }
@@ -689,8 +714,9 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
 
 // Pre-order walk entering a node only when its active box, kept by its
 // parent, admits the query; an absent child's box is NaN and admits nothing.
-// Right children wait on the pending stack (at most one per level, within
-// the capacity reserved for the height).
+// A child is entered where its parent's entry says, past removed boxes that
+// give nothing. Right children wait on the pending stack (at most one per
+// level, within the capacity reserved for the height).
 template <class Node, class FloatBox, class At, class Admits, class Matches>
 static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const Node*>& pending,
                  At at, Admits admits, Matches matches, Meshkit::List<int>& out) {
@@ -702,12 +728,12 @@ static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const No
     if (node->active && matches(node->lo, node->hi)) out.Append(node->clientId);
     if (admits(node->child[1])) {
       // Entered after the left subtree, by which time it can be in cache.
-      const Node* right = at(node->link[1]);
+      const Node* right = at(node->enter[1]);
       __builtin_prefetch(right);
       pending.push_back(right);
     }
     if (admits(node->child[0])) {
-      node = at(node->link[0]);
+      node = at(node->enter[0]);
     } else if (!pending.empty()) {
       node = pending.back();
       pending.pop_back();
@@ -728,7 +754,7 @@ void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) const {
     above[a] = FloatAbove(p[a]);
   }
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
+      root_ == kNoNode ? nullptr : &At(rootEnter_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
       [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
@@ -741,7 +767,7 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
     above[a] = FloatAbove(qlo[a]);
   }
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), rootBox_, pending_,
+      root_ == kNoNode ? nullptr : &At(rootEnter_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
       [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },

@@ -98,7 +98,7 @@ class BoxTree {
     float lo[3];
     float hi[3];
   };
-  // What a query reads, 112 bytes. A node keeps its children's float boxes,
+  // What a query reads, 120 bytes. A node keeps its children's float boxes,
   // so that a query decides whether to enter a child before it touches the
   // child's record: a rejected child costs no memory access. Slots are used
   // in ascending order, so the balanced build lays the nodes out in
@@ -109,6 +109,11 @@ class BoxTree {
     double hi[3];
     FloatBox child[2];  // left, right; NaN for an absent child
     uint32_t link[2];   // left, right; kNoNode when absent
+    // Where a query entering the child goes: past the removed boxes at the
+    // top of the child's subtree that have only one child with active boxes
+    // below them (kept as a removed box is moved again and again), which
+    // give nothing and hold the same active box as that child.
+    uint32_t enter[2];
     int32_t clientId;
     uint32_t active;
   };
@@ -135,6 +140,7 @@ class BoxTree {
   void RefreshBounds(uint32_t i);
   void WidenBounds(uint32_t i);
   FloatBox ActiveBoxOf(uint32_t i) const;
+  uint32_t EnterOf(uint32_t i) const;
   void RefreshChildBoxes(uint32_t i);
   bool StoreActiveBox(uint32_t i, uint32_t parent);
   void RefreshAndWidenStack(bool activeChanged);
@@ -143,7 +149,9 @@ class BoxTree {
 
   std::vector<NodeBlock*> blocks_;
   uint32_t root_ = kNoNode;
-  FloatBox rootBox_{};  // the root's active box, kept here as a parent would
+  // The root's active box and entry, kept here as a parent would.
+  FloatBox rootBox_{};
+  uint32_t rootEnter_ = kNoNode;
   int32_t nextFree_ = -1;
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
