@@ -1,5 +1,7 @@
 #include "box_tree.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -335,7 +337,11 @@ uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t client
 }
 
 void BoxTree::DestroyTree() {
-  for (NodeBlock* b : blocks_) delete b;
+  for (std::size_t b = builtBlocks_; b < blocks_.size(); ++b) delete blocks_[b];
+  if (builtRegion_ != nullptr) munmap(builtRegion_, builtBytes_);
+  builtRegion_ = nullptr;
+  builtBytes_ = 0;
+  builtBlocks_ = 0;
   blocks_.clear();
   root_ = kNoNode;
   rootEnter_ = kNoNode;
@@ -347,7 +353,7 @@ void BoxTree::DestroyTree() {
 std::size_t BoxTree::MemoryBytes() const {
   // The blocks, then the arrays of block and node pointers.
   // NOLINTBEGIN(bugprone-sizeof-expression)
-  return sizeof *this + blocks_.size() * sizeof(NodeBlock) +
+  return sizeof *this + builtBytes_ + (blocks_.size() - builtBlocks_) * sizeof(NodeBlock) +
          blocks_.capacity() * sizeof(NodeBlock*) + frames_.capacity() * sizeof(Frame) +
          pending_.capacity() * sizeof(const Node*);
   // NOLINTEND(bugprone-sizeof-expression)
@@ -368,6 +374,38 @@ void BoxTree::ReserveForInsertion() {
     blocks_.push_back(new NodeBlock);
     nextFree_ = 0;
   }
+}
+
+// The blocks of a build, made in one mapping aligned to the 2 MiB pages of
+// the processor and advised for them: a large tree then takes a five
+// hundredth of the page faults while it is filled, and its queries a small
+// fraction of the address translation misses (a few hundred large pages
+// cover what tens of thousands of small ones would). The mapping is trimmed
+// to the blocks' size, so that the tree holds exactly as much memory as
+// with one allocation per block; the blocks still hold 1000 nodes each and
+// are returned only with the tree.
+void BoxTree::MapBuiltBlocks(std::size_t blocks) {
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  const std::size_t smallPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const std::size_t bytes = (blocks * sizeof(NodeBlock) + smallPage - 1) / smallPage * smallPage;
+  const std::size_t extra = bytes >= kLargePage ? kLargePage : 0;
+  void* map =
+      mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) throw std::bad_alloc();
+  char* start = static_cast<char*>(map);
+  if (extra > 0) {
+    const std::size_t address = reinterpret_cast<std::uintptr_t>(map);
+    const std::size_t head = (kLargePage - address % kLargePage) % kLargePage;
+    if (head > 0) munmap(start, head);
+    if (extra > head) munmap(start + head + bytes, extra - head);
+    start += head;
+    madvise(start, bytes, MADV_HUGEPAGE);
+  }
+  builtRegion_ = start;
+  builtBytes_ = bytes;
+  builtBlocks_ = blocks;
+  NodeBlock* first = reinterpret_cast<NodeBlock*>(start);
+  for (std::size_t b = 0; b < blocks; ++b) blocks_.push_back(first + b);
 }
 
 // ---- Subtree boxes --------------------------------------------------------
@@ -494,7 +532,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     }
     const int blocks = (n + kNodesPerBlock - 1) / kNodesPerBlock;
     blocks_.reserve(static_cast<std::size_t>(blocks));
-    for (int b = 0; b < blocks; ++b) blocks_.push_back(new NodeBlock);
+    MapBuiltBlocks(static_cast<std::size_t>(blocks));
 
     // 1. Shape: an explicit stack with a frame per level on the path being
     // built. Node e is made parent first, then its left subtree (nodes e+1 ..

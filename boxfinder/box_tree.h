@@ -135,6 +135,7 @@ class BoxTree {
   Bounds& BoundsOf(uint32_t i) const {
     return blocks_[i / kNodesPerBlock]->bounds[i % kNodesPerBlock];
   }
+  void MapBuiltBlocks(std::size_t blocks);
   void ReserveForInsertion();
   uint32_t NewNode(const double lo[3], const double hi[3], int32_t clientId, uint32_t active);
   void RefreshBounds(uint32_t i);
@@ -148,6 +149,11 @@ class BoxTree {
   bool DeactivateFirst(int32_t clientId, Enters enters);
 
   std::vector<NodeBlock*> blocks_;
+  // The build's blocks, which lead blocks_, lie in one mapping of their own
+  // (null when there is none); later blocks are allocated one by one.
+  void* builtRegion_ = nullptr;
+  std::size_t builtBytes_ = 0;
+  std::size_t builtBlocks_ = 0;
   uint32_t root_ = kNoNode;
   // The root's active box and entry, kept here as a parent would.
   FloatBox rootBox_{};

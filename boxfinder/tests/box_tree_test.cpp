@@ -600,3 +600,29 @@ TEST(BoxTreeUpdate, RemovedCopiesComeBackIntoUseAndGoAgain) {
   ExpectSameTree(Root(t), ref.root);
   ExpectSameAnswers(t, ref, rng, 50, 0.05);
 }
+
+// A large build lays its blocks out in one mapping, and insertions add
+// blocks of their own after it; rebuilding the same tree returns both kinds
+// and starts afresh.
+TEST(BoxTreeBuild, LargeBuildsAndLaterBlocksLiveSideBySide) {
+  std::mt19937 rng(13);
+  BoxTree t;
+  for (int round = 0; round < 2; ++round) {
+    Boxes b = RandomBoxes(rng, 20000 + round * 1500, 0.02, 1 << 30);
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    const int64_t built = t.BlockCount();
+    EXPECT_EQ(built, (b.Count() + 999) / 1000);
+    Boxes extra = RandomBoxes(rng, 1500, 0.02, 1 << 30);
+    for (int i = 0; i < extra.Count(); ++i)
+      t.InsertBox(&extra.lo[3 * i], &extra.hi[3 * i], extra.ids[i]);
+    EXPECT_GT(t.BlockCount(), built);
+    for (int q = 0; q < 200; ++q) {
+      const double p[3] = {static_cast<double>(rng() % 1000) / 1000.0,
+                           static_cast<double>(rng() % 1000) / 1000.0,
+                           static_cast<double>(rng() % 1000) / 1000.0};
+      ASSERT_EQ(Point(t, p), ScanPoint(Root(t), p));
+    }
+  }
+  t.BuildFromArrays(0, nullptr, nullptr, nullptr);
+  EXPECT_EQ(t.BlockCount(), 0);
+}
