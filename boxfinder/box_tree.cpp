@@ -304,6 +304,29 @@ inline bool CanMatch(const double lo[3], const double hi[3]) {
 inline float LowerOfF(float l, float r) { return (l < r || r != r) ? l : r; }
 inline float UpperOfF(float l, float r) { return (l > r || r != r) ? l : r; }
 
+// A zero-filled mapping of at least `bytes` (rounded up to whole small pages
+// and returned in `bytes`), aligned to a 2 MiB page and advised for such
+// pages when it is that large. Throws std::bad_alloc.
+void* MapLargePages(std::size_t& bytes) {
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  const std::size_t smallPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  bytes = (bytes + smallPage - 1) / smallPage * smallPage;
+  const std::size_t extra = bytes >= kLargePage ? kLargePage : 0;
+  void* map =
+      mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) throw std::bad_alloc();
+  char* start = static_cast<char*>(map);
+  if (extra > 0) {
+    const std::size_t address = reinterpret_cast<std::uintptr_t>(map);
+    const std::size_t head = (kLargePage - address % kLargePage) % kLargePage;
+    if (head > 0) munmap(start, head);
+    if (extra > head) munmap(start + head + bytes, extra - head);
+    start += head;
+    madvise(start, bytes, MADV_HUGEPAGE);
+  }
+  return start;
+}
+
 }  // namespace
 
 // ---- Storage --------------------------------------------------------------
@@ -314,11 +337,7 @@ constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
 
 uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
                           uint32_t active) {
-  if (nextFree_ < 0) {
-    // Callers reserve the block table first, so only the block may fail.
-    blocks_.push_back(new NodeBlock);
-    nextFree_ = 0;
-  }
+  if (nextFree_ < 0) AddBlock();
   const uint32_t i = static_cast<uint32_t>(nodeCount_);
   if (++nextFree_ == kNodesPerBlock) nextFree_ = -1;
   ++nodeCount_;
@@ -336,13 +355,26 @@ uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t client
   return i;
 }
 
+// A block allocated on its own, at the end of the table; callers reserve
+// the tables first, so only the block may fail.
+void BoxTree::AddBlock() {
+  NodeBlock* b = new NodeBlock;
+  added_.push_back(b);
+  nodes_.push_back(b->nodes);
+  bounds_.push_back(b->bounds);
+  nextFree_ = 0;
+}
+
 void BoxTree::DestroyTree() {
-  for (std::size_t b = builtBlocks_; b < blocks_.size(); ++b) delete blocks_[b];
-  if (builtRegion_ != nullptr) munmap(builtRegion_, builtBytes_);
-  builtRegion_ = nullptr;
-  builtBytes_ = 0;
-  builtBlocks_ = 0;
-  blocks_.clear();
+  for (NodeBlock* b : added_) delete b;
+  if (builtNodes_ != nullptr) munmap(builtNodes_, builtNodeBytes_);
+  if (builtBounds_ != nullptr) munmap(builtBounds_, builtBoundsBytes_);
+  builtNodes_ = builtBounds_ = nullptr;
+  builtNodeBytes_ = builtBoundsBytes_ = 0;
+  boundsReady_ = true;
+  added_.clear();
+  nodes_.clear();
+  bounds_.clear();
   root_ = kNoNode;
   rootEnter_ = kNoNode;
   nextFree_ = -1;
@@ -351,11 +383,13 @@ void BoxTree::DestroyTree() {
 }
 
 std::size_t BoxTree::MemoryBytes() const {
-  // The blocks, then the arrays of block and node pointers.
+  // The blocks (the built subtree boxes once they are in use), then the
+  // tables and the stacks.
   // NOLINTBEGIN(bugprone-sizeof-expression)
-  return sizeof *this + builtBytes_ + (blocks_.size() - builtBlocks_) * sizeof(NodeBlock) +
-         blocks_.capacity() * sizeof(NodeBlock*) + frames_.capacity() * sizeof(Frame) +
-         pending_.capacity() * sizeof(const Node*);
+  return sizeof *this + builtNodeBytes_ + (boundsReady_ ? builtBoundsBytes_ : 0) +
+         added_.size() * sizeof(NodeBlock) + added_.capacity() * sizeof(NodeBlock*) +
+         nodes_.capacity() * sizeof(Node*) + bounds_.capacity() * sizeof(Bounds*) +
+         frames_.capacity() * sizeof(Frame) + pending_.capacity() * sizeof(const Node*);
   // NOLINTEND(bugprone-sizeof-expression)
 }
 
@@ -370,42 +404,45 @@ void BoxTree::ReserveForInsertion() {
   grow(frames_, levels);
   grow(pending_, levels);
   if (nextFree_ < 0) {
-    grow(blocks_, blocks_.size() + 1);
-    blocks_.push_back(new NodeBlock);
-    nextFree_ = 0;
+    grow(added_, added_.size() + 1);
+    grow(nodes_, nodes_.size() + 1);
+    grow(bounds_, bounds_.size() + 1);
+    AddBlock();
   }
 }
 
-// The blocks of a build, made in one mapping aligned to the 2 MiB pages of
-// the processor and advised for them: a large tree then takes a five
-// hundredth of the page faults while it is filled, and its queries a small
-// fraction of the address translation misses (a few hundred large pages
-// cover what tens of thousands of small ones would). The mapping is trimmed
-// to the blocks' size, so that the tree holds exactly as much memory as
-// with one allocation per block; the blocks still hold 1000 nodes each and
-// are returned only with the tree.
+// The blocks of a build, made in two mappings (nodes and subtree boxes)
+// aligned to the 2 MiB pages of the processor and advised for them: a large
+// tree then takes a five hundredth of the page faults while it is filled,
+// and its queries a small fraction of the address translation misses (a few
+// hundred large pages cover what tens of thousands of small ones would). The
+// mappings are trimmed to the blocks' size, so that the tree holds exactly as
+// much memory as with one allocation per block; the blocks still hold 1000
+// nodes each and are returned only with the tree.
 void BoxTree::MapBuiltBlocks(std::size_t blocks) {
-  constexpr std::size_t kLargePage = std::size_t{2} << 20;
-  const std::size_t smallPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const std::size_t bytes = (blocks * sizeof(NodeBlock) + smallPage - 1) / smallPage * smallPage;
-  const std::size_t extra = bytes >= kLargePage ? kLargePage : 0;
-  void* map =
-      mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (map == MAP_FAILED) throw std::bad_alloc();
-  char* start = static_cast<char*>(map);
-  if (extra > 0) {
-    const std::size_t address = reinterpret_cast<std::uintptr_t>(map);
-    const std::size_t head = (kLargePage - address % kLargePage) % kLargePage;
-    if (head > 0) munmap(start, head);
-    if (extra > head) munmap(start + head + bytes, extra - head);
-    start += head;
-    madvise(start, bytes, MADV_HUGEPAGE);
+  builtNodeBytes_ = blocks * kNodesPerBlock * sizeof(Node);
+  builtNodes_ = MapLargePages(builtNodeBytes_);
+  builtBoundsBytes_ = blocks * kNodesPerBlock * sizeof(Bounds);
+  builtBounds_ = MapLargePages(builtBoundsBytes_);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    nodes_.push_back(static_cast<Node*>(builtNodes_) + b * kNodesPerBlock);
+    bounds_.push_back(static_cast<Bounds*>(builtBounds_) + b * kNodesPerBlock);
   }
-  builtRegion_ = start;
-  builtBytes_ = bytes;
-  builtBlocks_ = blocks;
-  NodeBlock* first = reinterpret_cast<NodeBlock*>(start);
-  for (std::size_t b = 0; b < blocks; ++b) blocks_.push_back(first + b);
+}
+
+// The subtree boxes of a freshly built tree, children before parents
+// (reverse pre-order); nothing else has changed since the build.
+void BoxTree::EnsureBounds() const {
+  if (boundsReady_) return;
+  for (uint32_t i = static_cast<uint32_t>(nodeCount_); i-- > 0;) {
+    const Node& node = At(i);
+    Bounds& b = BoundsOf(i);
+    std::memcpy(b.lo, node.lo, sizeof b.lo);
+    std::memcpy(b.hi, node.hi, sizeof b.hi);
+    RefreshBounds(i);
+    WidenBounds(i);
+  }
+  boundsReady_ = true;
 }
 
 // ---- Subtree boxes --------------------------------------------------------
@@ -413,7 +450,7 @@ void BoxTree::MapBuiltBlocks(std::size_t blocks) {
 // The exact subtree box: the union of the children's (one child: its box; a
 // leaf is left alone). A NaN coordinate never enters while any box below has
 // a number there, so a box with NaN coordinates cannot hide its neighbours.
-void BoxTree::RefreshBounds(uint32_t i) {
+void BoxTree::RefreshBounds(uint32_t i) const {
   const Node& n = At(i);
   Bounds& b = BoundsOf(i);
   if (n.link[0] != kNoNode && n.link[1] != kNoNode) {
@@ -429,7 +466,7 @@ void BoxTree::RefreshBounds(uint32_t i) {
 }
 
 // Takes in the node's own box.
-void BoxTree::WidenBounds(uint32_t i) {
+void BoxTree::WidenBounds(uint32_t i) const {
   const Node& n = At(i);
   Bounds& b = BoundsOf(i);
   for (int a = 0; a < 3; ++a) {
@@ -531,7 +568,8 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       rec[i].clientId = clientIds[i];
     }
     const int blocks = (n + kNodesPerBlock - 1) / kNodesPerBlock;
-    blocks_.reserve(static_cast<std::size_t>(blocks));
+    nodes_.reserve(static_cast<std::size_t>(blocks));
+    bounds_.reserve(static_cast<std::size_t>(blocks));
     MapBuiltBlocks(static_cast<std::size_t>(blocks));
 
     // 1. Shape: an explicit stack with a frame per level on the path being
@@ -566,7 +604,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     nodeCount_ = n;
     nextFree_ = n % kNodesPerBlock == 0 ? -1 : n % kNodesPerBlock;
     root_ = 0;
-    // 2. Boxes and subtree boxes, children before parents (reverse
+    // 2. Boxes and the queries' boxes, children before parents (reverse
     // pre-order). The boxes are gathered from the caller's arrays in an order
     // unrelated to theirs, so each is fetched some nodes ahead.
     constexpr uint32_t kAhead = 8;
@@ -581,15 +619,11 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
       std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
       node.active = 1;
-      Bounds& b = BoundsOf(i);
-      std::memcpy(b.lo, node.lo, sizeof b.lo);
-      std::memcpy(b.hi, node.hi, sizeof b.hi);
-      RefreshBounds(i);
-      WidenBounds(i);
       RefreshChildBoxes(i);
     }
     rootBox_ = ActiveBoxOf(root_);
     rootEnter_ = EnterOf(root_);
+    boundsReady_ = false;
     height_ = height;
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     pending_.reserve(static_cast<std::size_t>(height_ + 1));
@@ -606,6 +640,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   Centre(lo, hi, c);
   // Everything that may fail is done before the tree changes.
   ReserveForInsertion();
+  EnsureBounds();
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
@@ -685,6 +720,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
 
 bool BoxTree::RemoveBox(const double lo[3], const double hi[3], int32_t clientId) {
   if (root_ == kNoNode) return false;
+  EnsureBounds();
   double c[3];
   Centre(lo, hi, c);
   // The search guided by the centres: left where the node's centre is not
@@ -815,6 +851,7 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
 // ---- Inspection -----------------------------------------------------------
 
 const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
+  EnsureBounds();
   out.assign(static_cast<std::size_t>(nodeCount_), BoxNode{});
   for (uint32_t i = 0; i < static_cast<uint32_t>(nodeCount_); ++i) {
     const Node& n = At(i);

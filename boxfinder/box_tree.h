@@ -81,7 +81,7 @@ class BoxTree {
   const BoxNode* ExportNodes(std::vector<BoxNode>& out) const;
 
   uint32_t RootIndex() const { return root_; }
-  int64_t BlockCount() const { return static_cast<int64_t>(blocks_.size()); }
+  int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
   // Slot of the newest block that the next node takes; -1 when there is no
   // block yet or the newest one is used up.
   int32_t NextFree() const { return nextFree_; }
@@ -131,15 +131,15 @@ class BoxTree {
     int64_t depth;
   };
 
-  Node& At(uint32_t i) const { return blocks_[i / kNodesPerBlock]->nodes[i % kNodesPerBlock]; }
-  Bounds& BoundsOf(uint32_t i) const {
-    return blocks_[i / kNodesPerBlock]->bounds[i % kNodesPerBlock];
-  }
+  Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }
+  Bounds& BoundsOf(uint32_t i) const { return bounds_[i / kNodesPerBlock][i % kNodesPerBlock]; }
   void MapBuiltBlocks(std::size_t blocks);
+  void AddBlock();
+  void EnsureBounds() const;
   void ReserveForInsertion();
   uint32_t NewNode(const double lo[3], const double hi[3], int32_t clientId, uint32_t active);
-  void RefreshBounds(uint32_t i);
-  void WidenBounds(uint32_t i);
+  void RefreshBounds(uint32_t i) const;
+  void WidenBounds(uint32_t i) const;
   FloatBox ActiveBoxOf(uint32_t i) const;
   uint32_t EnterOf(uint32_t i) const;
   void RefreshChildBoxes(uint32_t i);
@@ -148,12 +148,21 @@ class BoxTree {
   template <class Enters>
   bool DeactivateFirst(int32_t clientId, Enters enters);
 
-  std::vector<NodeBlock*> blocks_;
-  // The build's blocks, which lead blocks_, lie in one mapping of their own
-  // (null when there is none); later blocks are allocated one by one.
-  void* builtRegion_ = nullptr;
-  std::size_t builtBytes_ = 0;
-  std::size_t builtBlocks_ = 0;
+  // Block b's nodes and subtree boxes. The build's blocks, which come
+  // first, lie in two mappings of their own (one for the nodes, one for the
+  // subtree boxes); blocks added later are allocated one by one and owned
+  // through added_.
+  std::vector<Node*> nodes_;
+  std::vector<Bounds*> bounds_;
+  std::vector<NodeBlock*> added_;
+  void* builtNodes_ = nullptr;
+  void* builtBounds_ = nullptr;
+  std::size_t builtNodeBytes_ = 0;
+  std::size_t builtBoundsBytes_ = 0;
+  // Whether the subtree boxes of the built nodes have been worked out: the
+  // build leaves that to the first insertion or removal, as only those read
+  // them, and until then their pages stay untouched.
+  mutable bool boundsReady_ = true;
   uint32_t root_ = kNoNode;
   // The root's active box and entry, kept here as a parent would.
   FloatBox rootBox_{};
