@@ -9,10 +9,14 @@
 //
 // One representation serves queries and updates. A node holds its exact box,
 // its id, its active flag, 32-bit links to its children (node indices: block
-// index * 1000 + slot) and a float box around the active boxes of its
-// subtree, which the queries prune with, so that a subtree of removed boxes
-// costs a query nothing. The exact subtree box that guides removal by
-// containment lives beside it in the same block, out of the queries' way.
+// index * 1000 + slot) and, for each child, a float box around the active
+// boxes of the child's subtree, which the queries prune with before they
+// touch the child, so that a subtree of removed boxes costs a query nothing.
+// Beside each link a node keeps where a query entering that child goes on,
+// past removed boxes with a single live side below them. The exact subtree
+// box that guides removal by containment lives in the same block, apart
+// from the nodes and out of the queries' way; after a build it is worked out
+// at the first change.
 //
 // No walk recurses: insertion, removal, queries and the build use explicit
 // stacks on the heap, so a degenerate (deep) tree cannot exhaust the thread's
@@ -88,7 +92,8 @@ class BoxTree {
   int64_t NodeCount() const { return nodeCount_; }
   // Levels of the deepest node (0 for an empty tree).
   int64_t Height() const { return height_; }
-  // Bytes held by the tree: node blocks, block table and scratch stacks.
+  // Bytes held by the tree: node blocks (without the exact subtree boxes of
+  // a build not yet changed), block tables and scratch stacks.
   std::size_t MemoryBytes() const;
 
  private:
