@@ -100,16 +100,29 @@ struct BuildRecord {
   int32_t clientId;
 };
 
-struct Candidate {
-  double v;
-  int32_t pos;
+// The selection's candidates: centre coordinates and positions in two
+// arrays, so that the counting passes read consecutive doubles.
+struct Candidates {
+  double* v;
+  int32_t* pos;
 };
+
+// Where the selection ends once the group equal to the mean is the one to go
+// on with (c of them, b elements below): the group's own mean rounds to its
+// common value or just beside it, so the next round returns its first
+// element, unless two are left, when the two-element step picks one of them
+// by rank (equal values are not swapped). `at` gives the group's members in
+// order of position.
+template <class At>
+int EndInEqualGroup(int c, int b, int k, At at) {
+  return c == 2 && !(b + 2 > k + 1) ? at(1) : at(0);
+}
 
 // Index of an element whose centre coordinate on `axis` has rank n/2, by
 // repeated three-way splits around the mean of three candidates. NaN
 // coordinates fall in the upper group (they are neither below nor equal), so
 // the candidate count always matches the candidates kept.
-int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) {
+int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidates cand) {
   if (n == 1) return 0;
   const int k = n / 2;
   int b = 0;
@@ -126,75 +139,83 @@ int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) 
       equal += v == d;
     }
     if (less + equal == 0 || less == c || equal == c) return 0;
+    if (k >= less && k < less + equal) {
+      return EndInEqualGroup(equal, less, k, [rec, axis, d](int which) {
+        for (int i = 0;; ++i)
+          if (rec[i].c[axis] == d && which-- == 0) return i;
+      });
+    }
     int kept = 0;
     if (k < less) {
       for (int i = 0; i < c; ++i) {
         const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
+        cand.v[kept] = v;
+        cand.pos[kept] = i;
         kept += d > v;
       }
-    } else if (k < less + equal) {
-      for (int i = 0; i < c; ++i) {
-        const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
-        kept += v == d;
-      }
-      b = less;
     } else {
       for (int i = 0; i < c; ++i) {
         const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
+        cand.v[kept] = v;
+        cand.pos[kept] = i;
         kept += !(d > v) & !(v == d);
       }
       b = less + equal;
     }
     c = kept;
   } else {
-    for (int i = 0; i < c; ++i) cand[i] = Candidate{rec[i].c[axis], i};
+    for (int i = 0; i < c; ++i) {
+      cand.v[i] = rec[i].c[axis];
+      cand.pos[i] = i;
+    }
   }
   while (c > 2) {
-    const double d = ((cand[c / 2].v + cand[0].v) + cand[c - 1].v) / 3.0;
+    const double d = ((cand.v[c / 2] + cand.v[0]) + cand.v[c - 1]) / 3.0;
     int less = 0;
     int equal = 0;
     for (int i = 0; i < c; ++i) {
-      const double v = cand[i].v;
+      const double v = cand.v[i];
       less += d > v;
       equal += v == d;
     }
-    if (less + equal == 0 || less == c || equal == c) return cand[0].pos;
+    if (less + equal == 0 || less == c || equal == c) return cand.pos[0];
+    if (k >= b + less && k < b + less + equal) {
+      return EndInEqualGroup(equal, b + less, k, [cand, d](int which) {
+        for (int i = 0;; ++i)
+          if (cand.v[i] == d && which-- == 0) return cand.pos[i];
+      });
+    }
     int kept = 0;
     if (k < b + less) {
       for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += d > x.v;
+        const double v = cand.v[i];
+        cand.v[kept] = v;
+        cand.pos[kept] = cand.pos[i];
+        kept += d > v;
       }
-    } else if (k < b + less + equal) {
-      for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += x.v == d;
-      }
-      b += less;
     } else {
       for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += !(d > x.v) & !(x.v == d);
+        const double v = cand.v[i];
+        cand.v[kept] = v;
+        cand.pos[kept] = cand.pos[i];
+        kept += !(d > v) & !(v == d);
       }
       b += less + equal;
     }
     c = kept;
   }
-  if (c == 1) return cand[0].pos;
-  if (cand[0].v > cand[1].v) std::swap(cand[0], cand[1]);
-  return b + 2 > k + 1 ? cand[0].pos : cand[1].pos;
+  if (c == 1) return cand.pos[0];
+  if (cand.v[0] > cand.v[1]) {
+    std::swap(cand.v[0], cand.v[1]);
+    std::swap(cand.pos[0], cand.pos[1]);
+  }
+  return b + 2 > k + 1 ? cand.pos[0] : cand.pos[1];
 }
 
 // Puts the median element at the returned index r, smaller centres before
 // it and larger after it; elements sharing the pivot's coordinate are moved
 // next to it to even out the two sides.
-int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidate* cand) {
+int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidates cand) {
   if (n == 1) return 0;
   auto v = [rec, axis](int i) { return rec[i].c[axis]; };
   std::swap(rec[0], rec[SelectMedianIndex(n, axis, rec, cand)]);
@@ -561,7 +582,9 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
   if (n <= 0) return;
   try {
     std::unique_ptr<BuildRecord[]> rec(new BuildRecord[n]);
-    std::unique_ptr<Candidate[]> cand(new Candidate[n]);
+    std::unique_ptr<double[]> candV(new double[n]);
+    std::unique_ptr<int32_t[]> candPos(new int32_t[n]);
+    const Candidates cand{candV.get(), candPos.get()};
     for (int i = 0; i < n; ++i) {
       Centre(lowerCorners + 3 * i, upperCorners + 3 * i, rec[i].c);
       rec[i].index = i;
@@ -588,7 +611,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       const BuildFrame f = stack.back();
       stack.pop_back();
       BuildRecord* part = rec.get() + f.begin;
-      const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
+      const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand);
       Node& node = At(e);
       node.clientId = part[r].clientId;
       node.active = static_cast<uint32_t>(part[r].index);  // until step 2
