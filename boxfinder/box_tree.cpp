@@ -322,8 +322,18 @@ inline bool CanMatch(const double lo[3], const double hi[3]) {
          hi[2] == hi[2];
 }
 
-inline float LowerOfF(float l, float r) { return (l < r || r != r) ? l : r; }
-inline float UpperOfF(float l, float r) { return (l > r || r != r) ? l : r; }
+// The smaller and larger of two float bounds, ignoring a NaN on either side
+// (NaN only when both are NaN). The comparison of two numbers is a select,
+// not a branch (it goes either way on unordered data); only the NaN test,
+// which goes the same way for nearly every node, remains a branch.
+inline float LowerOfF(float l, float r) {
+  const float m = r < l ? r : l;
+  return l != l ? r : m;
+}
+inline float UpperOfF(float l, float r) {
+  const float m = r > l ? r : l;
+  return l != l ? r : m;
+}
 
 // A zero-filled mapping of at least `bytes` (rounded up to whole small pages
 // and returned in `bytes`), aligned to a 2 MiB page and advised for such
