@@ -1,5 +1,7 @@
 #include "box_tree.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,55 +18,70 @@ namespace {
 inline double LowerOf(double l, double r) { return (l < r || r != r) ? l : r; }
 inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
 
-// The float next to a finite f towards -infinity (down) or +infinity (up),
-// by stepping its bit pattern (a library call costs more than the rest of a
-// subtree-box refresh).
-inline float StepFloat(float f, bool up) {
-  if (f == 0)
-    return up ? std::numeric_limits<float>::denorm_min()
-              : -std::numeric_limits<float>::denorm_min();
-  uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  bits = (f > 0) == up ? bits + 1 : bits - 1;
-  std::memcpy(&f, &bits, sizeof f);
-  return f;
-}
-
 // Float bounds that enclose a double interval: the lower one rounded down,
-// the upper one rounded up; NaN stays NaN.
+// the upper one rounded up; NaN stays NaN. The conversion rounds to nearest;
+// where that lands on the wrong side, the bit pattern steps one float
+// outwards (towards -infinity for a lower bound, +infinity for an upper one),
+// without a branch: for random coordinates that side is a coin toss, and a
+// mispredicted branch per coordinate cost more than the rest of the refresh.
+// The results are the largest float not above x and the smallest float not
+// below it, infinities included, so that a float f is at most x exactly when
+// f <= FloatBelow(x), and at least x exactly when f >= FloatAbove(x).
 inline float FloatBelow(double x) {
-  if (x != x) return static_cast<float>(x);
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
-    return std::numeric_limits<float>::max();
+    return x == std::numeric_limits<double>::infinity() ? std::numeric_limits<float>::infinity()
+                                                        : std::numeric_limits<float>::max();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
     return -std::numeric_limits<float>::infinity();
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) > x) f = StepFloat(f, false);
-  return f;
+  const float f = static_cast<float>(x);
+  int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  // One step down is -1 on the pattern of a positive float and +1 on that of
+  // a negative one (-0 included: x below -0 rounds to -0, never to +0).
+  const int32_t outwards = -((bits >> 31) | 1);
+  bits += outwards & -static_cast<int32_t>(static_cast<double>(f) > x);
+  float r;
+  std::memcpy(&r, &bits, sizeof r);
+  return r;
 }
 inline float FloatAbove(double x) {
-  if (x != x) return static_cast<float>(x);
   if (x > static_cast<double>(std::numeric_limits<float>::max()))
     return std::numeric_limits<float>::infinity();
   if (x < -static_cast<double>(std::numeric_limits<float>::max()))
-    return -std::numeric_limits<float>::max();
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) < x) f = StepFloat(f, true);
-  return f;
+    return x == -std::numeric_limits<double>::infinity() ? -std::numeric_limits<float>::infinity()
+                                                         : -std::numeric_limits<float>::max();
+  const float f = static_cast<float>(x);
+  int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  // One step up: +1 on a positive (or +0: x above +0 rounds to +0, never to
+  // -0) pattern, -1 on a negative one.
+  const int32_t outwards = (bits >> 31) | 1;
+  bits += outwards & -static_cast<int32_t>(static_cast<double>(f) < x);
+  float r;
+  std::memcpy(&r, &bits, sizeof r);
+  return r;
 }
 
-// Closed-interval tests of a box (double corners, or the compact layout's
-// float bounds) against a point or a query box; a NaN never matches.
-template <class T>
-inline bool BoxContainsPoint(const T lo[3], const T hi[3], const double p[3]) {
-  return lo[0] <= p[0] && p[0] <= hi[0] && lo[1] <= p[1] && p[1] <= hi[1] && lo[2] <= p[2] &&
-         p[2] <= hi[2];
+// Closed-interval tests of a box against a point or a query box; a NaN
+// never matches. Every comparison is evaluated (no early exit), leaving one
+// branch on the outcome instead of one per comparison.
+inline bool BoxContainsPoint(const double lo[3], const double hi[3], const double p[3]) {
+  return (lo[0] <= p[0]) & (p[0] <= hi[0]) & (lo[1] <= p[1]) & (p[1] <= hi[1]) & (lo[2] <= p[2]) &
+         (p[2] <= hi[2]);
 }
 
-template <class T>
-inline bool BoxOverlaps(const T lo[3], const T hi[3], const double qlo[3], const double qhi[3]) {
-  return qhi[0] >= lo[0] && hi[0] >= qlo[0] && qhi[1] >= lo[1] && hi[1] >= qlo[1] &&
-         qhi[2] >= lo[2] && hi[2] >= qlo[2];
+inline bool BoxOverlaps(const double lo[3], const double hi[3], const double qlo[3],
+                        const double qhi[3]) {
+  return (qhi[0] >= lo[0]) & (hi[0] >= qlo[0]) & (qhi[1] >= lo[1]) & (hi[1] >= qlo[1]) &
+         (qhi[2] >= lo[2]) & (hi[2] >= qlo[2]);
+}
+
+// The overlap test on the float boxes that the walk prunes with, against
+// float corners qlo, qhi standing for the query (see QueryPoint).
+inline bool FloatBoxesOverlap(const float lo[3], const float hi[3], const float qlo[3],
+                              const float qhi[3]) {
+  return (qhi[0] >= lo[0]) & (hi[0] >= qlo[0]) & (qhi[1] >= lo[1]) & (hi[1] >= qlo[1]) &
+         (qhi[2] >= lo[2]) & (hi[2] >= qlo[2]);
 }
 
 inline void Centre(const double lo[3], const double hi[3], double c[3]) {
@@ -83,16 +100,29 @@ struct BuildRecord {
   int32_t clientId;
 };
 
-struct Candidate {
-  double v;
-  int32_t pos;
+// The selection's candidates: centre coordinates and positions in two
+// arrays, so that the counting passes read consecutive doubles.
+struct Candidates {
+  double* v;
+  int32_t* pos;
 };
+
+// Where the selection ends once the group equal to the mean is the one to go
+// on with (c of them, b elements below): the group's own mean rounds to its
+// common value or just beside it, so the next round returns its first
+// element, unless two are left, when the two-element step picks one of them
+// by rank (equal values are not swapped). `at` gives the group's members in
+// order of position.
+template <class At>
+int EndInEqualGroup(int c, int b, int k, At at) {
+  return c == 2 && !(b + 2 > k + 1) ? at(1) : at(0);
+}
 
 // Index of an element whose centre coordinate on `axis` has rank n/2, by
 // repeated three-way splits around the mean of three candidates. NaN
 // coordinates fall in the upper group (they are neither below nor equal), so
 // the candidate count always matches the candidates kept.
-int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) {
+int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidates cand) {
   if (n == 1) return 0;
   const int k = n / 2;
   int b = 0;
@@ -109,81 +139,129 @@ int SelectMedianIndex(int n, int axis, const BuildRecord* rec, Candidate* cand) 
       equal += v == d;
     }
     if (less + equal == 0 || less == c || equal == c) return 0;
+    if (k >= less && k < less + equal) {
+      return EndInEqualGroup(equal, less, k, [rec, axis, d](int which) {
+        for (int i = 0;; ++i)
+          if (rec[i].c[axis] == d && which-- == 0) return i;
+      });
+    }
     int kept = 0;
     if (k < less) {
       for (int i = 0; i < c; ++i) {
         const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
+        cand.v[kept] = v;
+        cand.pos[kept] = i;
         kept += d > v;
       }
-    } else if (k < less + equal) {
-      for (int i = 0; i < c; ++i) {
-        const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
-        kept += v == d;
-      }
-      b = less;
     } else {
       for (int i = 0; i < c; ++i) {
         const double v = rec[i].c[axis];
-        cand[kept] = Candidate{v, i};
+        cand.v[kept] = v;
+        cand.pos[kept] = i;
         kept += !(d > v) & !(v == d);
       }
       b = less + equal;
     }
     c = kept;
   } else {
-    for (int i = 0; i < c; ++i) cand[i] = Candidate{rec[i].c[axis], i};
+    for (int i = 0; i < c; ++i) {
+      cand.v[i] = rec[i].c[axis];
+      cand.pos[i] = i;
+    }
   }
   while (c > 2) {
-    const double d = ((cand[c / 2].v + cand[0].v) + cand[c - 1].v) / 3.0;
+    const double d = ((cand.v[c / 2] + cand.v[0]) + cand.v[c - 1]) / 3.0;
     int less = 0;
     int equal = 0;
     for (int i = 0; i < c; ++i) {
-      const double v = cand[i].v;
+      const double v = cand.v[i];
       less += d > v;
       equal += v == d;
     }
-    if (less + equal == 0 || less == c || equal == c) return cand[0].pos;
+    if (less + equal == 0 || less == c || equal == c) return cand.pos[0];
+    if (k >= b + less && k < b + less + equal) {
+      return EndInEqualGroup(equal, b + less, k, [cand, d](int which) {
+        for (int i = 0;; ++i)
+          if (cand.v[i] == d && which-- == 0) return cand.pos[i];
+      });
+    }
     int kept = 0;
     if (k < b + less) {
       for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += d > x.v;
+        const double v = cand.v[i];
+        cand.v[kept] = v;
+        cand.pos[kept] = cand.pos[i];
+        kept += d > v;
       }
-    } else if (k < b + less + equal) {
-      for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += x.v == d;
-      }
-      b += less;
     } else {
       for (int i = 0; i < c; ++i) {
-        const Candidate x = cand[i];
-        cand[kept] = x;
-        kept += !(d > x.v) & !(x.v == d);
+        const double v = cand.v[i];
+        cand.v[kept] = v;
+        cand.pos[kept] = cand.pos[i];
+        kept += !(d > v) & !(v == d);
       }
       b += less + equal;
     }
     c = kept;
   }
-  if (c == 1) return cand[0].pos;
-  if (cand[0].v > cand[1].v) std::swap(cand[0], cand[1]);
-  return b + 2 > k + 1 ? cand[0].pos : cand[1].pos;
+  if (c == 1) return cand.pos[0];
+  if (cand.v[0] > cand.v[1]) {
+    std::swap(cand.v[0], cand.v[1]);
+    std::swap(cand.pos[0], cand.pos[1]);
+  }
+  return b + 2 > k + 1 ? cand.pos[0] : cand.pos[1];
 }
 
 // Puts the median element at the returned index r, smaller centres before
 // it and larger after it; elements sharing the pivot's coordinate are moved
 // next to it to even out the two sides.
-int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidate* cand) {
+int PartitionAtMedian(int n, int axis, BuildRecord* rec, Candidates cand) {
   if (n == 1) return 0;
   auto v = [rec, axis](int i) { return rec[i].c[axis]; };
   std::swap(rec[0], rec[SelectMedianIndex(n, axis, rec, cand)]);
   const double a = v(0);
   int i = 0;
   int j = n;
+  // The two-sided partition swaps the k-th element from the left that is
+  // not below the pivot with the k-th from the right that is not above it,
+  // for as long as the first lies left of the second. While the unscanned
+  // middle is wide, those elements are found a block at a time without a
+  // branch on the data (a branch per element is mispredicted about every
+  // other element on unordered data), keeping the ones not yet paired for
+  // the next block; the same pairs are swapped in the same order. Then the
+  // scan goes on element by element from the last swapped pair.
+  constexpr int kBlock = 64;
+  int left[kBlock], right[kBlock];
+  int nLeft = 0, nRight = 0, firstLeft = 0, firstRight = 0;
+  int nextLeft = 1, nextRight = n - 1;
+  while (nextRight - nextLeft + 1 >= 2 * kBlock) {
+    if (nLeft == 0) {
+      firstLeft = 0;
+      for (int t = 0; t < kBlock; ++t) {
+        left[nLeft] = nextLeft + t;
+        nLeft += !(a > v(nextLeft + t));
+      }
+      nextLeft += kBlock;
+    }
+    if (nRight == 0) {
+      firstRight = 0;
+      for (int t = 0; t < kBlock; ++t) {
+        right[nRight] = nextRight - t;
+        nRight += !(v(nextRight - t) > a);
+      }
+      nextRight -= kBlock;
+    }
+    const int pairs = std::min(nLeft, nRight);
+    for (int t = 0; t < pairs; ++t) std::swap(rec[left[firstLeft + t]], rec[right[firstRight + t]]);
+    if (pairs > 0) {
+      i = left[firstLeft + pairs - 1];
+      j = right[firstRight + pairs - 1];
+    }
+    firstLeft += pairs;
+    nLeft -= pairs;
+    firstRight += pairs;
+    nRight -= pairs;
+  }
   for (;;) {
     ++i;
     --j;
@@ -244,26 +322,53 @@ inline bool CanMatch(const double lo[3], const double hi[3]) {
          hi[2] == hi[2];
 }
 
-template <class Node>
-inline void ClearActiveBox(Node& n) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  for (int a = 0; a < 3; ++a) n.activeLo[a] = n.activeHi[a] = nan;
+// The smaller and larger of two float bounds, ignoring a NaN on either side
+// (NaN only when both are NaN). The comparison of two numbers is a select,
+// not a branch (it goes either way on unordered data); only the NaN test,
+// which goes the same way for nearly every node, remains a branch.
+inline float LowerOfF(float l, float r) {
+  const float m = r < l ? r : l;
+  return l != l ? r : m;
+}
+inline float UpperOfF(float l, float r) {
+  const float m = r > l ? r : l;
+  return l != l ? r : m;
 }
 
-inline float LowerOfF(float l, float r) { return (l < r || r != r) ? l : r; }
-inline float UpperOfF(float l, float r) { return (l > r || r != r) ? l : r; }
+// A zero-filled mapping of at least `bytes` (rounded up to whole small pages
+// and returned in `bytes`), aligned to a 2 MiB page and advised for such
+// pages when it is that large. Throws std::bad_alloc.
+void* MapLargePages(std::size_t& bytes) {
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  const std::size_t smallPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  bytes = (bytes + smallPage - 1) / smallPage * smallPage;
+  const std::size_t extra = bytes >= kLargePage ? kLargePage : 0;
+  void* map =
+      mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) throw std::bad_alloc();
+  char* start = static_cast<char*>(map);
+  if (extra > 0) {
+    const std::size_t address = reinterpret_cast<std::uintptr_t>(map);
+    const std::size_t head = (kLargePage - address % kLargePage) % kLargePage;
+    if (head > 0) munmap(start, head);
+    if (extra > head) munmap(start + head + bytes, extra - head);
+    start += head;
+    madvise(start, bytes, MADV_HUGEPAGE);
+  }
+  return start;
+}
 
 }  // namespace
 
 // ---- Storage --------------------------------------------------------------
 
+namespace {
+constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
+}  // namespace
+
 uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
                           uint32_t active) {
-  if (nextFree_ < 0) {
-    // Callers reserve the block table first, so only the block may fail.
-    blocks_.push_back(new NodeBlock);
-    nextFree_ = 0;
-  }
+  if (nextFree_ < 0) AddBlock();
   const uint32_t i = static_cast<uint32_t>(nodeCount_);
   if (++nextFree_ == kNodesPerBlock) nextFree_ = -1;
   ++nodeCount_;
@@ -271,31 +376,51 @@ uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t client
   std::memcpy(n.lo, lo, sizeof n.lo);
   std::memcpy(n.hi, hi, sizeof n.hi);
   n.clientId = clientId;
-  n.left = n.right = kNoNode;
+  n.link[0] = n.link[1] = kNoNode;
+  n.enter[0] = n.enter[1] = kNoNode;
   n.active = active;
-  ClearActiveBox(n);
+  for (FloatBox& b : n.child) std::fill(b.lo, b.hi + 3, kNaNF);
   Bounds& b = BoundsOf(i);
   std::memcpy(b.lo, lo, sizeof b.lo);
   std::memcpy(b.hi, hi, sizeof b.hi);
-  RefreshActiveBox(i);
   return i;
 }
 
+// A block allocated on its own, at the end of the table; callers reserve
+// the tables first, so only the block may fail.
+void BoxTree::AddBlock() {
+  NodeBlock* b = new NodeBlock;
+  added_.push_back(b);
+  nodes_.push_back(b->nodes);
+  bounds_.push_back(b->bounds);
+  nextFree_ = 0;
+}
+
 void BoxTree::DestroyTree() {
-  for (NodeBlock* b : blocks_) delete b;
-  blocks_.clear();
+  for (NodeBlock* b : added_) delete b;
+  if (builtNodes_ != nullptr) munmap(builtNodes_, builtNodeBytes_);
+  if (builtBounds_ != nullptr) munmap(builtBounds_, builtBoundsBytes_);
+  builtNodes_ = builtBounds_ = nullptr;
+  builtNodeBytes_ = builtBoundsBytes_ = 0;
+  boundsReady_ = true;
+  added_.clear();
+  nodes_.clear();
+  bounds_.clear();
   root_ = kNoNode;
+  rootEnter_ = kNoNode;
   nextFree_ = -1;
   nodeCount_ = 0;
   height_ = 0;
 }
 
 std::size_t BoxTree::MemoryBytes() const {
-  // The blocks, then the arrays of block and node pointers.
+  // The blocks (the built subtree boxes once they are in use), then the
+  // tables and the stacks.
   // NOLINTBEGIN(bugprone-sizeof-expression)
-  return sizeof *this + blocks_.size() * sizeof(NodeBlock) +
-         blocks_.capacity() * sizeof(NodeBlock*) + frames_.capacity() * sizeof(Frame) +
-         pending_.capacity() * sizeof(const Node*);
+  return sizeof *this + builtNodeBytes_ + (boundsReady_ ? builtBoundsBytes_ : 0) +
+         added_.size() * sizeof(NodeBlock) + added_.capacity() * sizeof(NodeBlock*) +
+         nodes_.capacity() * sizeof(Node*) + bounds_.capacity() * sizeof(Bounds*) +
+         frames_.capacity() * sizeof(Frame) + pending_.capacity() * sizeof(const Node*);
   // NOLINTEND(bugprone-sizeof-expression)
 }
 
@@ -310,10 +435,45 @@ void BoxTree::ReserveForInsertion() {
   grow(frames_, levels);
   grow(pending_, levels);
   if (nextFree_ < 0) {
-    grow(blocks_, blocks_.size() + 1);
-    blocks_.push_back(new NodeBlock);
-    nextFree_ = 0;
+    grow(added_, added_.size() + 1);
+    grow(nodes_, nodes_.size() + 1);
+    grow(bounds_, bounds_.size() + 1);
+    AddBlock();
   }
+}
+
+// The blocks of a build, made in two mappings (nodes and subtree boxes)
+// aligned to the 2 MiB pages of the processor and advised for them: a large
+// tree then takes a five hundredth of the page faults while it is filled,
+// and its queries a small fraction of the address translation misses (a few
+// hundred large pages cover what tens of thousands of small ones would). The
+// mappings are trimmed to the blocks' size, so that the tree holds exactly as
+// much memory as with one allocation per block; the blocks still hold 1000
+// nodes each and are returned only with the tree.
+void BoxTree::MapBuiltBlocks(std::size_t blocks) {
+  builtNodeBytes_ = blocks * kNodesPerBlock * sizeof(Node);
+  builtNodes_ = MapLargePages(builtNodeBytes_);
+  builtBoundsBytes_ = blocks * kNodesPerBlock * sizeof(Bounds);
+  builtBounds_ = MapLargePages(builtBoundsBytes_);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    nodes_.push_back(static_cast<Node*>(builtNodes_) + b * kNodesPerBlock);
+    bounds_.push_back(static_cast<Bounds*>(builtBounds_) + b * kNodesPerBlock);
+  }
+}
+
+// The subtree boxes of a freshly built tree, children before parents
+// (reverse pre-order); nothing else has changed since the build.
+void BoxTree::EnsureBounds() const {
+  if (boundsReady_) return;
+  for (uint32_t i = static_cast<uint32_t>(nodeCount_); i-- > 0;) {
+    const Node& node = At(i);
+    Bounds& b = BoundsOf(i);
+    std::memcpy(b.lo, node.lo, sizeof b.lo);
+    std::memcpy(b.hi, node.hi, sizeof b.hi);
+    RefreshBounds(i);
+    WidenBounds(i);
+  }
+  boundsReady_ = true;
 }
 
 // ---- Subtree boxes --------------------------------------------------------
@@ -321,23 +481,23 @@ void BoxTree::ReserveForInsertion() {
 // The exact subtree box: the union of the children's (one child: its box; a
 // leaf is left alone). A NaN coordinate never enters while any box below has
 // a number there, so a box with NaN coordinates cannot hide its neighbours.
-void BoxTree::RefreshBounds(uint32_t i) {
+void BoxTree::RefreshBounds(uint32_t i) const {
   const Node& n = At(i);
   Bounds& b = BoundsOf(i);
-  if (n.left != kNoNode && n.right != kNoNode) {
-    const Bounds& l = BoundsOf(n.left);
-    const Bounds& r = BoundsOf(n.right);
+  if (n.link[0] != kNoNode && n.link[1] != kNoNode) {
+    const Bounds& l = BoundsOf(n.link[0]);
+    const Bounds& r = BoundsOf(n.link[1]);
     for (int a = 0; a < 3; ++a) {
       b.lo[a] = LowerOf(l.lo[a], r.lo[a]);
       b.hi[a] = UpperOf(l.hi[a], r.hi[a]);
     }
-  } else if (n.left != kNoNode || n.right != kNoNode) {
-    b = BoundsOf(n.left != kNoNode ? n.left : n.right);
+  } else if (n.link[0] != kNoNode || n.link[1] != kNoNode) {
+    b = BoundsOf(n.link[0] != kNoNode ? n.link[0] : n.link[1]);
   }
 }
 
 // Takes in the node's own box.
-void BoxTree::WidenBounds(uint32_t i) {
+void BoxTree::WidenBounds(uint32_t i) const {
   const Node& n = At(i);
   Bounds& b = BoundsOf(i);
   for (int a = 0; a < 3; ++a) {
@@ -346,42 +506,80 @@ void BoxTree::WidenBounds(uint32_t i) {
   }
 }
 
-// The queries' box: the union of the children's and of the node's own box
+// The queries' box of node i: the union of its children's and of its own box
 // when it is active and can match at all; NaN throughout when none is.
-// Returns whether it changed (when it did not, no ancestor's changes).
-bool BoxTree::RefreshActiveBox(uint32_t i) {
-  Node& n = At(i);
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  float lo[3] = {nan, nan, nan}, hi[3] = {nan, nan, nan};
+BoxTree::FloatBox BoxTree::ActiveBoxOf(uint32_t i) const {
+  const Node& n = At(i);
+  FloatBox box;
   if (n.active && CanMatch(n.lo, n.hi)) {
     for (int a = 0; a < 3; ++a) {
-      lo[a] = FloatBelow(n.lo[a]);
-      hi[a] = FloatAbove(n.hi[a]);
+      box.lo[a] = FloatBelow(n.lo[a]);
+      box.hi[a] = FloatAbove(n.hi[a]);
     }
+  } else {
+    std::fill(box.lo, box.hi + 3, kNaNF);
   }
-  for (uint32_t c : {n.left, n.right}) {
-    if (c == kNoNode) continue;
-    const Node& k = At(c);
+  for (const FloatBox& c : n.child) {
     for (int a = 0; a < 3; ++a) {
-      lo[a] = LowerOfF(lo[a], k.activeLo[a]);
-      hi[a] = UpperOfF(hi[a], k.activeHi[a]);
+      box.lo[a] = LowerOfF(box.lo[a], c.lo[a]);
+      box.hi[a] = UpperOfF(box.hi[a], c.hi[a]);
     }
   }
-  if (std::memcmp(n.activeLo, lo, sizeof lo) == 0 && std::memcmp(n.activeHi, hi, sizeof hi) == 0)
-    return false;
-  std::memcpy(n.activeLo, lo, sizeof lo);
-  std::memcpy(n.activeHi, hi, sizeof hi);
+  return box;
+}
+
+inline bool IsEmpty(const float lo[3]) { return lo[0] != lo[0]; }
+
+// Where a query entering node i goes on: i itself, unless i is removed and
+// only one of its children has active boxes below it, when the query may as
+// well enter that child (i gives nothing, and its active box is the child's).
+uint32_t BoxTree::EnterOf(uint32_t i) const {
+  const Node& n = At(i);
+  if (n.active) return i;
+  const bool left = !IsEmpty(n.child[0].lo), right = !IsEmpty(n.child[1].lo);
+  if (left == right) return i;
+  return n.enter[left ? 0 : 1];
+}
+
+// Node i's copies of its children's boxes and entries, from the children
+// themselves.
+void BoxTree::RefreshChildBoxes(uint32_t i) {
+  for (int side = 0; side < 2; ++side) {
+    const uint32_t c = At(i).link[side];
+    Node& n = At(i);
+    if (c == kNoNode) {
+      std::fill(n.child[side].lo, n.child[side].hi + 3, kNaNF);
+      n.enter[side] = kNoNode;
+    } else {
+      n.child[side] = ActiveBoxOf(c);
+      n.enter[side] = EnterOf(c);
+    }
+  }
+}
+
+// Puts node i's box and entry where its parent (kNoNode: the tree, for the
+// root) keeps them. Returns whether they changed (when they did not, no
+// ancestor's change).
+bool BoxTree::StoreActiveBox(uint32_t i, uint32_t parent) {
+  const FloatBox box = ActiveBoxOf(i);
+  const uint32_t enter = EnterOf(i);
+  const int side = parent == kNoNode ? 0 : At(parent).link[0] == i ? 0 : 1;
+  FloatBox& to = parent == kNoNode ? rootBox_ : At(parent).child[side];
+  uint32_t& toEnter = parent == kNoNode ? rootEnter_ : At(parent).enter[side];
+  if (std::memcmp(&to, &box, sizeof box) == 0 && toEnter == enter) return false;
+  to = box;
+  toEnter = enter;
   return true;
 }
 
 // Refreshes and widens every node on the frame stack, innermost first; the
 // active boxes only as far up as they change.
-void BoxTree::RefreshAndWidenStack() {
-  bool activeChanged = true;
-  for (auto it = frames_.rbegin(); it != frames_.rend(); ++it) {
-    RefreshBounds(it->node);
-    WidenBounds(it->node);
-    if (activeChanged) activeChanged = RefreshActiveBox(it->node);
+void BoxTree::RefreshAndWidenStack(bool activeChanged) {
+  for (std::size_t k = frames_.size(); k-- > 0;) {
+    const uint32_t i = frames_[k].node;
+    RefreshBounds(i);
+    WidenBounds(i);
+    if (activeChanged) activeChanged = StoreActiveBox(i, k > 0 ? frames_[k - 1].node : kNoNode);
   }
   frames_.clear();
 }
@@ -394,19 +592,23 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
   if (n <= 0) return;
   try {
     std::unique_ptr<BuildRecord[]> rec(new BuildRecord[n]);
-    std::unique_ptr<Candidate[]> cand(new Candidate[n]);
+    std::unique_ptr<double[]> candV(new double[n]);
+    std::unique_ptr<int32_t[]> candPos(new int32_t[n]);
+    const Candidates cand{candV.get(), candPos.get()};
     for (int i = 0; i < n; ++i) {
       Centre(lowerCorners + 3 * i, upperCorners + 3 * i, rec[i].c);
       rec[i].index = i;
       rec[i].clientId = clientIds[i];
     }
     const int blocks = (n + kNodesPerBlock - 1) / kNodesPerBlock;
-    blocks_.reserve(static_cast<std::size_t>(blocks));
-    for (int b = 0; b < blocks; ++b) blocks_.push_back(new NodeBlock);
+    nodes_.reserve(static_cast<std::size_t>(blocks));
+    bounds_.reserve(static_cast<std::size_t>(blocks));
+    MapBuiltBlocks(static_cast<std::size_t>(blocks));
 
-    // 1. Shape and boxes: an explicit stack with a frame per level on the
-    // path being built. Node e is made parent first, then its left subtree
-    // (nodes e+1 .. e+r), then its right one (from e+r+1): pre-order.
+    // 1. Shape: an explicit stack with a frame per level on the path being
+    // built. Node e is made parent first, then its left subtree (nodes e+1 ..
+    // e+r), then its right one (from e+r+1): pre-order. Only the links, the
+    // id and the box's place in the caller's arrays are written here.
     struct BuildFrame {
       int begin, count, depth;
     };
@@ -419,16 +621,12 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
       const BuildFrame f = stack.back();
       stack.pop_back();
       BuildRecord* part = rec.get() + f.begin;
-      const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand.get());
+      const int r = PartitionAtMedian(f.count, f.depth % 3, part, cand);
       Node& node = At(e);
-      const int src = part[r].index;
-      std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
-      std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
       node.clientId = part[r].clientId;
-      node.active = 1;
-      ClearActiveBox(node);
-      node.left = r > 0 ? e + 1 : kNoNode;
-      node.right = r < f.count - 1 ? e + static_cast<uint32_t>(r) + 1 : kNoNode;
+      node.active = static_cast<uint32_t>(part[r].index);  // until step 2
+      node.link[0] = r > 0 ? e + 1 : kNoNode;
+      node.link[1] = r < f.count - 1 ? e + static_cast<uint32_t>(r) + 1 : kNoNode;
       height = std::max<int64_t>(height, f.depth + 1);
       ++e;
       // Right pushed first so that the left subtree is made first.
@@ -439,16 +637,26 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     nodeCount_ = n;
     nextFree_ = n % kNodesPerBlock == 0 ? -1 : n % kNodesPerBlock;
     root_ = 0;
-    // 2. Subtree boxes, children before parents (reverse pre-order).
+    // 2. Boxes and the queries' boxes, children before parents (reverse
+    // pre-order). The boxes are gathered from the caller's arrays in an order
+    // unrelated to theirs, so each is fetched some nodes ahead.
+    constexpr uint32_t kAhead = 8;
     for (uint32_t i = static_cast<uint32_t>(n); i-- > 0;) {
-      const Node& node = At(i);
-      Bounds& b = BoundsOf(i);
-      std::memcpy(b.lo, node.lo, sizeof b.lo);
-      std::memcpy(b.hi, node.hi, sizeof b.hi);
-      RefreshBounds(i);
-      WidenBounds(i);
-      RefreshActiveBox(i);
+      if (i >= kAhead) {
+        const uint32_t ahead = At(i - kAhead).active;
+        __builtin_prefetch(lowerCorners + 3 * ahead);
+        __builtin_prefetch(upperCorners + 3 * ahead);
+      }
+      Node& node = At(i);
+      const uint32_t src = node.active;
+      std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
+      std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
+      node.active = 1;
+      RefreshChildBoxes(i);
     }
+    rootBox_ = ActiveBoxOf(root_);
+    rootEnter_ = EnterOf(root_);
+    boundsReady_ = false;
     height_ = height;
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     pending_.reserve(static_cast<std::size_t>(height_ + 1));
@@ -465,8 +673,11 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   Centre(lo, hi, c);
   // Everything that may fail is done before the tree changes.
   ReserveForInsertion();
+  EnsureBounds();
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
+    rootBox_ = ActiveBoxOf(root_);
+    rootEnter_ = EnterOf(root_);
     height_ = std::max<int64_t>(height_, 1);
     return;
   }
@@ -475,10 +686,10 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   int64_t depth = 0;
   for (;;) {
     const Node& n = At(i);
-    if (n.left == kNoNode || n.right == kNoNode) break;
+    if (n.link[0] == kNoNode || n.link[1] == kNoNode) break;
     frames_.push_back(Frame{i, 0, depth});
     const int axis = static_cast<int>(depth % 3);
-    i = (n.lo[axis] + n.hi[axis]) * 0.5 > c[axis] ? n.left : n.right;
+    i = (n.lo[axis] + n.hi[axis]) * 0.5 > c[axis] ? n.link[0] : n.link[1];
     ++depth;
   }
   frames_.push_back(Frame{i, 0, depth});
@@ -497,22 +708,22 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
     to.clientId = clientId;
     to.active = 1;
   };
-  if (node->left == kNoNode) {
+  if (node->link[0] == kNoNode) {
     if (centre > c[axis]) {
       const uint32_t added = NewNode(lo, hi, clientId, 1);
-      At(i).left = added;
+      At(i).link[0] = added;
     } else {
       const uint32_t copy = pushDown();
-      node->left = copy;
+      node->link[0] = copy;
       take(*node);
     }
   } else if (c[axis] >= centre) {
     const uint32_t added = NewNode(lo, hi, clientId, 1);
-    At(i).right = added;
+    At(i).link[1] = added;
   } else {
     const uint32_t copy = pushDown();
-    node->right = copy;
-    const uint32_t li = node->left;
+    node->link[1] = copy;
+    const uint32_t li = node->link[0];
     Node& left = At(li);
     if (c[axis] > (left.lo[axis] + left.hi[axis]) * 0.5) {
       take(*node);
@@ -530,17 +741,19 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
         lb.lo[a] = LowerOf(old.lo[a], lo[a]);
         lb.hi[a] = UpperOf(old.hi[a], hi[a]);
       }
-      RefreshActiveBox(li);
     }
   }
   height_ = std::max(height_, depth + 2);
-  RefreshAndWidenStack();
+  // The children of the node where the walk ended are new or changed.
+  RefreshChildBoxes(i);
+  RefreshAndWidenStack(true);
 }
 
 // ---- Removal --------------------------------------------------------------
 
 bool BoxTree::RemoveBox(const double lo[3], const double hi[3], int32_t clientId) {
   if (root_ == kNoNode) return false;
+  EnsureBounds();
   double c[3];
   Centre(lo, hi, c);
   // The search guided by the centres: left where the node's centre is not
@@ -579,22 +792,22 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
       if (node.active && node.clientId == clientId) {
         node.active = 0;
         RefreshBounds(i);
-        RefreshActiveBox(i);
         frames_.pop_back();
-        RefreshAndWidenStack();
+        const bool changed = StoreActiveBox(i, frames_.empty() ? kNoNode : frames_.back().node);
+        RefreshAndWidenStack(changed);
         return true;
       }
       f.stage = 1;
-      if (node.left != kNoNode && enters(node, node.left, true, axis)) {
-        const Frame child{node.left, 0, f.depth + 1};
+      if (node.link[0] != kNoNode && enters(node, node.link[0], true, axis)) {
+        const Frame child{node.link[0], 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
     }
     if (f.stage == 1) {
       f.stage = 2;
-      if (node.right != kNoNode && enters(node, node.right, false, axis)) {
-        const Frame child{node.right, 0, f.depth + 1};
+      if (node.link[1] != kNoNode && enters(node, node.link[1], false, axis)) {
+        const Frame child{node.link[1], 0, f.depth + 1};
         frames_.push_back(child);
         continue;
       }
@@ -606,26 +819,28 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
 
 // ---- Queries --------------------------------------------------------------
 
-// Pre-order walk entering a node only when its active box admits the query.
-// Right children wait on the pending stack (at most one per level, within
-// the capacity reserved for the height); each is fetched when it is pushed,
-// as it is entered after the left subtree.
-template <class Node, class At, class Admits, class Matches>
-static void Walk(const Node* root, std::vector<const Node*>& pending, At at, Admits admits,
-                 Matches matches, Meshkit::List<int>& out) {
+// Pre-order walk entering a node only when its active box, kept by its
+// parent, admits the query; an absent child's box is NaN and admits nothing.
+// A child is entered where its parent's entry says, past removed boxes that
+// give nothing. Right children wait on the pending stack (at most one per
+// level, within the capacity reserved for the height).
+template <class Node, class FloatBox, class At, class Admits, class Matches>
+static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const Node*>& pending,
+                 At at, Admits admits, Matches matches, Meshkit::List<int>& out) {
   out.Clear();
   pending.clear();
-  if (root == nullptr || !admits(root->activeLo, root->activeHi)) return;
+  if (root == nullptr || !admits(rootBox)) return;
   const Node* node = root;
   for (;;) {
     if (node->active && matches(node->lo, node->hi)) out.Append(node->clientId);
-    if (node->right != kNoNode) {
-      const Node* r = at(node->right);
-      if (admits(r->activeLo, r->activeHi)) pending.push_back(r);
+    if (admits(node->child[1])) {
+      // Entered after the left subtree, by which time it can be in cache.
+      const Node* right = at(node->enter[1]);
+      __builtin_prefetch(right);
+      pending.push_back(right);
     }
-    const Node* l = node->left != kNoNode ? at(node->left) : nullptr;
-    if (l != nullptr && admits(l->activeLo, l->activeHi)) {
-      node = l;
+    if (admits(node->child[0])) {
+      node = at(node->enter[0]);
     } else if (!pending.empty()) {
       node = pending.back();
       pending.pop_back();
@@ -635,19 +850,33 @@ static void Walk(const Node* root, std::vector<const Node*>& pending, At at, Adm
   }
 }
 
+// A float box [lo, hi] holds the point p exactly when lo <= FloatBelow(p)
+// and FloatAbove(p) <= hi on every axis; it overlaps [qlo, qhi] exactly when
+// lo <= FloatBelow(qhi) and FloatAbove(qlo) <= hi. The query's corners are
+// rounded once, and the walk compares floats with floats.
 void BoxTree::QueryPoint(const double p[3], Meshkit::List<int>& out) const {
+  float below[3], above[3];
+  for (int a = 0; a < 3; ++a) {
+    below[a] = FloatBelow(p[a]);
+    above[a] = FloatAbove(p[a]);
+  }
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      root_ == kNoNode ? nullptr : &At(rootEnter_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [p](const float* lo, const float* hi) { return BoxContainsPoint(lo, hi, p); },
+      [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [p](const double* lo, const double* hi) { return BoxContainsPoint(lo, hi, p); }, out);
 }
 
 void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const {
+  float below[3], above[3];
+  for (int a = 0; a < 3; ++a) {
+    below[a] = FloatBelow(qhi[a]);
+    above[a] = FloatAbove(qlo[a]);
+  }
   Walk(
-      root_ == kNoNode ? nullptr : &At(root_), pending_,
+      root_ == kNoNode ? nullptr : &At(rootEnter_), rootBox_, pending_,
       [this](uint32_t i) -> const Node* { return &At(i); },
-      [qlo, qhi](const float* lo, const float* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
+      [&below, &above](const FloatBox& b) { return FloatBoxesOverlap(b.lo, b.hi, above, below); },
       [qlo, qhi](const double* lo, const double* hi) { return BoxOverlaps(lo, hi, qlo, qhi); },
       out);
 }
@@ -655,6 +884,7 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
 // ---- Inspection -----------------------------------------------------------
 
 const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
+  EnsureBounds();
   out.assign(static_cast<std::size_t>(nodeCount_), BoxNode{});
   for (uint32_t i = 0; i < static_cast<uint32_t>(nodeCount_); ++i) {
     const Node& n = At(i);
@@ -665,8 +895,8 @@ const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
     Centre(n.lo, n.hi, x.centre);
     std::memcpy(x.subtreeLo, b.lo, sizeof x.subtreeLo);
     std::memcpy(x.subtreeHi, b.hi, sizeof x.subtreeHi);
-    x.left = n.left == kNoNode ? nullptr : &out[n.left];
-    x.right = n.right == kNoNode ? nullptr : &out[n.right];
+    x.left = n.link[0] == kNoNode ? nullptr : &out[n.link[0]];
+    x.right = n.link[1] == kNoNode ? nullptr : &out[n.link[1]];
     x.clientId = n.clientId;
     x.active = static_cast<uint8_t>(n.active);
   }

@@ -9,10 +9,14 @@
 //
 // One representation serves queries and updates. A node holds its exact box,
 // its id, its active flag, 32-bit links to its children (node indices: block
-// index * 1000 + slot) and a float box around the active boxes of its
-// subtree, which the queries prune with, so that a subtree of removed boxes
-// costs a query nothing. The exact subtree box that guides removal by
-// containment lives beside it in the same block, out of the queries' way.
+// index * 1000 + slot) and, for each child, a float box around the active
+// boxes of the child's subtree, which the queries prune with before they
+// touch the child, so that a subtree of removed boxes costs a query nothing.
+// Beside each link a node keeps where a query entering that child goes on,
+// past removed boxes with a single live side below them. The exact subtree
+// box that guides removal by containment lives in the same block, apart
+// from the nodes and out of the queries' way; after a build it is worked out
+// at the first change.
 //
 // No walk recurses: insertion, removal, queries and the build use explicit
 // stacks on the heap, so a degenerate (deep) tree cannot exhaust the thread's
@@ -81,34 +85,43 @@ class BoxTree {
   const BoxNode* ExportNodes(std::vector<BoxNode>& out) const;
 
   uint32_t RootIndex() const { return root_; }
-  int64_t BlockCount() const { return static_cast<int64_t>(blocks_.size()); }
+  int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
   // Slot of the newest block that the next node takes; -1 when there is no
   // block yet or the newest one is used up.
   int32_t NextFree() const { return nextFree_; }
   int64_t NodeCount() const { return nodeCount_; }
   // Levels of the deepest node (0 for an empty tree).
   int64_t Height() const { return height_; }
-  // Bytes held by the tree: node blocks, block table and scratch stacks.
+  // Bytes held by the tree: node blocks (without the exact subtree boxes of
+  // a build not yet changed), block tables and scratch stacks.
   std::size_t MemoryBytes() const;
 
  private:
-  // What a query reads, 88 bytes. Slots are used in ascending order, so the
-  // balanced build lays the nodes out in pre-order: a node's left child is
-  // the next record and a query walks the storage forwards.
+  // A box rounded outwards to float, around the active boxes of a subtree;
+  // NaN throughout when there is none (NaN admits nothing).
+  struct FloatBox {
+    float lo[3];
+    float hi[3];
+  };
+  // What a query reads, 120 bytes. A node keeps its children's float boxes,
+  // so that a query decides whether to enter a child before it touches the
+  // child's record: a rejected child costs no memory access. Slots are used
+  // in ascending order, so the balanced build lays the nodes out in
+  // pre-order: a node's left child is the next record and a query walks the
+  // storage forwards.
   struct Node {
     double lo[3];
     double hi[3];
-    // Around the active boxes below and including this node, rounded
-    // outwards to float; NaN when there is none (NaN admits nothing).
-    float activeLo[3];
-    float activeHi[3];
+    FloatBox child[2];  // left, right; NaN for an absent child
+    uint32_t link[2];   // left, right; kNoNode when absent
+    // Where a query entering the child goes: past the removed boxes at the
+    // top of the child's subtree that have only one child with active boxes
+    // below them (kept as a removed box is moved again and again), which
+    // give nothing and hold the same active box as that child.
+    uint32_t enter[2];
     int32_t clientId;
-    uint32_t left;  // kNoNode when absent
-    uint32_t right;
     uint32_t active;
   };
-  // The subtree box of the insertion and removal rules, exact: it guides
-  // removal by containment and may hold removed boxes.
   struct Bounds {
     double lo[3];
     double hi[3];
@@ -123,21 +136,42 @@ class BoxTree {
     int64_t depth;
   };
 
-  Node& At(uint32_t i) const { return blocks_[i / kNodesPerBlock]->nodes[i % kNodesPerBlock]; }
-  Bounds& BoundsOf(uint32_t i) const {
-    return blocks_[i / kNodesPerBlock]->bounds[i % kNodesPerBlock];
-  }
+  Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }
+  Bounds& BoundsOf(uint32_t i) const { return bounds_[i / kNodesPerBlock][i % kNodesPerBlock]; }
+  void MapBuiltBlocks(std::size_t blocks);
+  void AddBlock();
+  void EnsureBounds() const;
   void ReserveForInsertion();
   uint32_t NewNode(const double lo[3], const double hi[3], int32_t clientId, uint32_t active);
-  void RefreshBounds(uint32_t i);
-  void WidenBounds(uint32_t i);
-  bool RefreshActiveBox(uint32_t i);
-  void RefreshAndWidenStack();
+  void RefreshBounds(uint32_t i) const;
+  void WidenBounds(uint32_t i) const;
+  FloatBox ActiveBoxOf(uint32_t i) const;
+  uint32_t EnterOf(uint32_t i) const;
+  void RefreshChildBoxes(uint32_t i);
+  bool StoreActiveBox(uint32_t i, uint32_t parent);
+  void RefreshAndWidenStack(bool activeChanged);
   template <class Enters>
   bool DeactivateFirst(int32_t clientId, Enters enters);
 
-  std::vector<NodeBlock*> blocks_;
+  // Block b's nodes and subtree boxes. The build's blocks, which come
+  // first, lie in two mappings of their own (one for the nodes, one for the
+  // subtree boxes); blocks added later are allocated one by one and owned
+  // through added_.
+  std::vector<Node*> nodes_;
+  std::vector<Bounds*> bounds_;
+  std::vector<NodeBlock*> added_;
+  void* builtNodes_ = nullptr;
+  void* builtBounds_ = nullptr;
+  std::size_t builtNodeBytes_ = 0;
+  std::size_t builtBoundsBytes_ = 0;
+  // Whether the subtree boxes of the built nodes have been worked out: the
+  // build leaves that to the first insertion or removal, as only those read
+  // them, and until then their pages stay untouched.
+  mutable bool boundsReady_ = true;
   uint32_t root_ = kNoNode;
+  // The root's active box and entry, kept here as a parent would.
+  FloatBox rootBox_{};
+  uint32_t rootEnter_ = kNoNode;
   int32_t nextFree_ = -1;
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
