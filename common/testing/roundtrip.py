@@ -28,6 +28,21 @@ def ways():
     return result
 
 
+def assert_refused(test, obj, message):
+    """Checks that every way of copying or pickling `obj`, and its
+    __reduce__, raises TypeError `message`."""
+    attempts = [('copy.copy', copy.copy), ('copy.deepcopy', copy.deepcopy),
+                ('__reduce__', lambda o: o.__reduce__())]
+    for module in PICKLERS:
+        for protocol in range(module.HIGHEST_PROTOCOL + 1):
+            attempts.append(('%s protocol %d' % (module.__name__, protocol),
+                             lambda o, m=module, p=protocol: m.dumps(o, p)))
+    for name, attempt in attempts:
+        with test.assertRaises(TypeError, msg=name) as caught:
+            attempt(obj)
+        test.assertEqual(str(caught.exception), message, name)
+
+
 def pickle_ways():
     return [(name, way) for name, way in ways() if not name.startswith('copy.')]
 
