@@ -107,7 +107,7 @@ class FreeList {
       obj = static_cast<PyObject*>(PyObject_MALLOC(sizeof(Object)));
       if (obj == nullptr) return reinterpret_cast<Object*>(PyErr_NoMemory());
     }
-    return reinterpret_cast<Object*>(PyObject_INIT(obj, type));
+    return reinterpret_cast<Object*>(pycompat::InitStaticTypeObject(obj, type));
   }
 
   // Hands back an object of exactly the owning type whose count reached 0.
