@@ -13,9 +13,9 @@ def load_section(name, path):
     """The section module at `path`, loaded under the name `name`."""
     if sys.version_info[0] >= 3:
         import importlib.util
-        spec = importlib.util.spec_from_file_location(name, path)
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location(name, path)
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         return module
     import imp
     return imp.load_source(name, path)
