@@ -245,16 +245,12 @@ inline const char* TypeName(const char* module, const char* name) {
 // methods in `Methods`: under Python 2.7 through the attribute slot, as the
 // interpreter's own factory-made objects do; under Python 3 as the type's
 // method table, through the generic lookup, which needs a ready type.
+#if PY_MAJOR_VERSION < 3
 template <PyMethodDef* Methods>
 PyObject* FindMethod(PyObject* self, char* name) {
-#if PY_MAJOR_VERSION >= 3
-  (void)self;
-  (void)name;
-  return nullptr;
-#else
   return Py_FindMethod(Methods, self, name);
-#endif
 }
+#endif
 
 // Returns false with the interpreter's exception set when the type cannot
 // be made ready (Python 3 only).

@@ -272,27 +272,46 @@ inline PyObject* Reduction(PyObject* rebuild, PyObject* args, PyObject* self,
   return result;
 }
 
-// The class a rebuild function makes its object of: the native type when
-// `cls` is null, else `cls`, which must be the native type or a subclass.
-// Null with TypeError for anything else.
-inline PyTypeObject* RebuildClass(PyObject* cls, PyTypeObject* nativeType, const char* refusal) {
-  if (cls == nullptr) return nativeType;
-  if (!PyType_Check(cls) || !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(cls), nativeType)) {
+// A new, uninitialised object for a rebuild function: of `cls`, or of the
+// native type when `cls` is null, made through the class's creation slot
+// alone, as pickle makes objects, so that its initialisation, whatever
+// arguments it takes, is not run. `cls` must be the native type or a
+// subclass whose creation slot makes one of its instances; null with
+// TypeError `refusal` otherwise, or with the creation slot's exception.
+inline PyObject* NewForRebuild(PyObject* cls, PyTypeObject* nativeType, const char* refusal) {
+  PyTypeObject* t = nativeType;
+  if (cls != nullptr) {
+    if (!PyType_Check(cls) || !PyType_IsSubtype(reinterpret_cast<PyTypeObject*>(cls), nativeType)) {
+      PyErr_SetString(PyExc_TypeError, refusal);
+      return nullptr;
+    }
+    t = reinterpret_cast<PyTypeObject*>(cls);
+  }
+  PyObject* noArgs = PyTuple_New(0);
+  if (noArgs == nullptr) return nullptr;
+  PyObject* obj = t->tp_new(t, noArgs, nullptr);
+  Py_DECREF(noArgs);
+  if (obj != nullptr && !PyObject_TypeCheck(obj, nativeType)) {
+    Py_DECREF(obj);
     PyErr_SetString(PyExc_TypeError, refusal);
     return nullptr;
   }
-  return reinterpret_cast<PyTypeObject*>(cls);
+  return obj;
 }
 
-// A new, uninitialised object of `cls` made through its creation slot
-// alone, as pickle makes objects: the class's initialisation, whatever
-// arguments it takes, is not run. Null with an exception set.
-inline PyObject* NewUninitialised(PyTypeObject* cls) {
-  PyObject* noArgs = PyTuple_New(0);
-  if (noArgs == nullptr) return nullptr;
-  PyObject* obj = cls->tp_new(cls, noArgs, nullptr);
-  Py_DECREF(noArgs);
-  return obj;
+// An exact float or an exact int within a C long, read as the "d" format
+// reads it; false (with no exception) for anything else, which callers
+// leave to the format: bools and subclasses, whose float conversion may be
+// their own, Python 2.7's longs, larger Python 3 ints.
+inline bool ExactNumberValue(PyObject* obj, double* value) {
+  if (PyFloat_CheckExact(obj)) {
+    *value = PyFloat_AS_DOUBLE(obj);
+    return true;
+  }
+  long small;
+  if (!pycompat::IsExactInt(obj) || !pycompat::SmallIntValue(obj, &small)) return false;
+  *value = static_cast<double>(small);
+  return true;
 }
 
 // The __reduce__ of the types whose objects stand for native state that

@@ -154,15 +154,8 @@ class ValueType {
       v[i] = PyFloat_AsDouble(PyTuple_GET_ITEM(components, i));
       if (v[i] == -1.0 && PyErr_Occurred()) return nullptr;
     }
-    PyTypeObject* t = pysupport::RebuildClass(cls, &type, kRebuildMessage);
-    if (t == nullptr) return nullptr;
-    PyObject* self = pysupport::NewUninitialised(t);
+    PyObject* self = pysupport::NewForRebuild(cls, &type, kRebuildMessage);
     if (self == nullptr) return nullptr;
-    if (!IsInstance(self)) {
-      Py_DECREF(self);
-      PyErr_SetString(PyExc_TypeError, kRebuildMessage);
-      return nullptr;
-    }
     double* c = Components(self);
     for (int i = 0; i < N; ++i) c[i] = v[i];
     return self;
@@ -261,19 +254,6 @@ class ValueType {
   // Exact floats and ints are read directly, as the "d" conversion reads
   // them; anything else goes through the interpreter's parser, which gives
   // its own messages. A failure leaves the components as they were.
-  // (Subclasses are left to the parser: their float conversion may be
-  // their own.)
-  static bool QuickDouble(PyObject* obj, double* value) {
-    if (PyFloat_CheckExact(obj)) {
-      *value = PyFloat_AS_DOUBLE(obj);
-      return true;
-    }
-    long small;
-    if (!pycompat::IsExactInt(obj) || !pycompat::SmallIntValue(obj, &small)) return false;
-    *value = static_cast<double>(small);
-    return true;
-  }
-
   template <std::size_t... I>
   static bool ParseArguments(PyObject* args, double* v, std::index_sequence<I...>) {
     return PyArg_ParseTuple(args, texts.initFormat, &v[I]...) != 0;
@@ -282,7 +262,8 @@ class ValueType {
   static int Init(PyObject* self, PyObject* args, PyObject*) {
     double v[N];
     bool quick = PyTuple_GET_SIZE(args) == N;
-    for (int i = 0; quick && i < N; ++i) quick = QuickDouble(PyTuple_GET_ITEM(args, i), &v[i]);
+    for (int i = 0; quick && i < N; ++i)
+      quick = pysupport::ExactNumberValue(PyTuple_GET_ITEM(args, i), &v[i]);
     if (!quick && !ParseArguments(args, v, std::make_index_sequence<N>())) return -1;
     double* c = Components(self);
     for (int i = 0; i < N; ++i) c[i] = v[i];

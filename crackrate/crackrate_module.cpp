@@ -92,18 +92,7 @@ int InstallModel(PyObject* self, const double* constants, int count, bool flag) 
 // An argument that is exactly a float or an int, read as the "d" and "i"
 // formats would read it; false for anything else (bools, subclasses,
 // longs, ints out of range), which the format then reads or refuses.
-inline bool QuickRead(PyObject* arg, double* out) {
-  if (PyFloat_CheckExact(arg)) {
-    *out = PyFloat_AS_DOUBLE(arg);
-    return true;
-  }
-  long value;
-  if (pycompat::IsExactInt(arg) && pycompat::SmallIntValue(arg, &value)) {
-    *out = static_cast<double>(value);
-    return true;
-  }
-  return false;
-}
+inline bool QuickRead(PyObject* arg, double* out) { return pysupport::ExactNumberValue(arg, out); }
 
 inline bool QuickRead(PyObject* arg, int* out) {
   long value;
@@ -269,15 +258,8 @@ PyObject* Rebuild(PyObject*, PyObject* args) {
   double constants[crackrate::kFullConstants];
   const int count = ReadConstants(sequence, constants);
   if (count < 0) return nullptr;
-  PyTypeObject* type = pysupport::RebuildClass(cls, &CrackrateType, kRebuildMessage);
-  if (type == nullptr) return nullptr;
-  PyObject* self = pysupport::NewUninitialised(type);
+  PyObject* self = pysupport::NewForRebuild(cls, &CrackrateType, kRebuildMessage);
   if (self == nullptr) return nullptr;
-  if (!PyObject_TypeCheck(self, &CrackrateType)) {
-    Py_DECREF(self);
-    PyErr_SetString(PyExc_TypeError, kRebuildMessage);
-    return nullptr;
-  }
   if (InstallModel(self, constants, count, flag != 0) < 0) {
     Py_DECREF(self);
     return nullptr;
