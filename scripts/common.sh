@@ -6,10 +6,14 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 # Debian packages: the toolchain, GoogleTest and Python 3 with its headers
 # and virtual environments (for the Python 3 build and the pip check) are
-# required; Google Benchmark, Boost and p4est (whose headers need MPI's)
+# required, and so are numpy (the array tests of the Python 3 suites),
+# Dask's distributed scheduler (the scale-out examples' tests) and
+# pkg-config (the element library's plain-compile check); Google
+# Benchmark, Boost, p4est (whose headers need MPI's) and the rtree package
 # are only needed by the benchmarks.
-REQUIRED_PACKAGES="cmake g++ make libgtest-dev python3-dev python3-venv"
-BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev"
+REQUIRED_PACKAGES="cmake g++ make pkg-config libgtest-dev python3-dev python3-venv
+  python3-numpy python3-distributed"
+BENCH_PACKAGES="libbenchmark-dev libboost-dev libp4est-dev libopenmpi-dev python3-rtree"
 # The native fuzz targets need clang++ with its libFuzzer and sanitizer
 # runtimes; the lint step needs clang-format and clang-tidy.
 FUZZ_PACKAGES="clang libclang-rt-14-dev"
