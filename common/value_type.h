@@ -1,9 +1,9 @@
 // The scaffold of the fixed-size value types (Triad, Hexad, Ennead): an
 // object holding N doubles inline, its type object, number protocol,
 // one-index item protocol, printed form, copying support, the buffer protocol
-// over its own doubles and the module that carries the type. A module instantiates it with its component count, its
-// operand rules, its texts and its product, and keeps only what differs:
-// its own methods, functions and item access.
+// over its own doubles and the module that carries the type. A module instantiates it with its
+// component count, its operand rules, its texts and its product, and keeps only what differs: its
+// own methods, functions and item access.
 #pragma once
 
 #include <Python.h>
@@ -169,6 +169,21 @@ class ValueType {
     return ComponentMethods(names, docs, std::make_index_sequence<N>());
   }
 
+  // The same table with the methods `more` between the components and
+  // __reduce__.
+  template <std::size_t M>
+  static std::array<PyMethodDef, N + M + 2> ComponentMethods(
+      const char* const (&names)[N], const char* const (&docs)[N],
+      const std::array<PyMethodDef, M>& more) {
+    const std::array<PyMethodDef, N + 2> components = ComponentMethods(names, docs);
+    std::array<PyMethodDef, N + M + 2> all{};
+    for (int i = 0; i < N; ++i) all[i] = components[i];
+    for (std::size_t j = 0; j < M; ++j) all[N + j] = more[j];
+    all[N + M] = kReduceMethod;
+    all[N + M + 1] = {nullptr, nullptr, 0, nullptr};
+    return all;
+  }
+
   static constexpr PyMethodDef kReduceMethod = {
       "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
 
@@ -202,8 +217,8 @@ class ValueType {
     buffer.bf_getbuffer = GetBuffer;
     // The interpreter's default flags repeat bits inside their own macro.
     // NOLINTNEXTLINE(misc-redundant-expression)
-    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE |
-                    pycompat::kNewBufferFlag;
+    type.tp_flags =
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE | pycompat::kNewBufferFlag;
     type.tp_doc = texts.doc;
     type.tp_methods = methods;
     type.tp_init = Init;

@@ -1,7 +1,8 @@
 // The Python type Ennead: a full second-order tensor, a 3-by-3 matrix of
 // doubles held row by row. The scaffold of the type is the shared value
-// type; the matrix product is the native core in full_tensor.h; what is
-// left here is component access by row and column.
+// type; the matrix product and the tensor algebra are the native core in
+// full_tensor.h; what is left here is component access by row and column
+// and the methods that call the core.
 #include "full_tensor.h"
 #include "python_support.h"
 #include "value_type.h"
@@ -156,7 +157,45 @@ constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy"
 constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
                                  "yx component", "yy component", "yz component",
                                  "zx component", "zy component", "zz component"};
-auto kMethods = Tensor::ComponentMethods(kNames, kDocs);
+// --- tensor algebra -------------------------------------------------------
+
+// A new tensor whose components Op(a, out) writes from this one's.
+template <void (*Op)(const double*, double*) noexcept>
+PyObject* Unary(PyObject* self, PyObject*) {
+  const double* a = Tensor::Components(self);
+  return Tensor::Make([a](double* out) { Op(a, out); });
+}
+
+template <double (*Op)(const double*) noexcept>
+PyObject* Scalar(PyObject* self, PyObject*) {
+  return PyFloat_FromDouble(Op(Tensor::Components(self)));
+}
+
+// The vector is read as the consumer modules read vectors (any three
+// numbers by index), the result built by the bound vector class.
+PyObject* Apply(PyObject* self, PyObject* vector) {
+  double v[3];
+  if (!VectorBinding::ReadVector(vector, v)) return nullptr;
+  double w[3];
+  ennead::Apply(Tensor::Components(self), v, w);
+  return VectorBinding::BuildVector(w[0], w[1], w[2]);
+}
+
+const std::array<PyMethodDef, 5> kAlgebra = {{
+    {"Transpose", Unary<ennead::Transpose>, METH_NOARGS,
+     "Transpose($self, /)\n--\n\nThe transposed tensor, a new Ennead."},
+    {"Determinant", Scalar<ennead::Determinant>, METH_NOARGS,
+     "Determinant($self, /)\n--\n\nThe determinant, a float."},
+    {"Inverse", Unary<ennead::Inverse>, METH_NOARGS,
+     "Inverse($self, /)\n--\n\nThe inverse, a new Ennead: the adjugate divided by the "
+     "determinant;\na singular tensor gives infinities or NaNs, no exception."},
+    {"Trace", Scalar<ennead::Trace>, METH_NOARGS, "Trace($self, /)\n--\n\nxx + yy + zz, a float."},
+    {"Apply", Apply, METH_O,
+     "Apply($self, v, /)\n--\n\nThe tensor applied to the vector v (any three numbers by "
+     "index):\na new vector of the bound Triad class."},
+}};
+
+auto kMethods = Tensor::ComponentMethods(kNames, kDocs, kAlgebra);
 
 PyMethodDef kFunctions[] = {Tensor::kRebuildFunction, {nullptr, nullptr, 0, nullptr}};
 

@@ -70,6 +70,13 @@ void DeviatoricPart(const double t[6], double out[6]) noexcept {
   out[kZX] = t[kZX];
 }
 
+void Traction(const double t[6], const double n[3], double out[3]) noexcept {
+  const double r[3] = {t[kXX] * n[0] + t[kXY] * n[1] + t[kZX] * n[2],
+                       t[kXY] * n[0] + t[kYY] * n[1] + t[kYZ] * n[2],
+                       t[kZX] * n[0] + t[kYZ] * n[1] + t[kZZ] * n[2]};
+  for (int i = 0; i < 3; ++i) out[i] = r[i];
+}
+
 Principal SolvePrincipal(const double t[6]) noexcept {
   // Upper off-diagonal entries of the working matrix, indexed by pair:
   // 0 is a01, 1 is a02, 2 is a12.

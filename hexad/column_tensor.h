@@ -46,6 +46,12 @@ double EffectiveStrain(const double t[6]) noexcept;
 // The tensor minus its mean normal component on the diagonal.
 void DeviatoricPart(const double t[6], double out[6]) noexcept;
 
+// The traction on a plane of unit normal n: the full symmetric matrix
+// applied to n, out[i] = row i . n with row 0 (xx, xy, zx), row 1
+// (xy, yy, yz), row 2 (zx, yz, zz), each summed over n[0], n[1], n[2] in
+// that order. n is used as given (not normalised). `out` may be n.
+void Traction(const double t[6], const double n[3], double out[3]) noexcept;
+
 // Principal values in descending order and the unit principal directions:
 // column k of `directions` (directions[0][k], directions[1][k],
 // directions[2][k]) belongs to values[k]. `sweeps` is the number of sweeps

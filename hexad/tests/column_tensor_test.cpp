@@ -199,4 +199,22 @@ TEST(PrincipalValues, InputIsNotChanged) {
   for (int i = 0; i < 6; ++i) EXPECT_EQ(copy[i], t[i]);
 }
 
+TEST(ColumnTensorTraction, IsTheFullSymmetricMatrixAppliedToTheNormal) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> uniform(-1e3, 1e3);
+  for (int round = 0; round < 1000; ++round) {
+    double t[6], n[3], w[3];
+    for (double& x : t) x = uniform(rng);
+    for (double& x : n) x = uniform(rng);
+    hexad::Traction(t, n, w);
+    for (int row = 0; row < 3; ++row) {
+      const double literal =
+          Entry(t, row, 0) * n[0] + Entry(t, row, 1) * n[1] + Entry(t, row, 2) * n[2];
+      ASSERT_EQ(w[row], literal) << round << " " << row;
+    }
+    hexad::Traction(t, n, n);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(n[i], w[i]) << round;
+  }
+}
+
 }  // namespace
