@@ -31,9 +31,7 @@ std::string ShapesText(RowShapes shapes, const std::string& rows) {
   return text;
 }
 
-bool OneDimensional(RowShapes shapes) {
-  return shapes.size() == 0 || shapes.begin()->ndim == 0;
-}
+bool OneDimensional(RowShapes shapes) { return shapes.size() == 0 || shapes.begin()->ndim == 0; }
 
 // What an input must be: "x must be a float64 array of shape (N, 3) or a
 // sequence of such rows".
@@ -125,8 +123,8 @@ bool TakeView(PyObject* obj, Py_buffer* view, RowShapes shapes, Py_ssize_t rows,
   std::string came;
   PyObject* error = PyExc_TypeError;
   if (!IsDoubleFormat(view->format) || view->itemsize != 8) {
-    came = std::string("an array of format '") +
-           (view->format != nullptr ? view->format : "B") + "'";
+    came =
+        std::string("an array of format '") + (view->format != nullptr ? view->format : "B") + "'";
   } else if (writable && view->readonly) {
     came = "a read-only array";
   } else if (!IsCContiguous(*view)) {
@@ -406,8 +404,10 @@ PyObject* NestedList(const ArrayObject* a, int d, Py_ssize_t first) {
     PyObject* list = PyList_New(n);
     for (Py_ssize_t i = 0; list != nullptr && i < n; ++i) {
       PyObject* item = Item(a, first + i);
-      if (item == nullptr) Py_CLEAR(list);
-      else PyList_SET_ITEM(list, i, item);
+      if (item == nullptr)
+        Py_CLEAR(list);
+      else
+        PyList_SET_ITEM(list, i, item);
     }
     return list;
   }
@@ -438,8 +438,10 @@ PyObject* Shape(PyObject* self, void*) {
   PyObject* shape = PyTuple_New(a->ndim);
   for (int d = 0; shape != nullptr && d < a->ndim; ++d) {
     PyObject* n = pycompat::NewInt(static_cast<long>(a->shape[d]));
-    if (n == nullptr) Py_CLEAR(shape);
-    else PyTuple_SET_ITEM(shape, d, n);
+    if (n == nullptr)
+      Py_CLEAR(shape);
+    else
+      PyTuple_SET_ITEM(shape, d, n);
   }
   return shape;
 }

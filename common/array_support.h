@@ -100,8 +100,8 @@ class DoubleArray {
 
 // A caller's `out=` argument: a writable buffer of exactly the result's
 // shape (`rows` rows of one of `shapes`, or 1-D of rows times the row
-// width), item format and contiguity as for DoubleArray. Under Python 2.7 an array.array('d') of exactly rows * width
-// items is accepted too: the loop then writes into a block of this object,
+// width), item format and contiguity as for DoubleArray. Under Python 2.7 an array.array('d') of
+// exactly rows * width items is accepted too: the loop then writes into a block of this object,
 // which Commit copies into the array (whose memory is not pinned there).
 class OutArray {
  public:

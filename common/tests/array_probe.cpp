@@ -88,8 +88,8 @@ PyObject* New(PyObject*, PyObject* args) {
   const char* format = "d";
   if (!PyArg_ParseTuple(args, "O|s", &shapeObj, &format)) return nullptr;
   Py_ssize_t dims[3] = {0, 0, 0};
-  if (!PyTuple_Check(shapeObj) || !PyArg_ParseTuple(shapeObj, "n|nn", &dims[0], &dims[1],
-                                                    &dims[2])) {
+  if (!PyTuple_Check(shapeObj) ||
+      !PyArg_ParseTuple(shapeObj, "n|nn", &dims[0], &dims[1], &dims[2])) {
     if (!PyErr_Occurred()) PyErr_SetString(PyExc_TypeError, "shape must be a tuple of ints");
     return nullptr;
   }
