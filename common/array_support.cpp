@@ -60,7 +60,7 @@ std::string ViewShapeText(const Py_buffer& view) {
   std::string text = "(";
   for (int d = 0; d < view.ndim; ++d) {
     if (d > 0) text += ", ";
-    text += std::to_string(view.shape != nullptr ? view.shape[d] : view.len / view.itemsize);
+    text += std::to_string(view.shape[d]);
   }
   return text + (view.ndim == 1 ? ",)" : ")");
 }
@@ -122,7 +122,9 @@ bool TakeView(PyObject* obj, Py_buffer* view, RowShapes shapes, Py_ssize_t rows,
   if (PyObject_GetBuffer(obj, view, PyBUF_STRIDES | PyBUF_FORMAT) < 0) return false;
   std::string came;
   PyObject* error = PyExc_TypeError;
-  if (!IsDoubleFormat(view->format) || view->itemsize != 8) {
+  if (view->ndim > 0 && view->shape == nullptr) {
+    came = "a buffer that gives no shape";  // an exporter that ignores the request
+  } else if (!IsDoubleFormat(view->format) || view->itemsize != 8) {
     came =
         std::string("an array of format '") + (view->format != nullptr ? view->format : "B") + "'";
   } else if (writable && view->readonly) {
@@ -142,11 +144,13 @@ bool TakeView(PyObject* obj, Py_buffer* view, RowShapes shapes, Py_ssize_t rows,
 }
 
 #if PY_MAJOR_VERSION < 3
-// Python 2.7's array.array has only the old-style buffer. True for an
-// array.array (or subclass) of typecode 'd'; false with *other set when it
-// is an array.array of another typecode, or with an exception set when the
-// array module cannot be read.
-bool IsDoubleArrayArray(PyObject* obj, bool* isArray, std::string* typecode) {
+// Python 2.7's array.array has only the old-style buffer. For an
+// array.array (or subclass) of typecode 'd': *isArray, its items and their
+// count. Not an array.array: true with *isArray false. False with TypeError
+// for an array.array of another typecode, or with the exception of reading
+// the array module or the array.
+bool ArrayArrayItems(PyObject* obj, const std::string& expected, bool* isArray, const void** memory,
+                     Py_ssize_t* count) {
   *isArray = false;
   PyObject* module = PyImport_ImportModule("array");
   if (module == nullptr) return false;
@@ -159,8 +163,15 @@ bool IsDoubleArrayArray(PyObject* obj, bool* isArray, std::string* typecode) {
   *isArray = true;
   PyObject* code = PyObject_GetAttrString(obj, "typecode");
   if (code == nullptr) return false;
-  *typecode = PyString_Check(code) ? PyString_AS_STRING(code) : "?";
+  const std::string typecode = PyString_Check(code) ? PyString_AS_STRING(code) : "?";
   Py_DECREF(code);
+  if (typecode != "d") {
+    Refuse(PyExc_TypeError, expected, "an array.array of typecode '" + typecode + "'");
+    return false;
+  }
+  Py_ssize_t bytes;
+  if (PyObject_AsReadBuffer(obj, memory, &bytes) < 0) return false;
+  *count = bytes / static_cast<Py_ssize_t>(sizeof(double));
   return true;
 }
 
@@ -560,17 +571,10 @@ bool DoubleArray::Read(PyObject* obj, RowShapes shapes, const char* name) {
     }
 #if PY_MAJOR_VERSION < 3
     bool isArray = false;
-    std::string typecode;
-    if (!IsDoubleArrayArray(obj, &isArray, &typecode)) return false;
+    const void* memory = nullptr;
+    Py_ssize_t count = 0;
+    if (!ArrayArrayItems(obj, expected, &isArray, &memory, &count)) return false;
     if (isArray) {
-      if (typecode != "d") {
-        Refuse(PyExc_TypeError, expected, "an array.array of typecode '" + typecode + "'");
-        return false;
-      }
-      const void* memory;
-      Py_ssize_t bytes;
-      if (PyObject_AsReadBuffer(obj, &memory, &bytes) < 0) return false;
-      const Py_ssize_t count = bytes / static_cast<Py_ssize_t>(sizeof(double));
       if (count % width_ != 0) {
         Refuse(PyExc_ValueError, expected,
                "an array.array of " + std::to_string(count) + " numbers");
@@ -579,7 +583,7 @@ bool DoubleArray::Read(PyObject* obj, RowShapes shapes, const char* name) {
       // Copied at once: nothing pins an array.array's memory under Python
       // 2.7, and a later argument's conversion could resize it.
       copy_.resize(static_cast<size_t>(count > 0 ? count : 1));
-      if (count > 0) std::memcpy(copy_.data(), memory, static_cast<size_t>(bytes));
+      if (count > 0) std::memcpy(copy_.data(), memory, static_cast<size_t>(count) * 8);
       rows_ = count / width_;
       shape_ = flat ? RowShape() : *shapes.begin();
       data_ = copy_.data();
@@ -634,17 +638,10 @@ bool OutArray::Bind(PyObject* obj, Py_ssize_t rows, RowShapes shapes, const char
     }
 #if PY_MAJOR_VERSION < 3
     bool isArray = false;
-    std::string typecode;
-    if (!IsDoubleArrayArray(obj, &isArray, &typecode)) return false;
+    const void* memory = nullptr;
+    Py_ssize_t count = 0;
+    if (!ArrayArrayItems(obj, expected, &isArray, &memory, &count)) return false;
     if (isArray) {
-      if (typecode != "d") {
-        Refuse(PyExc_TypeError, expected, "an array.array of typecode '" + typecode + "'");
-        return false;
-      }
-      void* memory;
-      Py_ssize_t bytes;
-      if (PyObject_AsWriteBuffer(obj, &memory, &bytes) < 0) return false;
-      const Py_ssize_t count = bytes / static_cast<Py_ssize_t>(sizeof(double));
       if (count != count_) {
         Refuse(PyExc_ValueError, expected,
                "an array.array of " + std::to_string(count) + " numbers");

@@ -20,7 +20,8 @@
 namespace pyarray {
 
 // The shape of one row of a batch: none (a 1-D batch of N numbers), {w}
-// or {r, c}. The batch has shape (N, <row shape>).
+// or {r, c}, each dimension at least 1. The batch has shape
+// (N, <row shape>).
 struct RowShape {
   int ndim = 0;
   Py_ssize_t dims[2] = {0, 0};
@@ -66,8 +67,8 @@ class DoubleArray {
   //    while it converts.
   // N = 0 is accepted. False with an exception set otherwise:
   //  - TypeError for the wrong kind of object, a buffer of another format
-  //    or a non-contiguous one, a read-only-style Python 2.7 buffer other
-  //    than array.array('d'), a row that is not a sequence:
+  //    or a non-contiguous one, a Python 2.7 old-style buffer other than
+  //    array.array('d') (mmap, ...), a row that is not a sequence:
   //    "x must be a float64 array of shape (N, 3) or a sequence of such
   //    rows, not an array of format 'i'";
   //  - ValueError for a wrong shape: "..., not an array of shape (4, 5)",
