@@ -405,44 +405,23 @@ PyObject* Item(const ArrayObject* a, Py_ssize_t index) {
   }
 }
 
-// The items from flat index `first` on as nested lists from dimension d.
-// Each list is made only when all its items are made, so no half-filled
-// list is ever where a garbage collection (and its callbacks) could see it:
-// the numbers of the last dimension are made without any collection.
+// The items from flat index `first` on as nested lists from dimension d,
+// each filled through the one result-list holder.
 PyObject* NestedList(const ArrayObject* a, int d, Py_ssize_t first) {
   const Py_ssize_t n = a->shape[d];
-  if (d + 1 >= a->ndim || d + 1 >= kMaxDims) {
-    PyObject* list = PyList_New(n);
-    for (Py_ssize_t i = 0; list != nullptr && i < n; ++i) {
-      PyObject* item = Item(a, first + i);
-      if (item == nullptr)
-        Py_CLEAR(list);
-      else
-        PyList_SET_ITEM(list, i, item);
-    }
-    return list;
-  }
-  const Py_ssize_t step = a->strides[d] / a->itemsize;
-  std::vector<PyObject*> parts;
-  parts.reserve(static_cast<size_t>(n));
-  PyObject* list = nullptr;
+  const bool last = d + 1 >= a->ndim || d + 1 >= kMaxDims;
+  const Py_ssize_t step = last ? 1 : a->strides[d] / a->itemsize;
+  pysupport::ResultList list(n);
+  if (!list.Made()) return nullptr;
   for (Py_ssize_t i = 0; i < n; ++i) {
-    PyObject* part = NestedList(a, d + 1, first + i * step);
-    if (part == nullptr) break;
-    parts.push_back(part);
+    PyObject* item = last ? Item(a, first + i) : NestedList(a, d + 1, first + i * step);
+    if (item == nullptr) return nullptr;
+    list.Set(i, item);
   }
-  if (static_cast<Py_ssize_t>(parts.size()) == n) list = PyList_New(n);
-  if (list != nullptr) {
-    for (Py_ssize_t i = 0; i < n; ++i) PyList_SET_ITEM(list, i, parts[static_cast<size_t>(i)]);
-  } else {
-    for (PyObject* part : parts) Py_DECREF(part);
-  }
-  return list;
+  return list.Finish();
 }
 
-PyObject* ToList(PyObject* self, PyObject*) {
-  return pysupport::Guarded([&] { return NestedList(AsArray(self), 0, 0); });
-}
+PyObject* ToList(PyObject* self, PyObject*) { return NestedList(AsArray(self), 0, 0); }
 
 PyObject* Shape(PyObject* self, void*) {
   const ArrayObject* a = AsArray(self);
