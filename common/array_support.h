@@ -7,7 +7,17 @@
 //
 // Compiled into each module that uses it (link `array_support` in
 // add_python_module): each module has its own `Array` type. Every call here
-// needs the interpreter lock; none throws.
+// needs the interpreter lock; none throws. A batch function reads:
+//
+//   pyarray::DoubleArray in;
+//   if (!in.Read(obj, {pyarray::RowShape(6)}, "columns")) return nullptr;
+//   double* v;
+//   PyObject* result = pyarray::NewArray({in.Rows()}, &v);
+//   if (result == nullptr) return nullptr;
+//   pyarray::ReleasedIf(in.Rows() > kReleaseRows, [&] { ...fill v from in.Data()... });
+//   return result;
+//
+// and MODULE_INIT calls pyarray::AddArrayType(module, "<module name>").
 #pragma once
 
 #include <Python.h>
@@ -83,7 +93,8 @@ class DoubleArray {
   Py_ssize_t Rows() const { return rows_; }
   Py_ssize_t RowWidth() const { return width_; }
   // Rows() * RowWidth() numbers, row after row; not null (even for N = 0).
-  // Read-only: it may be the caller's memory.
+  // Read-only: it may be the caller's memory (which another thread of the
+  // caller's could still write into, as with any shared array).
   const double* Data() const { return data_; }
   // The row shape the object matched (for a sequence: the first of
   // `shapes` whose width matches).
