@@ -488,13 +488,19 @@ PyObject* NewBlock(std::initializer_list<Py_ssize_t> shape, char format, Py_ssiz
     PyErr_SetString(PyExc_ValueError, "an array has 1 to 3 dimensions");
     return nullptr;
   }
-  Py_ssize_t count = 1;
+  // An empty dimension makes an empty array, however large the others.
+  bool empty = false;
   for (Py_ssize_t n : shape) {
     if (n < 0) {
       PyErr_SetString(PyExc_ValueError, "an array's dimensions cannot be negative");
       return nullptr;
     }
-    if (n != 0 && count > PY_SSIZE_T_MAX / itemsize / n) return PyErr_NoMemory();
+    empty = empty || n == 0;
+  }
+  Py_ssize_t count = empty ? 0 : 1;
+  for (Py_ssize_t n : shape) {
+    if (empty) break;
+    if (count > PY_SSIZE_T_MAX / itemsize / n) return PyErr_NoMemory();
     count *= n;
   }
   if (!ReadyArrayType("array_support")) return nullptr;

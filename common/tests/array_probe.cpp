@@ -94,28 +94,26 @@ PyObject* New(PyObject*, PyObject* args) {
     return nullptr;
   }
   const Py_ssize_t ndim = PyTuple_GET_SIZE(shapeObj);
-  auto make = [&](auto** data) -> PyObject* {
-    if (ndim == 1) return pyarray::NewArray({dims[0]}, data);
-    if (ndim == 2) return pyarray::NewArray({dims[0], dims[1]}, data);
-    return pyarray::NewArray({dims[0], dims[1], dims[2]}, data);
+  // Makes the array, then fills it: its item count fits once it is made.
+  auto make = [&](auto* data) -> PyObject* {
+    PyObject* made = ndim == 1   ? pyarray::NewArray({dims[0]}, &data)
+                     : ndim == 2 ? pyarray::NewArray({dims[0], dims[1]}, &data)
+                                 : pyarray::NewArray({dims[0], dims[1], dims[2]}, &data);
+    if (made == nullptr) return nullptr;
+    Py_ssize_t count = 1;
+    for (Py_ssize_t d = 0; d < ndim; ++d) count = dims[d] == 0 ? 0 : count;
+    for (Py_ssize_t d = 0; count > 0 && d < ndim; ++d) count *= dims[d];
+    for (Py_ssize_t i = 0; i < count; ++i) data[i] = static_cast<decltype(+*data)>(i);
+    return made;
   };
-  const Py_ssize_t count = dims[0] * (ndim > 1 ? dims[1] : 1) * (ndim > 2 ? dims[2] : 1);
   const std::string f = format;
   PyObject* result = nullptr;
   if (f == "d") {
-    double* data;
-    result = make(&data);
-    for (Py_ssize_t i = 0; result != nullptr && i < count; ++i) data[i] = static_cast<double>(i);
+    result = make(static_cast<double*>(nullptr));
   } else if (f == "i") {
-    std::int32_t* data;
-    result = make(&data);
-    for (Py_ssize_t i = 0; result != nullptr && i < count; ++i) {
-      data[i] = static_cast<std::int32_t>(i);
-    }
+    result = make(static_cast<std::int32_t*>(nullptr));
   } else if (f == "q") {
-    std::int64_t* data;
-    result = make(&data);
-    for (Py_ssize_t i = 0; result != nullptr && i < count; ++i) data[i] = i;
+    result = make(static_cast<std::int64_t*>(nullptr));
   } else {
     PyErr_SetString(PyExc_ValueError, "format must be 'd', 'i' or 'q'");
   }

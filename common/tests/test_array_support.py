@@ -235,6 +235,7 @@ class ResultTest(unittest.TestCase):
         self.assertEqual((q.format, q.tolist()), ('q', [[[0, 1]], [[2, 3]]]))
         self.assertTrue(all(type(v) is int for v in P.New((3,), 'i').tolist()))
         self.assertEqual([P.New(s).tolist() for s in [(0,), (0, 3), (2, 0)]], [[], [], [[], []]])
+        self.assertEqual(P.New((sys.maxsize, sys.maxsize, 0)).shape[2], 0)
         self.assertIs(type(a), P.Array)
         self.assertEqual(type(a).__name__, 'Array')
         self.assertIn(type_name('ArrayProbe', 'Array'), repr(type(a)))
