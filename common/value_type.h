@@ -186,17 +186,16 @@ class ValueType {
   }
 
   // The same table with the methods `more` between the components and
-  // __reduce__.
+  // the copying methods.
   template <std::size_t M>
-  static std::array<PyMethodDef, N + M + 2> ComponentMethods(
+  static std::array<PyMethodDef, N + 3 + M> ComponentMethods(
       const char* const (&names)[N], const char* const (&docs)[N],
       const std::array<PyMethodDef, M>& more) {
-    const std::array<PyMethodDef, N + 2> components = ComponentMethods(names, docs);
-    std::array<PyMethodDef, N + M + 2> all{};
+    const std::array<PyMethodDef, N + 3> components = ComponentMethods(names, docs);
+    std::array<PyMethodDef, N + 3 + M> all{};
     for (int i = 0; i < N; ++i) all[i] = components[i];
     for (std::size_t j = 0; j < M; ++j) all[N + j] = more[j];
-    all[N + M] = kReduceMethod;
-    all[N + M + 1] = {nullptr, nullptr, 0, nullptr};
+    for (int i = N; i < N + 3; ++i) all[M + i] = components[i];
     return all;
   }
 
@@ -236,8 +235,8 @@ class ValueType {
     buffer.bf_getbuffer = GetBuffer;
     // The interpreter's default flags repeat bits inside their own macro.
     // NOLINTNEXTLINE(misc-redundant-expression)
-    type.tp_flags =
-        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE | pycompat::kNewBufferFlag;
+    constexpr auto kFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
+    type.tp_flags = kFlags | pycompat::kNewBufferFlag;
     type.tp_doc = texts.doc;
     type.tp_methods = methods;
     type.tp_init = Init;
