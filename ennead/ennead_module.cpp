@@ -174,16 +174,6 @@ PyObject* Scalar(PyObject* self, PyObject*) {
   return PyFloat_FromDouble(Op(Tensor::Components(self)));
 }
 
-// The vector is read as the consumer modules read vectors (any three
-// numbers by index), the result built by the bound vector class.
-PyObject* Apply(PyObject* self, PyObject* vector) {
-  double v[3];
-  if (!VectorBinding::ReadVector(vector, v)) return nullptr;
-  double w[3];
-  ennead::Apply(Tensor::Components(self), v, w);
-  return VectorBinding::BuildVector(w[0], w[1], w[2]);
-}
-
 const std::array<PyMethodDef, 5> kAlgebra = {{
     {"Transpose", Unary<ennead::Transpose>, METH_NOARGS,
      "Transpose($self, /)\n--\n\nThe transposed tensor, a new Ennead."},
@@ -193,7 +183,7 @@ const std::array<PyMethodDef, 5> kAlgebra = {{
      "Inverse($self, /)\n--\n\nThe inverse, a new Ennead: the adjugate divided by the "
      "determinant;\na singular tensor gives infinities or NaNs, no exception."},
     {"Trace", Scalar<ennead::Trace>, METH_NOARGS, "Trace($self, /)\n--\n\nxx + yy + zz, a float."},
-    {"Apply", Apply, METH_O,
+    {"Apply", VectorBinding::VectorMethod<Tensor, ennead::Apply>, METH_O,
      "Apply($self, v, /)\n--\n\nThe tensor applied to the vector v (any three numbers by "
      "index):\na new vector of the bound Triad class."},
 }};

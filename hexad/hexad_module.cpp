@@ -57,16 +57,6 @@ PyObject* PrincipalValues(PyObject* self, PyObject*) {
   return Py_BuildValue("OO", tensor.get(), list.get());
 }
 
-// The normal is read as the consumer modules read vectors (any three
-// numbers by index), the traction built by the bound vector class.
-PyObject* Traction(PyObject* self, PyObject* normal) {
-  double n[3];
-  if (!VectorBinding::ReadVector(normal, n)) return nullptr;
-  double w[3];
-  hexad::Traction(Tensor::Components(self), n, w);
-  return VectorBinding::BuildVector(w[0], w[1], w[2]);
-}
-
 PyMethodDef kMethods[] = {
     {"xx", Tensor::Component<hexad::kXX>, METH_NOARGS, "xx component"},
     {"yy", Tensor::Component<hexad::kYY>, METH_NOARGS, "yy component"},
@@ -83,7 +73,7 @@ PyMethodDef kMethods[] = {
     {"EffectiveStrain", Scalar<hexad::EffectiveStrain>, METH_VARARGS, "tensor effective strain"},
     {"DeviatoricPart", DeviatoricPart, METH_VARARGS, "deviatoric tensor"},
     {"PrincipalValues", PrincipalValues, METH_VARARGS, "principal values"},
-    {"Traction", Traction, METH_O,
+    {"Traction", VectorBinding::VectorMethod<Tensor, hexad::Traction>, METH_O,
      "Traction($self, n, /)\n--\n\nThe traction on a plane of unit normal n (any three numbers "
      "by index),\nthe tensor applied to n: a new vector of the bound Triad class."},
     Tensor::kReduceMethod,
