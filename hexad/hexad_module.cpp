@@ -169,11 +169,22 @@ PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
     double* v = values.Data();
     double* d = directions.Data();
     pyarray::ReleasedIf(rows > kReleasePrincipalRows, [&] {
-      rowbatch::ForEach(static_cast<std::size_t>(rows), [&](std::size_t i) {
-        const hexad::Principal p = hexad::SolvePrincipal(source + i * hexad::kComponents);
+      // kPrincipalLanes rows at a time through the solver in lockstep, the
+      // same bits as one by one.
+      const auto put = [&](std::size_t i, const hexad::Principal& p) {
         std::memcpy(v + 3 * i, p.values, sizeof p.values);
         std::memcpy(d + 9 * i, p.directions, sizeof p.directions);
+      };
+      constexpr std::size_t kLanes = hexad::kPrincipalLanes;
+      const auto n = static_cast<std::size_t>(rows);
+      rowbatch::ForEach(n / kLanes, [&](std::size_t k) {
+        hexad::Principal p[kLanes];
+        hexad::SolvePrincipalLanes(source + kLanes * k * hexad::kComponents, p);
+        for (std::size_t l = 0; l < kLanes; ++l) put(kLanes * k + l, p[l]);
       });
+      for (std::size_t i = n - n % kLanes; i < n; ++i) {
+        put(i, hexad::SolvePrincipal(source + i * hexad::kComponents));
+      }
     });
     pysupport::Owned first(values.Finish());
     if (first.get() == nullptr) return nullptr;

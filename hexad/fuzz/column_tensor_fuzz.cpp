@@ -3,7 +3,8 @@
 // occurs) and runs the batch loops over them against the per-row
 // functions: every measure, the deviatoric part written apart and over its
 // rows, the traction on the next tensor's first three components, and the
-// principal solver, which must stop within its sweeps on any input.
+// principal solver, which must stop within its sweeps on any input and give
+// each tensor the same bits in lockstep with others as alone.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,6 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t k = 0; k < 3; ++k) Require(Same(w[k], traction[3 * i + k]));
     const hexad::Principal p = hexad::SolvePrincipal(row);
     Require(p.sweeps >= 0 && p.sweeps <= hexad::kMaxSweeps);
+    if (i % hexad::kPrincipalLanes == 0 && i + hexad::kPrincipalLanes <= rows) {
+      hexad::Principal lanes[hexad::kPrincipalLanes];
+      hexad::SolvePrincipalLanes(row, lanes);
+      for (int l = 0; l < hexad::kPrincipalLanes; ++l) {
+        const hexad::Principal alone = hexad::SolvePrincipal(row + l * kRow);
+        for (int k = 0; k < 3; ++k) Require(Same(alone.values[k], lanes[l].values[k]));
+        for (int k = 0; k < 9; ++k) {
+          Require(Same(alone.directions[k / 3][k % 3], lanes[l].directions[k / 3][k % 3]));
+        }
+      }
+    }
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -214,6 +215,30 @@ TEST(ColumnTensorTraction, IsTheFullSymmetricMatrixAppliedToTheNormal) {
     }
     hexad::Traction(t, n, n);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(n[i], w[i]) << round;
+  }
+}
+
+TEST(PrincipalValues, LanesInLockstepGiveEachTensorsOwnBits) {
+  std::mt19937_64 rng(12);
+  std::uniform_real_distribution<double> uniform(-1e3, 1e3);
+  std::uniform_int_distribution<int> pick(0, 11);
+  const double specials[] = {0.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 5e-324, 1.0};
+  for (int round = 0; round < 20000; ++round) {
+    double t[hexad::kPrincipalLanes * hexad::kComponents];
+    for (double& x : t) {
+      const int k = pick(rng);
+      x = k < 7 ? specials[k] : uniform(rng);
+    }
+    if (round % 3 == 0) t[3] = t[4] = t[5] = 0.0;  // one lane stops before the others
+    Principal lanes[hexad::kPrincipalLanes];
+    hexad::SolvePrincipalLanes(t, lanes);
+    for (int l = 0; l < hexad::kPrincipalLanes; ++l) {
+      const Principal alone = SolvePrincipal(t + l * hexad::kComponents);
+      ASSERT_EQ(std::memcmp(alone.values, lanes[l].values, sizeof alone.values), 0) << round;
+      ASSERT_EQ(std::memcmp(alone.directions, lanes[l].directions, sizeof alone.directions), 0)
+          << round;
+      ASSERT_EQ(alone.sweeps, lanes[l].sweeps) << round;
+    }
   }
 }
 
