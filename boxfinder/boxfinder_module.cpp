@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "box_tree.h"
+#include "native_object.h"
 #include "python_support.h"
 #include "vector_binding.h"
 
@@ -15,10 +16,10 @@ namespace {
 
 using boxfinder::BoxTree;
 
-struct BoxfinderObject {
-  PyObject_HEAD
-  BoxTree* tree;
-};
+constexpr char kName[] = "Boxfinder";
+// The object owns its box tree; objects are made only by the module
+// function.
+using Native = nativeobject::NativeObject<BoxTree, kName>;
 
 const char kCountMessage[] = "max, min, and client_data lists should all be the same length";
 const char kVectorListMessage[] = "argument should a sequence of Triad's";
@@ -85,7 +86,8 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   return true;
 }
 
-BoxTree* TreeOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self)->tree; }
+// Every object the module function makes has its tree.
+BoxTree* TreeOf(PyObject* self) { return Native::Slot(self); }
 
 // AddToTree and RemoveFromTree: arguments "OOi" (lower corner, upper corner,
 // client integer), the change, then None whether or not anything changed.
@@ -167,31 +169,6 @@ PyMethodDef kTreeMethods[] = {
     {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr}};
 
-void Dealloc(PyObject* self) {
-  delete TreeOf(self);
-  PyObject_Free(self);
-}
-
-// Filled in at module initialisation: the old-style type of the objects
-// the module function makes (no creation slot, no flags; under Python 2.7
-// not readied).
-PyTypeObject BoxfinderType{};
-
-bool SetUpType() {
-  pycompat::PrepareStaticType(&BoxfinderType);
-  BoxfinderType.tp_name = pycompat::TypeName("Boxfinder", "Boxfinder");
-  BoxfinderType.tp_basicsize = sizeof(BoxfinderObject);
-  BoxfinderType.tp_dealloc = Dealloc;
-  return pycompat::SetMethodLookup<kTreeMethods>(&BoxfinderType);
-}
-
-// Frees a half-made object that has no tree yet.
-struct ObjectRelease {
-  void operator()(BoxfinderObject* obj) const {
-    if (obj != nullptr) PyObject_Free(obj);
-  }
-};
-
 PyObject* NewBoxfinder(PyObject*, PyObject* args) {
   PyObject *lowerObj, *upperObj, *idsObj;
   if (!PyArg_ParseTuple(args, "OOO", &lowerObj, &upperObj, &idsObj)) return nullptr;
@@ -201,11 +178,6 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
     if (!ReadVectorList(lowerObj, &lower)) return nullptr;
     if (!ReadVectorList(upperObj, &upper)) return nullptr;
     if (!ReadIntList(idsObj, &ids)) return nullptr;
-    void* memory = PyObject_Malloc(sizeof(BoxfinderObject));
-    if (memory == nullptr) return PyErr_NoMemory();
-    std::unique_ptr<BoxfinderObject, ObjectRelease> obj(static_cast<BoxfinderObject*>(memory));
-    PyObject_Init(reinterpret_cast<PyObject*>(obj.get()), &BoxfinderType);
-    obj->tree = nullptr;
     if (lower.size() != upper.size() || lower.size() != 3 * ids.size()) {
       PyErr_SetString(PyExc_TypeError, kCountMessage);
       return nullptr;
@@ -213,8 +185,7 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
     if (ids.size() > static_cast<std::size_t>(INT_MAX)) return PyErr_NoMemory();
     std::unique_ptr<BoxTree> tree(new BoxTree);
     tree->BuildFromArrays(static_cast<int>(ids.size()), lower.data(), upper.data(), ids.data());
-    obj->tree = tree.release();
-    return reinterpret_cast<PyObject*>(obj.release());
+    return Native::Wrap(tree);
   });
 }
 
@@ -224,8 +195,11 @@ PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullpt
 }  // namespace
 
 MODULE_INIT(Boxfinder) {
-  if (!SetUpType()) return nullptr;
-  PyObject* module = pycompat::CreateModule("Boxfinder", kModuleMethods, nullptr);
+  // The type has no flags and, under Python 2.7, is not readied.
+  if (!Native::SetUpFactoryType<kTreeMethods>(0, nativeobject::Readiness::OnlyUnderPython3)) {
+    return nullptr;
+  }
+  PyObject* module = Native::CreateModule(kModuleMethods, nullptr, false);
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;
 }
