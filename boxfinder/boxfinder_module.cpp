@@ -5,6 +5,7 @@
 #include <climits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "box_tree.h"
@@ -157,16 +158,30 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
   });
 }
 
-// A tree is native state that a pickle cannot carry: pickling and copying
-// are refused.
-constexpr char kNoPickling[] = "Boxfinder objects cannot be pickled";
+// Copies and pickles carry the tree's whole state as one bytes object
+// (box_tree_state.cpp), which the module's _rebuild checks before it makes the copy.
+struct TreeState {
+  static void Save(const BoxTree& tree, std::string* out) { tree.SaveState(out); }
+  static std::unique_ptr<BoxTree> Load(const char* data, std::size_t size, std::string* error) {
+    std::unique_ptr<BoxTree> tree(new BoxTree);
+    if (!tree->LoadState(data, size, error)) return nullptr;
+    return tree;
+  }
+};
+
+constexpr char kReduceDoc[] =
+    "__reduce__($self, /)\n--\n\n"
+    "The module's _rebuild and the tree's state as one bytes object, for copies and pickles.";
+constexpr char kRebuildDoc[] =
+    "_rebuild($module, state, /)\n--\n\n"
+    "A Boxfinder object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef kTreeMethods[] = {
     {"AddToTree", AddToTree, METH_VARARGS, nullptr},
     {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
     {"PtQuery", PtQuery, METH_VARARGS, nullptr},
     {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
-    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
+    {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr}};
 
 PyObject* NewBoxfinder(PyObject*, PyObject* args) {
@@ -189,8 +204,10 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
   });
 }
 
-PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
-                                {nullptr, nullptr, 0, nullptr}};
+PyMethodDef kModuleMethods[] = {
+    {"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
+    {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
+    {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 

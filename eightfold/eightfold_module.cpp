@@ -4,7 +4,9 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "eightfold_tree.h"
@@ -152,9 +154,22 @@ PyObject* GetLeafCells(PyObject* self, PyObject* args) {
   });
 }
 
-// An octree is native state that a pickle cannot carry: pickling and
-// copying are refused.
-constexpr char kNoPickling[] = "Eightfold objects cannot be pickled";
+// Copies and pickles carry the tree's whole state as one bytes object
+// (eightfold_state.cpp), which the module's _rebuild checks before it makes the copy.
+struct TreeState {
+  static void Save(const EightfoldTree& tree, std::string* out) { tree.SaveState(out); }
+  static std::unique_ptr<EightfoldTree> Load(const char* data, std::size_t size,
+                                             std::string* error) {
+    return EightfoldTree::LoadState(data, size, error);
+  }
+};
+
+constexpr char kReduceDoc[] =
+    "__reduce__($self, /)\n--\n\n"
+    "The module's _rebuild and the tree's state as one bytes object, for copies and pickles.";
+constexpr char kRebuildDoc[] =
+    "_rebuild($module, state, /)\n--\n\n"
+    "An Eightfold object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef Methods[] = {
     {"RefineToSize", RefineToSize, METH_VARARGS, nullptr},
@@ -162,12 +177,13 @@ PyMethodDef Methods[] = {
     {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS, nullptr},
     {"ContainingCellSize", ContainingCellSize, METH_VARARGS, nullptr},
     {"GetLeafCells", GetLeafCells, METH_VARARGS, nullptr},
-    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
+    {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyMethodDef ModuleFunctions[] = {
     {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
+    {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
