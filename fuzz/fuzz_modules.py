@@ -716,9 +716,20 @@ def seqmath_table(module):
                                 'ScalarMult': 2})
 
 
-TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_table),
-          ('Ennead', ennead_table), ('Crackrate', crackrate_table),
-          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table)]
+# How to fuzz each module that has a table of its own; the others are fuzzed
+# through their functions with random arguments.
+TABLES = {'Triad': triad_table, 'Seqmath': seqmath_table, 'Hexad': hexad_table,
+          'Ennead': ennead_table, 'Crackrate': crackrate_table,
+          'Eightfold': eightfold_table, 'Boxfinder': boxfinder_table}
+
+
+def module_names():
+    """The import names of the modules, in build order, from the one list of
+    them (modules.txt at the top of the tree)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'modules.txt')
+    with open(path) as f:
+        return [words[1] for words in (line.split() for line in f)
+                if len(words) == 2 and not words[0].startswith('#')]
 
 
 def built_modules(lib_dir):
@@ -733,8 +744,10 @@ def built_modules(lib_dir):
 
 def load_tables(lib_dir):
     tables = []
-    known = set(name for name, _ in TABLES)
-    for name, build in TABLES:
+    names = module_names()
+    known = set(names)
+    for name in names:
+        build = TABLES.get(name, Table)
         try:
             module = __import__(name)
         except ImportError as e:
