@@ -28,7 +28,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "list.h"
+#include <meshkit/list.h>
 
 namespace boxfinder {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "flop_rate.h"
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 namespace {
 

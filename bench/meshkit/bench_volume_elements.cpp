@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "flop_rate.h"
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 #include "repeated_runs.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "../tests/literal_tree.h"
 #include "box_tree.h"
 #include "byte_reader.h"
-#include "list.h"
+#include <meshkit/list.h>
 
 namespace {
 
