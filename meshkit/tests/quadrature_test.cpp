@@ -141,9 +141,7 @@ TEST_P(Rules, MissOneDegreeHigher) {
   }
 }
 
-std::string RuleCaseName(const testing::TestParamInfo<RuleCase>& param) {
-  return param.param.name;
-}
+std::string RuleCaseName(const testing::TestParamInfo<RuleCase>& param) { return param.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(BothFamilies, Rules, testing::ValuesIn(AllRuleCases()), RuleCaseName);
 
@@ -225,11 +223,11 @@ TEST(RulesAndExtrapolation, VolumeFieldsAtTheRulesPointsGiveTheirNodalValues) {
         for (int i = 0; i < count; ++i) f += n[i] * nodal[i];
         return f;
       }
-      double f = coefficient[0] + coefficient[1] * p.x + coefficient[2] * p.y +
-                 coefficient[3] * p.z;
+      double f =
+          coefficient[0] + coefficient[1] * p.x + coefficient[2] * p.y + coefficient[3] * p.z;
       if (t.field == Field::kTrilinear) {
-        f += coefficient[4] * p.x * p.y + coefficient[5] * p.y * p.z +
-             coefficient[6] * p.z * p.x + coefficient[7] * p.x * p.y * p.z;
+        f += coefficient[4] * p.x * p.y + coefficient[5] * p.y * p.z + coefficient[6] * p.z * p.x +
+             coefficient[7] * p.x * p.y * p.z;
       }
       return f;
     };

@@ -12,8 +12,8 @@
 // define (a caller's own) has none.
 #pragma once
 
-#include <meshkit/api.h>
-#include <meshkit/records.h>
+#include "api.h"
+#include "records.h"
 
 namespace Meshkit {
 
