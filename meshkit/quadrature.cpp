@@ -55,8 +55,14 @@ const SurfaceClass kSurfaceClasses[] = {
      {8, {0, 0}, surface_tables::kQuadrilateralNodes, tables::kQuadrilateral8RuleSet}},
 };
 
+// Each type's type_info is one object within a program, so the addresses
+// decide at once; the names (std::type_info's comparison, which may compare
+// strings) only where a type_info was duplicated, across shared objects.
 template <class Entry, class Class, int N>
 const Entry* FindIn(const std::type_info& type, const Class (&table)[N]) {
+  for (const Class& c : table) {
+    if (&c.type == &type) return &c.entry;
+  }
   for (const Class& c : table) {
     if (c.type == type) return &c.entry;
   }
