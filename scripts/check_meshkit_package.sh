@@ -14,7 +14,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$1"
 CXX="${2:-c++}"
-SOURCE="$ROOT/examples/cpp/brick20_example.cpp"
+SOURCE="$ROOT/examples/cpp/locate_point_example.cpp"
 CONSUMER="$ROOT/meshkit/tests/consumer"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
