@@ -220,11 +220,12 @@ NaturalPoint MapToNatural(const ElemClass& element, const double* nodeCoordinate
     const double before = Length(r);
     double t = 1;
     Coord3 q = p, rq = r;
-    for (int halving = 0; halving <= kHalvings; ++halving, t *= 0.5) {
+    for (int halving = 0; halving <= kHalvings; ++halving) {
       q = Subtract(p, Scale(t, step));
       element.ShapeFunctions(q, n);
       rq = Subtract(Interpolate(n, nodeCoordinates, count), global);
       if (!(Length(rq) > before) || largest <= tolerance) break;
+      t *= 0.5;
     }
     p = q;
     r = rq;

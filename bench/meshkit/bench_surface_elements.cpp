@@ -16,8 +16,9 @@
 #include <random>
 #include <vector>
 
-#include "flop_rate.h"
 #include <meshkit/meshkit.h>
+
+#include "flop_rate.h"
 
 namespace {
 

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "flop_rate.h"
 #include <meshkit/meshkit.h>
+
+#include "flop_rate.h"
 #include "repeated_runs.h"
 
 namespace {

@@ -20,7 +20,6 @@ namespace {
 using Meshkit::Coord3;
 using Meshkit::IntegrationRule;
 using Meshkit::IntegrationRuleSet;
-using volume_test::Domain;
 
 double Factorial(int n) { return n <= 1 ? 1.0 : n * Factorial(n - 1); }
 

@@ -44,7 +44,6 @@ double ReferenceVolume(Domain d) {
     case Domain::kWedge01:
       return 0.5;
     case Domain::kWedge11:
-      return 1;
     case Domain::kUnitCube:
       return 1;
     case Domain::kCube:
@@ -102,6 +101,7 @@ std::vector<Coord3> DomainPoints(const Case& c, int count, unsigned seed) {
   std::mt19937_64 rng(seed);
   std::uniform_real_distribution<double> u(0, 1);
   std::vector<Coord3> points;
+  points.reserve(count + c.nodes);
   for (int i = 0; i < count; ++i) {
     points.push_back(volume_test::DomainPoint(c.domain, u(rng), u(rng), u(rng)));
   }
