@@ -16,6 +16,7 @@
 
 #include "flop_rate.h"
 #include "repeated_runs.h"
+#include "volume_classes.h"
 #include "volume_tables.h"
 
 namespace {
@@ -24,43 +25,30 @@ using Meshkit::Coord3;
 
 double gFlopsPerNs = 1;  // set in main before the benchmarks run
 
-// The natural derivatives as counted in bench_volume_elements.cpp, then per
-// node 18 for the Jacobian's sums and 15 for the gradient's transform, and
-// 50 for the determinant and the inverse.
+// The natural derivatives as counted in volume_classes.h, then per node 18
+// for the Jacobian's sums and 15 for the gradient's transform, and 50 for
+// the determinant and the inverse.
 struct Element {
-  const char* name;
-  const Meshkit::ElemClass* element;
+  const meshkit_bench::VolumeClass& volume;
   int nodes;
-  int derivativeFlops;
   const Coord3* natural;  // natural node positions
   Coord3 centre;
   double size;  // natural edge length, for the distortion
 };
 
+const meshkit_bench::VolumeClass (&kClasses)[8] = meshkit_bench::kVolumeClasses;
 const Element kElements[] = {
-    {"Tetrahedral4",
-     &Meshkit::kTetrahedral4,
-     4,
-     0,
-     Meshkit::tables::kTetrahedronNodes,
-     {0.25, 0.25, 0.25},
-     1},
-    {"Tetrahedral10",
-     &Meshkit::kTetrahedral10,
-     10,
-     33,
-     Meshkit::tables::kTetrahedronNodes,
-     {0.25, 0.25, 0.25},
-     1},
-    {"Pyramid5", &Meshkit::kPyramid5, 5, 22, Meshkit::tables::kPyramid5Nodes, {0, 0, 0}, 2},
-    {"Pyramid13", &Meshkit::kPyramid13, 13, 152, Meshkit::tables::kPyramid13Nodes, {0, 0, 0}, 2},
-    {"Wedge6", &Meshkit::kWedge6, 6, 3, Meshkit::tables::kWedge6Nodes, {0.3, 0.3, 0.5}, 1},
-    {"Wedge15", &Meshkit::kWedge15, 15, 118, Meshkit::tables::kWedge15Nodes, {0.3, 0.3, 0}, 2},
-    {"Brick8", &Meshkit::kBrick8, 8, 27, Meshkit::tables::kBrick8Nodes, {0.5, 0.5, 0.5}, 1},
-    {"Brick20", &Meshkit::kBrick20, 20, 264, Meshkit::tables::kBrick20Nodes, {0, 0, 0}, 2},
+    {kClasses[0], 4, Meshkit::tables::kTetrahedronNodes, {0.25, 0.25, 0.25}, 1},
+    {kClasses[1], 10, Meshkit::tables::kTetrahedronNodes, {0.25, 0.25, 0.25}, 1},
+    {kClasses[2], 5, Meshkit::tables::kPyramid5Nodes, {0, 0, 0}, 2},
+    {kClasses[3], 13, Meshkit::tables::kPyramid13Nodes, {0, 0, 0}, 2},
+    {kClasses[4], 6, Meshkit::tables::kWedge6Nodes, {0.3, 0.3, 0.5}, 1},
+    {kClasses[5], 15, Meshkit::tables::kWedge15Nodes, {0.3, 0.3, 0}, 2},
+    {kClasses[6], 8, Meshkit::tables::kBrick8Nodes, {0.5, 0.5, 0.5}, 1},
+    {kClasses[7], 20, Meshkit::tables::kBrick20Nodes, {0, 0, 0}, 2},
 };
 
-int GradientFlops(const Element& e) { return e.derivativeFlops + 33 * e.nodes + 50; }
+int GradientFlops(const Element& e) { return e.volume.derivativeFlops + 33 * e.nodes + 50; }
 
 // Node coordinates: the element at its natural nodes (midside nodes midway
 // between their corners, the pyramids' apex at the collapsed face's centre),
@@ -71,7 +59,7 @@ std::vector<double> Nodes(const Element& e) {
   std::vector<Coord3> x(e.natural, e.natural + e.nodes);
   for (int k = 0; k < e.nodes; ++k) {
     int a, b;
-    e.element->ParentCorners(k, a, b);
+    e.volume.element->ParentCorners(k, a, b);
     if (a != k) x[k] = {(x[a].x + x[b].x) / 2, (x[a].y + x[b].y) / 2, (x[a].z + x[b].z) / 2};
   }
   std::vector<double> xyz;
@@ -94,7 +82,8 @@ void GlobalDerivatives(benchmark::State& state, const Element* e) {
   double out[60];
   std::size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(Meshkit::GlobalDerivatives(*e->element, xyz.data(), points[i], out));
+    benchmark::DoNotOptimize(
+        Meshkit::GlobalDerivatives(*e->volume.element, xyz.data(), points[i], out));
     benchmark::ClobberMemory();
     i = (i + 1) & 1023;
   }
@@ -114,12 +103,13 @@ void MapToNatural(benchmark::State& state, const Element* e) {
   std::uniform_real_distribution<double> u(0, 1);
   std::vector<Coord3> targets(1024);
   for (Coord3& t : targets) {
-    t = Meshkit::MapToGlobal(*e->element, xyz.data(), {u(rng), u(rng), u(rng)});
+    t = Meshkit::MapToGlobal(*e->volume.element, xyz.data(), {u(rng), u(rng), u(rng)});
   }
   std::size_t i = 0;
   double iterations = 0, calls = 0;
   for (auto _ : state) {
-    const Meshkit::NaturalPoint hit = Meshkit::MapToNatural(*e->element, xyz.data(), targets[i]);
+    const Meshkit::NaturalPoint hit =
+        Meshkit::MapToNatural(*e->volume.element, xyz.data(), targets[i]);
     benchmark::DoNotOptimize(hit);
     iterations += hit.iterations, calls += 1;
     i = (i + 1) & 1023;
@@ -129,7 +119,7 @@ void MapToNatural(benchmark::State& state, const Element* e) {
 
 void Register() {
   for (const Element& e : kElements) {
-    benchmark::RegisterBenchmark((std::string("GlobalDerivatives/") + e.name).c_str(),
+    benchmark::RegisterBenchmark((std::string("GlobalDerivatives/") + e.volume.name).c_str(),
                                  GlobalDerivatives, &e);
   }
   benchmark::RegisterBenchmark("MapToNatural/Brick8", MapToNatural, &kElements[6]);

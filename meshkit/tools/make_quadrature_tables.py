@@ -16,14 +16,14 @@ Run as:
     cd meshkit && python3 tools/make_quadrature_tables.py > quadrature_tables.h
 """
 import math
-import textwrap
 import os
 import sys
+import textwrap
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from make_extrapolation_tables import (D, GAUSS, HALF, brick_points, solve, sqrt,  # noqa: E402
-                                       tet_rule, to_unit, triangle_rule, wedge_points)
+from make_extrapolation_tables import (D, GAUSS, HALF, brick_points, power, solve,  # noqa: E402
+                                       sqrt, tet_rule, triangle_rule, wedge_points)
 
 THIRD = D(1) / 3
 
@@ -74,13 +74,6 @@ def triangle_domain(degree):
 def square_domain(per_axis):
     mons = [(a, b, 0) for a in range(per_axis + 1) for b in range(per_axis + 1)]
     return mons, lambda e: interval(e[0], -1) * interval(e[1], -1)
-
-
-def power(v, k):
-    out = D(1)
-    for _ in range(k):
-        out *= v
-    return out
 
 
 def fit_weights(points, domain):
