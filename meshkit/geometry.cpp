@@ -229,6 +229,8 @@ NaturalPoint MapToNatural(const ElemClass& element, const double* nodeCoordinate
     }
     p = q;
     r = rq;
+    // An image beyond the doubles' range is no answer, whatever the step.
+    if (!std::isfinite(Length(r))) return Failure(p, iteration);
     if (largest <= tolerance) {
       return {p, true, iteration, JacobianDeterminant(element, nodeCoordinates, p), Length(r)};
     }
@@ -329,6 +331,7 @@ NaturalPoint MapToNatural(const SurfElemClass& element, const double* nodeCoordi
     p = Coord2{p.r - stepR, p.s - stepS};
     if (std::fmax(std::fabs(stepR), std::fabs(stepS)) <= tolerance) {
       const double distance = Length(Subtract(element.MapToGlobal(p, nodeCoordinates), global));
+      if (!std::isfinite(distance)) return Failure({p.r, p.s, 0}, iteration);
       return {{p.r, p.s, 0}, true, iteration, element.AreaScale(nodeCoordinates, p), distance};
     }
   }

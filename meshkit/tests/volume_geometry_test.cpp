@@ -261,6 +261,11 @@ TEST_P(VolumeGeometry, DegenerateAndNonFiniteInputReportFailure) {
   EXPECT_FALSE(Meshkit::MapToNatural(*c.element, xyz.data(), {nan, 0, 0}).converged);
   EXPECT_FALSE(Meshkit::MapToNatural(*c.element, xyz.data(), {1e308, -1e308, 1e308}).converged);
   EXPECT_FALSE(Meshkit::MapToNatural(*c.element, xyz.data(), target, nan).converged);
+  // An infinite tolerance accepts any step, but not an image beyond range.
+  const double huge = 1e300;
+  hit = Meshkit::MapToNatural(*c.element, xyz.data(), {huge, -huge, huge},
+                              std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(!hit.converged || std::isfinite(hit.distance));
   hit = Meshkit::MapToNatural(*c.element, xyz.data(), target, 1e-12, 0);
   EXPECT_FALSE(hit.converged);
   EXPECT_EQ(hit.iterations, 0);
