@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "list.h"
+#include <meshkit/list.h>
 
 namespace boxfinder {
 

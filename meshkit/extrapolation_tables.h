@@ -6,7 +6,7 @@
 // clang-format off
 #pragma once
 
-#include "extrapolation.h"
+#include <meshkit/extrapolation.h>
 
 namespace Meshkit {
 namespace tables {

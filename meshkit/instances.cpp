@@ -3,7 +3,7 @@
 // MESHKIT_CONSTINIT makes the compiler prove that each is constant-
 // initialised: the constexpr constructors only set the table of operations,
 // and the build fails should any of them ever need code at load.
-#include "instances.h"
+#include <meshkit/instances.h>
 
 namespace Meshkit {
 

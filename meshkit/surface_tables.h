@@ -4,8 +4,8 @@
 // read these; callers reach them through the classes' operations.
 #pragma once
 
-#include "extrapolation.h"
-#include "surface_records.h"
+#include <meshkit/extrapolation.h>
+#include <meshkit/surface_records.h>
 
 namespace Meshkit {
 namespace surface_tables {

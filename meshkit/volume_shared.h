@@ -3,8 +3,8 @@
 // Internal to the library's sources.
 #pragma once
 
-#include "extrapolation.h"
-#include "volume_elements.h"
+#include <meshkit/extrapolation.h>
+#include <meshkit/volume_elements.h>
 #include "volume_tables.h"
 
 namespace Meshkit {

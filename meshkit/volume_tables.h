@@ -3,7 +3,7 @@
 // parent corners of the midside nodes and centre points.
 #pragma once
 
-#include "records.h"
+#include <meshkit/records.h>
 
 namespace Meshkit {
 namespace tables {

@@ -16,8 +16,9 @@
 #include <random>
 #include <vector>
 
+#include <meshkit/meshkit.h>
+
 #include "flop_rate.h"
-#include "meshkit.h"
 
 namespace {
 

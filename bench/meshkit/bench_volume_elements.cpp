@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <meshkit/meshkit.h>
+
 #include "flop_rate.h"
-#include "meshkit.h"
 #include "repeated_runs.h"
+#include "volume_classes.h"
 
 namespace {
 
@@ -20,27 +22,8 @@ using Meshkit::Coord3;
 
 double gFlopsPerNs = 1;  // set in main before the benchmarks run
 
-// Operations as written in each ShapeFunctions and ShapeDerivatives body
-// (binary additions, subtractions and multiplications; negations and stores
-// not counted).
-struct Element {
-  const char* name;
-  const Meshkit::ElemClass* element;
-  int shapeFlops;
-  int derivativeFlops;
-  std::vector<int> counts;  // accepted integration-point counts
-};
-
-const Element kElements[] = {
-    {"Tetrahedral4", &Meshkit::kTetrahedral4, 3, 0, {4, 5, 11, 15, 24}},
-    {"Tetrahedral10", &Meshkit::kTetrahedral10, 27, 33, {4, 5, 11, 15, 24}},
-    {"Pyramid5", &Meshkit::kPyramid5, 16, 22, {}},
-    {"Pyramid13", &Meshkit::kPyramid13, 66, 152, {}},
-    {"Wedge6", &Meshkit::kWedge6, 9, 3, {6, 12, 28, 48}},
-    {"Wedge15", &Meshkit::kWedge15, 63, 118, {}},
-    {"Brick8", &Meshkit::kBrick8, 19, 27, {8, 27, 64}},
-    {"Brick20", &Meshkit::kBrick20, 104, 264, {8, 27, 64}},
-};
+using Element = meshkit_bench::VolumeClass;
+const auto& kElements = meshkit_bench::kVolumeClasses;
 
 // 1024 points around the domains (some outside, so that clamps have work).
 const std::vector<Coord3>& Points() {

@@ -7,10 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include <meshkit/list.h>
+
 #include "../tests/literal_tree.h"
 #include "box_tree.h"
 #include "byte_reader.h"
-#include "list.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 int main() {
   const Meshkit::ElemClass& brick = Meshkit::kBrick20;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <initializer_list>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "list.h"
+#include <meshkit/list.h>
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 
 namespace surface_testing {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "meshkit.h"
+#include <meshkit/meshkit.h>
 #include "volume_tables.h"
 
 namespace volume_test {

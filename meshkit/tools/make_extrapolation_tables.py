@@ -225,7 +225,7 @@ def main():
     print("// clang-format off")
     print("#pragma once")
     print()
-    print('#include "extrapolation.h"')
+    print("#include <meshkit/extrapolation.h>")
     print()
     print("namespace Meshkit {")
     print("namespace tables {")
