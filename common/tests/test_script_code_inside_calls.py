@@ -12,10 +12,12 @@ import textwrap
 import unittest
 
 import Crackrate
+import Eightfold
 import Ennead
 import Hexad
 import Triad
 
+import rss
 from dialect import PY3, python3_only, range_
 
 CONSTANTS = [0, 50, 60, 40, 1, 1, 1e-10, 3, 0.5, 1, 5, 0.1, 0.1, 0.7, 2, 0.3, 0.1, 0.0381, 3,
@@ -244,6 +246,41 @@ class ExactUnderEveryProtocolTest(unittest.TestCase):
             self.assertEqual(str(cm.exception), message)
         self.assertRaises(TypeError, Crackrate._rebuild, 'x' * 336, 1, '0' * 48)
         self.assertRaises(TypeError, Crackrate._rebuild, tuple(CONSTANTS), 1, '0' * 47)
+
+
+class Slotted(Triad.Triad):
+    __slots__ = ('a',)
+
+
+class MemoryTest(unittest.TestCase):
+    def test_mended_calls_do_not_grow(self):
+        owner = []
+
+        class Emptying(object):
+            def __float__(self):
+                del owner[:]
+                return 1.0
+
+        def changing():
+            del owner[:]
+            owner.extend([Emptying()] + [float(c) for c in CONSTANTS[1:]])
+            try:
+                Crackrate.Crackrate(owner, 1)
+            except RuntimeError:
+                pass
+        model = Crackrate.Crackrate(CONSTANTS, 1)
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.UniformRefine(0.5)
+        hexad = Hexad.Hexad(1, 2, 3, 0.5, 0.25, 0.125)
+        slotted = Slotted(PAYLOAD_NAN, 2, 3)
+        slotted.a = [1]
+        text = Triad.Triad(1, 2, 3).__reduce_ex__(0)[1][0]
+        ops = [changing, hexad.PrincipalValues, tree.GetLeafCells,
+               lambda: pickle.loads(pickle.dumps(slotted, 0)),
+               lambda: pickle.loads(pickle.dumps(model, 0)), lambda: Triad._rebuild(text),
+               rss.calls(Triad._rebuild, 'g' * 48), lambda: Crackrate._rebuild(
+                   tuple(CONSTANTS), 1, '0' * 48)]
+        rss.assert_ops_no_growth(self, ops, 3000)
 
 
 class OwnReduce(Triad.Triad):
