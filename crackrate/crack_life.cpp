@@ -38,9 +38,6 @@ const char* const kLifeStopNames[kLifeStopCount] = {"final length", "fracture", 
 
 namespace {
 
-// Cycle counts stay below this bound, far from int64 overflow.
-constexpr int64_t kCycleBound = int64_t{1} << 62;
-
 // Step changes of the fast mode: safety factor and bounds.
 constexpr double kStepSafety = 0.9;
 constexpr double kStepShrinkLimit = 0.25;
@@ -61,6 +58,25 @@ std::string Describe(const char* format, size_t index, double value) {
 }
 
 }  // namespace
+
+std::string ReadSegments(const double* rows, size_t count, int width,
+                         std::vector<LoadSegment>* out) {
+  out->clear();
+  out->reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    const double* row = rows + i * static_cast<size_t>(width);
+    double cycles = 1.0;
+    if (width == 3) {
+      cycles = row[2];
+      if (!(cycles >= 0 && cycles < static_cast<double>(kCycleBound)) ||
+          cycles != std::floor(cycles)) {
+        return Describe("cycle count %zu is %g: it must be a whole number >= 0", i, cycles);
+      }
+    }
+    out->push_back(LoadSegment{row[0], row[1], static_cast<int64_t>(cycles)});
+  }
+  return std::string();
+}
 
 std::string CheckLifeInput(const LifeInput& in) {
   if (in.segmentCount == 0) return "the spectrum has no segments";

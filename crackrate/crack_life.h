@@ -101,6 +101,17 @@ struct LifeResult {
   std::vector<LifePoint> history;
 };
 
+// Cycle counts stay below 2^53, where doubles (a float64 history) still
+// hold every count exactly.
+constexpr int64_t kCycleBound = int64_t{1} << 53;
+
+// The segments of `rows` rows of `width` numbers each: (S, R, count) for
+// width 3, or (S, R) for width 2 (a per-cycle history: count 1). Empty when
+// they convert; otherwise why not (a count that is not a whole number from
+// 0 to kCycleBound). The values themselves are checked by CheckLifeInput.
+std::string ReadSegments(const double* rows, size_t count, int width,
+                         std::vector<LoadSegment>* out);
+
 // Empty when the input is valid; otherwise what is wrong with it, in a
 // sentence. Checks every value, so that nothing is taken before a refusal.
 std::string CheckLifeInput(const LifeInput& input);

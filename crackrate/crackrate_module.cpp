@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <new>
 
+#include "crack_life_binding.h"
 #include "crackrate_model.h"
 #include "python_support.h"
 
@@ -304,6 +305,13 @@ PyObject* Rebuild(PyObject*, PyObject* args) {
   return self;
 }
 
+// The crack life (crack_life_binding.cpp) on the object's model.
+PyObject* GrowCrack(PyObject* self, PyObject* args, PyObject* kwargs) {
+  CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return crackrate_binding::GrowCrack(model, args, kwargs);
+}
+
 PyMethodDef kMethods[] = {
     {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS, nullptr},
     {"CalcKeff", CalcKeff, METH_VARARGS, nullptr},
@@ -315,6 +323,8 @@ PyMethodDef kMethods[] = {
     {"SetKol", SetKol, METH_VARARGS, nullptr},
     {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"GrowCrack", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(GrowCrack)),
+     METH_VARARGS | METH_KEYWORDS, crackrate_binding::kGrowCrackDoc},
     {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
     {"__reduce_ex__", ReduceEx, METH_VARARGS,
      "rebuild the model from its constants and history, exactly under every pickle protocol"},
@@ -381,5 +391,7 @@ MODULE_INIT(Crackrate) {
   }
   Py_XDECREF(rebuildFunction);
   rebuildFunction = PyObject_GetAttrString(module, "_rebuild");
+  if (rebuildFunction == nullptr) return module;
+  crackrate_binding::AddLifeTypes(module);
   return module;
 }
