@@ -118,11 +118,10 @@ std::string CheckLifeInput(const LifeInput& in) {
   }
   if (in.tableSize < 2) return "the Y table needs at least two points";
   for (size_t i = 0; i < in.tableSize; ++i) {
-    if (!Finite(in.tableA[i])) return Describe("Y table length %zu is %g: not finite", i,
-                                               in.tableA[i]);
+    if (!Finite(in.tableA[i]))
+      return Describe("Y table length %zu is %g: not finite", i, in.tableA[i]);
     if (!Finite(in.tableY[i]) || !(in.tableY[i] > 0)) {
-      return Describe("Y table factor %zu is %g: it must be a finite number > 0", i,
-                      in.tableY[i]);
+      return Describe("Y table factor %zu is %g: it must be a finite number > 0", i, in.tableY[i]);
     }
     if (i > 0 && !(in.tableA[i] > in.tableA[i - 1])) {
       return Describe("Y table length %zu is %g: the lengths must increase", i, in.tableA[i]);

@@ -67,16 +67,15 @@ struct Keywords {
 };
 
 bool ReadKeywords(PyObject* kwargs, Keywords* k) {
-  static const char* const kNames[] = {"mode",   "Y",     "table", "per_cycle", "passes",
+  static const char* const kNames[] = {"mode",   "Y",     "table",     "per_cycle", "passes",
                                        "record", "start", "tolerance", nullptr};
   pysupport::Owned none(PyTuple_New(0));
   if (none.get() == nullptr) return false;
   // A tuple of no arguments: every value comes by keyword, under both
   // interpreters (Python 2.7's formats have no keyword-only mark).
-  return PyArg_ParseTupleAndKeywords(none.get(), kwargs, "|sdOinnnd:GrowCrack",
-                                     const_cast<char**>(kNames), &k->mode, &k->Y, &k->table,
-                                     &k->perCycle, &k->passes, &k->record, &k->start,
-                                     &k->tolerance) != 0;
+  return PyArg_ParseTupleAndKeywords(
+             none.get(), kwargs, "|sdOinnnd:GrowCrack", const_cast<char**>(kNames), &k->mode, &k->Y,
+             &k->table, &k->perCycle, &k->passes, &k->record, &k->start, &k->tolerance) != 0;
 }
 
 PyObject* BuildLife(const LifeResult& life) {
@@ -149,9 +148,8 @@ PyObject* GrowCrack(crackrate::CrackrateModel* model, PyObject* args, PyObject* 
     const int width = k.perCycle ? 2 : 3;
     if (!spectrum.Read(spectrumArg, {pyarray::RowShape(width)}, "spectrum")) return nullptr;
     std::vector<crackrate::LoadSegment> segments;
-    const std::string bad =
-        crackrate::ReadSegments(spectrum.Data(), static_cast<size_t>(spectrum.Rows()), width,
-                                &segments);
+    const std::string bad = crackrate::ReadSegments(
+        spectrum.Data(), static_cast<size_t>(spectrum.Rows()), width, &segments);
     if (!bad.empty()) return Refuse(bad);
     in.segments = segments.data();
     in.segmentCount = segments.size();

@@ -140,8 +140,7 @@ class CrackrateModel {
   OverloadBranch Classify(double Kmax, double a, double* Kred) const noexcept;
   // What Compute_Crackrate(dK, a, N, R) would return, bit for bit, and the
   // branch it would take, without changing the state.
-  double PeekCrackrate(double dK, double a, int N, double R,
-                       OverloadBranch* branch) const noexcept;
+  double PeekCrackrate(double dK, double a, int N, double R, OverloadBranch* branch) const noexcept;
   // Forgets the overload.
   void SetKol() noexcept { overload_ = OverloadState(); }
   // Newton's method for the retarded ratio of a cycle under an overload

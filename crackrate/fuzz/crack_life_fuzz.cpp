@@ -18,7 +18,11 @@
 namespace {
 
 const double kOdd[] = {std::numeric_limits<double>::quiet_NaN(),
-                       std::numeric_limits<double>::infinity(), -1.0, 0.0, 1e-300, 1e300};
+                       std::numeric_limits<double>::infinity(),
+                       -1.0,
+                       0.0,
+                       1e-300,
+                       1e300};
 
 // A value on a grid from lo, or now and then one of the odd values.
 double Value(ByteReader& in, double lo, double step) {
@@ -34,8 +38,8 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ByteReader in(data, size);
-  std::vector<double> constants = {0, 50, 60, 40, 1, 1, 1e-10, 3, 0.5, 1, 5,
-                                   0.1, 0.1, 0.7, 2, 0.3, 0.1, 0.0381, 3, 10000, 3};
+  std::vector<double> constants = {0,   50,  60,  40, 1,   1,   1e-10,  3, 0.5,   1, 5,
+                                   0.1, 0.1, 0.7, 2,  0.3, 0.1, 0.0381, 3, 10000, 3};
   constants[crackrate::kKie] = Value(in, 10, 5);
   constants[crackrate::kRso] = Value(in, 1, 0.25);
   constants[crackrate::kDamp] = Value(in, 0, 500);

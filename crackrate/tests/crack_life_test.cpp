@@ -111,8 +111,8 @@ TEST(CrackLifeExact, MatchesTheWrittenLoopBitForBitOnRandomSpectraAndLeavesItsSt
   int stops[crackrate::kLifeStopCount] = {};
   for (int trial = 0; trial < 40; ++trial) {
     std::vector<double> c = ReferenceConstants();
-    c.push_back(2 + 2 * u(rnd));                                   // Rso
-    c[crackrate::kKie] = 30 + 40 * u(rnd);                         // Kc
+    c.push_back(2 + 2 * u(rnd));            // Rso
+    c[crackrate::kKie] = 30 + 40 * u(rnd);  // Kc
     c[crackrate::kDamp] = u(rnd) < 0.5 ? 10000 : 100 + 1000 * u(rnd);
     CrackrateModel ours(c.data(), static_cast<int>(c.size()), true);
     CrackrateModel theirs = ours;
