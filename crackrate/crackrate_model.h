@@ -162,8 +162,6 @@ class CrackrateModel {
   double LengthFactor(double a) const noexcept;
   // The rate of a retarded cycle: the plain rate at the solver's ratio.
   double RetardedRate(double dK, double a, int N, double Kmax, double Kred) const noexcept;
-  // Remembers this cycle as the overload and returns its plain rate.
-  double RecordOverload(double dK, double a, int N, double R, double Kmax) noexcept;
 
   double values_[kParameterCount];
   double A_[4];

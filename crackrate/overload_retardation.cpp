@@ -35,11 +35,6 @@ OverloadState CrackrateModel::RecordedAt(double Kmax, double a) const noexcept {
   return state;
 }
 
-double CrackrateModel::RecordOverload(double dK, double a, int N, double R, double Kmax) noexcept {
-  overload_ = RecordedAt(Kmax, a);
-  return Calc_Crackrate(dK, a, N, R, kComputeThreshold);
-}
-
 OverloadBranch CrackrateModel::Classify(double Kmax, double a, double* Kred) const noexcept {
   if (Kmax >= overload_.Kol) return OverloadBranch::kRecord;
   if (Kmax < kNoLoad) return OverloadBranch::kNoLoad;
@@ -62,22 +57,6 @@ double CrackrateModel::RetardedRate(double dK, double a, int N, double Kmax,
   return Calc_Crackrate(dK, a, N, retarded.r, kComputeThreshold);
 }
 
-double CrackrateModel::Compute_Crackrate(double dK, double a, int N, double R) noexcept {
-  if (R > kRatioLimit) R = values_[kR];
-  const double Kmax = dK / (1 - R);
-  double Kred = 0.0;
-  switch (Classify(Kmax, a, &Kred)) {
-    case OverloadBranch::kRecord:
-      return RecordOverload(dK, a, N, R, Kmax);
-    case OverloadBranch::kRetarded:
-      return RetardedRate(dK, a, N, Kmax, Kred);
-    case OverloadBranch::kNoLoad:
-    case OverloadBranch::kArrest:
-      break;
-  }
-  return 0.0;
-}
-
 double CrackrateModel::PeekCrackrate(double dK, double a, int N, double R,
                                      OverloadBranch* branch) const noexcept {
   if (R > kRatioLimit) R = values_[kR];
@@ -95,6 +74,18 @@ double CrackrateModel::PeekCrackrate(double dK, double a, int N, double R,
       break;
   }
   return 0.0;
+}
+
+// The rate of a recording cycle does not read the state, so recording it
+// after the rate is the same as before.
+double CrackrateModel::Compute_Crackrate(double dK, double a, int N, double R) noexcept {
+  OverloadBranch branch = OverloadBranch::kNoLoad;
+  const double rate = PeekCrackrate(dK, a, N, R, &branch);
+  if (branch == OverloadBranch::kRecord) {
+    if (R > kRatioLimit) R = values_[kR];
+    overload_ = RecordedAt(dK / (1 - R), a);
+  }
+  return rate;
 }
 
 // Newton's method on
