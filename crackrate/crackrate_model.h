@@ -86,6 +86,12 @@ struct RetardedRatio {
   int steps;
 };
 
+// The rule of Compute_Crackrate under which a cycle falls, given the
+// overload state: it becomes the new overload (kRecord), carries no load
+// (kNoLoad), grows at a retarded ratio (kRetarded) or not at all
+// (kArrest).
+enum class OverloadBranch { kRecord, kNoLoad, kRetarded, kArrest };
+
 class CrackrateModel {
  public:
   // `constants` holds `count` entries (20 or 21, in Parameter order up to
@@ -128,6 +134,13 @@ class CrackrateModel {
   // Rate for one cycle in load order, retarded by the remembered overload;
   // records the cycle as the new overload where it governs.
   double Compute_Crackrate(double dK, double a, int N, double R) noexcept;
+  // The branch of a cycle of peak Kmax at length a under the current
+  // state, as Compute_Crackrate chooses it; for kRetarded also the
+  // overload's peak as felt at a (`Kred`, otherwise left as it was).
+  OverloadBranch Classify(double Kmax, double a, double* Kred) const noexcept;
+  // What Compute_Crackrate(dK, a, N, R) would return, bit for bit, and the
+  // branch it would take, without changing the state.
+  double PeekCrackrate(double dK, double a, int N, double R, OverloadBranch* branch) const noexcept;
   // Forgets the overload.
   void SetKol() noexcept { overload_ = OverloadState(); }
   // Newton's method for the retarded ratio of a cycle under an overload
@@ -136,6 +149,8 @@ class CrackrateModel {
                                double Kmin) const noexcept;
 
   const OverloadState& Overload() const noexcept { return overload_; }
+  // The state a cycle of peak Kmax at length a records as the overload.
+  OverloadState RecordedAt(double Kmax, double a) const noexcept;
   // Puts back an overload state taken from a model of the same constants
   // (copies of a crack's history).
   void RestoreOverload(const OverloadState& state) noexcept { overload_ = state; }
@@ -145,8 +160,8 @@ class CrackrateModel {
   double ClosurePolynomial(double R) const noexcept;
   // sqrt of the crack-length factor of the threshold.
   double LengthFactor(double a) const noexcept;
-  // Remembers this cycle as the overload and returns its plain rate.
-  double RecordOverload(double dK, double a, int N, double R, double Kmax) noexcept;
+  // The rate of a retarded cycle: the plain rate at the solver's ratio.
+  double RetardedRate(double dK, double a, int N, double Kmax, double Kred) const noexcept;
 
   double values_[kParameterCount];
   double A_[4];

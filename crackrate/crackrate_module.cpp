@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "crack_life_binding.h"
 #include "crackrate_model.h"
 #include "native_object.h"
 #include "python_support.h"
@@ -279,6 +280,13 @@ PyObject* Rebuild(PyObject*, PyObject* args) {
   return self;
 }
 
+// The crack life (crack_life_binding.cpp) on the object's model.
+PyObject* GrowCrack(PyObject* self, PyObject* args, PyObject* kwargs) {
+  CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  return crackrate_binding::GrowCrack(model, args, kwargs);
+}
+
 PyMethodDef kMethods[] = {
     {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS, nullptr},
     {"CalcKeff", CalcKeff, METH_VARARGS, nullptr},
@@ -290,6 +298,8 @@ PyMethodDef kMethods[] = {
     {"SetKol", SetKol, METH_VARARGS, nullptr},
     {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"GrowCrack", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(GrowCrack)),
+     METH_VARARGS | METH_KEYWORDS, crackrate_binding::kGrowCrackDoc},
     {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
     {"__reduce_ex__", ReduceEx, METH_VARARGS,
      "rebuild the model from its constants and history, exactly under every pickle protocol"},
@@ -328,5 +338,9 @@ PyMethodDef kFunctions[] = {
 
 MODULE_INIT(Crackrate) {
   if (!Native::SetUpClassType("Crackrate objects", kMethods, kGetSet.rows, Init)) return nullptr;
-  return Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
+  PyObject* module =
+      Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
+  if (module == nullptr) return nullptr;
+  crackrate_binding::AddLifeTypes(module);
+  return module;
 }

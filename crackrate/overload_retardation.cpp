@@ -26,31 +26,66 @@ constexpr double kRatioLimit = 100.0;
 
 }  // namespace
 
-double CrackrateModel::RecordOverload(double dK, double a, int N, double R, double Kmax) noexcept {
+OverloadState CrackrateModel::RecordedAt(double Kmax, double a) const noexcept {
   const double zone = Kmax / (values_[kAlphag] * values_[kYS]);
-  overload_.Kol = Kmax;
-  overload_.rpz = kZoneFactor * (zone * zone);
-  overload_.aol = a;
-  return Calc_Crackrate(dK, a, N, R, kComputeThreshold);
+  OverloadState state;
+  state.Kol = Kmax;
+  state.rpz = kZoneFactor * (zone * zone);
+  state.aol = a;
+  return state;
 }
 
-double CrackrateModel::Compute_Crackrate(double dK, double a, int N, double R) noexcept {
-  if (R > kRatioLimit) R = values_[kR];
-  const double Kmax = dK / (1 - R);
-  if (Kmax >= overload_.Kol) return RecordOverload(dK, a, N, R, Kmax);
-  if (Kmax < kNoLoad) return 0.0;
+OverloadBranch CrackrateModel::Classify(double Kmax, double a, double* Kred) const noexcept {
+  if (Kmax >= overload_.Kol) return OverloadBranch::kRecord;
+  if (Kmax < kNoLoad) return OverloadBranch::kNoLoad;
   const double d = a - overload_.aol;
   // Past the zone the old overload no longer acts.
-  if (d > overload_.rpz) return RecordOverload(dK, a, N, R, Kmax);
+  if (d > overload_.rpz) return OverloadBranch::kRecord;
   // The overload's peak as felt at this depth into its zone.
-  const double Kred = overload_.Kol * std::sqrt(1 - d / overload_.rpz);
-  if (Kmax >= Kred) return RecordOverload(dK, a, N, R, Kmax);
-  // Arrest.
-  if (overload_.Kol / Kmax > values_[kRso]) return 0.0;
+  const double felt = overload_.Kol * std::sqrt(1 - d / overload_.rpz);
+  if (Kmax >= felt) return OverloadBranch::kRecord;
+  if (overload_.Kol / Kmax > values_[kRso]) return OverloadBranch::kArrest;
+  *Kred = felt;
+  return OverloadBranch::kRetarded;
+}
+
+double CrackrateModel::RetardedRate(double dK, double a, int N, double Kmax,
+                                    double Kred) const noexcept {
   const double B = Kred - Kmax;
   const double Kmin = Kmax - dK;
   const RetardedRatio retarded = SolveRetardedR(a, B, dK, Kmax, Kmin);
   return Calc_Crackrate(dK, a, N, retarded.r, kComputeThreshold);
+}
+
+double CrackrateModel::PeekCrackrate(double dK, double a, int N, double R,
+                                     OverloadBranch* branch) const noexcept {
+  if (R > kRatioLimit) R = values_[kR];
+  const double Kmax = dK / (1 - R);
+  double Kred = 0.0;
+  *branch = Classify(Kmax, a, &Kred);
+  switch (*branch) {
+    case OverloadBranch::kRecord:
+      // The rate a recording cycle returns does not depend on the state.
+      return Calc_Crackrate(dK, a, N, R, kComputeThreshold);
+    case OverloadBranch::kRetarded:
+      return RetardedRate(dK, a, N, Kmax, Kred);
+    case OverloadBranch::kNoLoad:
+    case OverloadBranch::kArrest:
+      break;
+  }
+  return 0.0;
+}
+
+// The rate of a recording cycle does not read the state, so recording it
+// after the rate is the same as before.
+double CrackrateModel::Compute_Crackrate(double dK, double a, int N, double R) noexcept {
+  OverloadBranch branch = OverloadBranch::kNoLoad;
+  const double rate = PeekCrackrate(dK, a, N, R, &branch);
+  if (branch == OverloadBranch::kRecord) {
+    if (R > kRatioLimit) R = values_[kR];
+    overload_ = RecordedAt(dK / (1 - R), a);
+  }
+  return rate;
 }
 
 // Newton's method on

@@ -18,41 +18,55 @@ BLOCK = 1000             # cycles per block
 INITIAL_CRACK = 0.05     # inches
 FINAL_CRACK = 0.6        # inches
 OVERLOAD_CRACK = 0.15    # the overload comes once the crack has reached this length
-MAX_BLOCKS = 200000
+RECORD = 10000           # cycles between the points of a growth curve
+FAILURE_FACTOR = 3.0     # the third history: an overload this high after every block
 SVG_NAME = "crack_growth.svg"
 
 
-def stress_intensity_range(stress_range, a):
-    """Centre crack of half-length a in a wide plate."""
-    return stress_range * math.sqrt(math.pi * a)
+def overload_cycle(factor):
+    """One cycle to `factor` times the block peak at the same minimum load,
+    as a spectrum segment (stress range, stress ratio, 1 cycle)."""
+    peak = STRESS_RANGE / (1 - RATIO) * factor
+    minimum = STRESS_RANGE / (1 - RATIO) * RATIO
+    return (peak - minimum, minimum / peak, 1)
+
+
+def lives(with_overload, mode="exact"):
+    """The crack's life from INITIAL_CRACK to FINAL_CRACK (a centre crack of
+    half-length a in a wide plate: Y = 1) in blocks, grown by
+    Crackrate.GrowCrack; with the overload, in three parts: the blocks until
+    OVERLOAD_CRACK, the overload cycle, the blocks again, each taking up the
+    model's overload state and cycle count where the part before left them.
+    Returns ([(cycles, crack length)], cycle count of the overload or None,
+    the last part's CrackLife)."""
+    model = Crackrate(MATERIAL, 1)
+    blocks = [(STRESS_RANGE, RATIO, BLOCK)]
+    if not with_overload:
+        life = model.GrowCrack(blocks, INITIAL_CRACK, FINAL_CRACK, mode=mode, record=RECORD)
+        return [(int(c), a) for c, a in life.history.tolist()], None, life
+    first = model.GrowCrack(blocks, INITIAL_CRACK, OVERLOAD_CRACK, mode=mode, record=RECORD)
+    over = model.GrowCrack([overload_cycle(OVERLOAD_FACTOR)], first.length, FINAL_CRACK,
+                           passes=1, start=first.cycles)
+    rest = model.GrowCrack(blocks, over.length, FINAL_CRACK, mode=mode, record=RECORD,
+                           start=over.cycles)
+    history = first.history.tolist() + over.history.tolist()[1:] + rest.history.tolist()[1:]
+    return [(int(c), a) for c, a in history], over.cycles, rest
 
 
 def grow(with_overload):
-    """Crack length against cycles, block by block, until FINAL_CRACK.
+    """Crack length against cycles, in the exact mode, until FINAL_CRACK.
     Returns ([(cycles, crack length)], cycle count of the overload or
-    None). Each block's cycles grow the crack at the rate of its first
-    cycle."""
-    model = Crackrate(MATERIAL, 1)
-    a, cycles = INITIAL_CRACK, 0
-    history = [(0, a)]
-    overload_at = None
-    for _ in range(MAX_BLOCKS):
-        if a >= FINAL_CRACK:
-            break
-        if with_overload and overload_at is None and a >= OVERLOAD_CRACK:
-            # One cycle to a higher peak at the same minimum load.
-            peak = STRESS_RANGE / (1 - RATIO) * OVERLOAD_FACTOR
-            minimum = STRESS_RANGE / (1 - RATIO) * RATIO
-            dK = stress_intensity_range(peak - minimum, a)
-            a += model.Compute_Crackrate(dK, a, cycles, minimum / peak)
-            cycles += 1
-            overload_at = cycles
-            history.append((cycles, a))
-        dK = stress_intensity_range(STRESS_RANGE, a)
-        a += model.Compute_Crackrate(dK, a, cycles, RATIO) * BLOCK
-        cycles += BLOCK
-        history.append((cycles, a))
+    None)."""
+    history, overload_at, _ = lives(with_overload)
     return history, overload_at
+
+
+def to_failure():
+    """The third history: blocks with an overload of FAILURE_FACTOR times
+    the peak after each, until the overload's Kmax reaches Kc (fast mode)."""
+    model = Crackrate(MATERIAL, 1)
+    spectrum = [(STRESS_RANGE, RATIO, BLOCK), overload_cycle(FAILURE_FACTOR)]
+    return model.GrowCrack(spectrum, INITIAL_CRACK, FINAL_CRACK, mode="fast")
 
 
 def cycles_to(history, length):
@@ -139,8 +153,11 @@ def _svg(plain, retarded, overload_at):
 
 
 def report(out, svg_path=None):
-    plain, _ = grow(False)
-    retarded, overload_at = grow(True)
+    plain, _, exact = lives(False)
+    retarded, overload_at, retarded_exact = lives(True)
+    _, _, fast = lives(False, "fast")
+    _, _, retarded_fast = lives(True, "fast")
+    failure = to_failure()
     if svg_path is None:
         svg_path = os.path.join(os.getcwd(), SVG_NAME)
     with open(svg_path, "w") as f:
@@ -149,7 +166,8 @@ def report(out, svg_path=None):
     out.write("Crack growth with an overload (Crackrate)\n")
     out.write("-----------------------------------------\n")
     out.write("Centre crack in a wide plate, stress range %g ksi at R = %g in blocks of %d "
-              "cycles;\none overload cycle to %g times the peak once a = %g in.\n"
+              "cycles;\none overload cycle to %g times the peak once a = %g in. Grown cycle by "
+              "cycle (exact mode).\n"
               % (STRESS_RANGE, RATIO, BLOCK, OVERLOAD_FACTOR, OVERLOAD_CRACK))
     out.write("Crack length (in)   cycles without overload   cycles with overload\n")
     for length in (0.05, 0.1, 0.15, 0.16, 0.17, 0.2, 0.3, 0.4, 0.5, 0.6):
@@ -159,4 +177,14 @@ def report(out, svg_path=None):
     delay = cycles_to(retarded, FINAL_CRACK) - cycles_to(plain, FINAL_CRACK)
     out.write("Overload at cycle %d; it delays growth to a = %g in by %d cycles.\n"
               % (overload_at, FINAL_CRACK, delay))
+    for label, e, f in (("without overload", exact, fast),
+                        ("with overload", retarded_exact, retarded_fast)):
+        out.write("Life %s: exact %d cycles, fast mode %d cycles (%+d, %.2g%%, %d rate "
+                  "evaluations).\n" % (label, e.cycles, f.cycles, f.cycles - e.cycles,
+                                        100.0 * (f.cycles - e.cycles) / e.cycles,
+                                        f.evaluations))
+    out.write("With an overload to %g times the peak after every block the crack fractures "
+              "(stop: %s)\nat cycle %d, a = %.4f in, where the overload's Kmax reaches Kc = %g "
+              "ksi sqrt(in).\n" % (FAILURE_FACTOR, failure.stop, failure.cycles, failure.length,
+                                   MATERIAL[2]))
     out.write("Growth curves written to %s\n" % svg_path)

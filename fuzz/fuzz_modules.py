@@ -699,11 +699,27 @@ def crackrate_table(module):
             out.append(type(e).__name__)
         return freeze(out + extra_state(obj))
 
+    def guard(name, args):
+        # A valid spectrum of many cycles is a long life: at most three
+        # segments of at most 20 cycles per pass, so a pass is short.
+        if name != 'GrowCrack' or not args or not isinstance(args[0], (list, tuple)):
+            return args
+        rows = []
+        for row in list(args[0])[:3]:
+            if isinstance(row, (list, tuple)) and len(row) == 3:
+                try:
+                    row = (row[0], row[1], min(float(row[2]), 20.0))
+                except Exception:
+                    pass
+            rows.append(row)
+        return (rows,) + tuple(args[1:])
+
     TYPE_SAMPLES.append((cls, make))
     return Table(module, make, state,
                  {'__init__': 2, 'Calc_Crackrate': 3, 'CalcKeff': 2, 'Calc_DKth': 2,
                   'Paris': 1, 'CalcReff': 2, 'Setf': 1, 'dDKthbydReff': 2, 'SetKol': 0,
-                  'Compute_Crackrate': 4, 'Crackrate': 4, '_rebuild': 3})
+                  'Compute_Crackrate': 4, 'Crackrate': 4, '_rebuild': 3, 'GrowCrack': 3},
+                 guard=guard)
 
 
 def damaged_states(module, make, state):
