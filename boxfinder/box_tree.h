@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "list.h"
@@ -76,6 +77,18 @@ class BoxTree {
   void QueryPoint(const double p[3], Meshkit::List<int>& out) const;
   // Ids of the active boxes overlapping [qlo, qhi] (touching counts).
   void QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const;
+
+  // The tree's whole state as bytes (box_tree_state.cpp): every node's box,
+  // id, active flag and links, the exact subtree boxes once in use, the
+  // root and the node blocks' slot use, so that LoadState gives a tree that
+  // answers and changes as this one does. Appends to *out.
+  void SaveState(std::string* out) const;
+  // Replaces the tree by the one a SaveState wrote. The state is checked
+  // whole before anything changes: false, with the tree untouched and the
+  // reason in *error, for a state that is truncated, of another format
+  // version, or whose links do not form one tree over all its nodes.
+  // Throws std::bad_alloc, leaving the tree empty, when out of memory.
+  bool LoadState(const char* data, std::size_t size, std::string* error);
 
   // Frees every block; the tree is empty afterwards.
   void DestroyTree();

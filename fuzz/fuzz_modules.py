@@ -13,7 +13,9 @@ interpreter (or trip a sanitizer, in the sanitizer build), never raise
 SystemError, and a call that raises must leave its receiver as it was
 (compared bit for bit, so NaNs and signed zeros count); a copy or pickle
 that succeeds must give an object of the same class in the same state, and
-the types that refuse pickling must refuse it with TypeError.
+the types that refuse pickling must refuse it with TypeError. The trees'
+rebuild functions are also fed damaged saved states, which they must refuse
+with ValueError or load into a tree that works and saves them unchanged.
 
     python2.7 fuzz_modules.py [--seconds N] [--seed S] [--calls N] [--verbose]
     python3 fuzz_modules.py ...   (with the Python 3 modules on the path)
@@ -456,8 +458,11 @@ class Table(object):
     argument counts worth favouring."""
 
     def __init__(self, module, make=None, state=None, arity=None, guard=None,
-                 picklable=True):
+                 picklable=True, extra=None):
         self.module = module
+        # extra(rng) -> [(name, entry)]: entry points of the module's own
+        # beyond its methods and functions with random arguments.
+        self.extra = extra
         self.make = make
         self.state = state
         # Whether the receivers pickle; those that do not must refuse with
@@ -701,6 +706,40 @@ def crackrate_table(module):
                   'Compute_Crackrate': 4, 'Crackrate': 4, '_rebuild': 3})
 
 
+def damaged_states(module, make, state):
+    """The tree module's _rebuild fed the saved state of a tree that make()
+    returns, damaged: cut short, lengthened, bytes changed at random places
+    (counts, links, flags, floats alike). It must refuse with ValueError or
+    give a tree that answers (state) and saves the very bytes it read."""
+    def damage(rng, data):
+        data = bytearray(data)
+        for _ in range(rng.choice([0, 1, 1, 2, 5])):
+            if data:
+                data[rng.randrange(len(data))] ^= rng.choice([1, 0x80, 0xff, rng.randrange(256)])
+        how = rng.random()
+        if how < 0.2 and data:
+            del data[rng.randrange(len(data)):]
+        elif how < 0.3:
+            data += bytearray(rng.randrange(256) for _ in range(rng.randrange(1, 9)))
+        return bytes(data)
+
+    def rebuild(rng):
+        data = damage(rng, make(rng).__reduce__()[1][0])
+        try:
+            tree = module._rebuild(data)
+        except ValueError as e:
+            if not str(e).startswith('invalid %s state: ' % module.__name__):
+                raise Finding('%s._rebuild refused with %r' % (module.__name__, e))
+            raise
+        state(tree)
+        if tree.__reduce__()[1][0] != data:
+            raise Finding('%s._rebuild accepted a state it does not save again'
+                          % module.__name__)
+        return tree
+
+    return lambda rng: [('_rebuild of a damaged state', lambda r, args: rebuild(rng))]
+
+
 def eightfold_table(module):
     def make(rng):
         tree = module.Eightfold((rng.choice([0, 1, -2.5]),) * 3, rng.choice([1.0, 0.75, 4]))
@@ -731,8 +770,9 @@ def eightfold_table(module):
 
     return Table(module, make, state,
                  {'Eightfold': 2, 'RefineToSize': 2, 'UniformRefine': 1,
-                  'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0},
-                 guard, picklable=False)
+                  'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0,
+                  '_rebuild': 1},
+                 guard, extra=damaged_states(module, make, state))
 
 
 def boxfinder_table(module):
@@ -753,7 +793,7 @@ def boxfinder_table(module):
 
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
-                  'RangeQuery': 2}, picklable=False)
+                  'RangeQuery': 2, '_rebuild': 1}, extra=damaged_states(module, make, state))
 
 
 def seqmath_table(module):
@@ -775,10 +815,21 @@ def arrayprobe_table(module):
     return Table(module, arity={'Read': 2, 'Negate': 2, 'New': 2}, guard=guard)
 
 
-TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_table),
-          ('Ennead', ennead_table), ('Crackrate', crackrate_table),
-          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table),
-          ('ArrayProbe', arrayprobe_table)]
+# How to fuzz each module that has a table of its own; the others are fuzzed
+# through their functions with random arguments.
+TABLES = {'Triad': triad_table, 'Seqmath': seqmath_table, 'Hexad': hexad_table,
+          'Ennead': ennead_table, 'Crackrate': crackrate_table,
+          'Eightfold': eightfold_table, 'Boxfinder': boxfinder_table,
+          'ArrayProbe': arrayprobe_table}
+
+
+def module_names():
+    """The import names of the modules, in build order, from the one list of
+    them (modules.txt at the top of the tree)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'modules.txt')
+    with open(path) as f:
+        return [words[1] for words in (line.split() for line in f)
+                if len(words) == 2 and not words[0].startswith('#')]
 
 
 def built_modules(lib_dir):
@@ -793,8 +844,10 @@ def built_modules(lib_dir):
 
 def load_tables(lib_dir):
     tables = []
-    known = set(name for name, _ in TABLES)
-    for name, build in TABLES:
+    names = module_names()
+    known = set(names)
+    for name in names:
+        build = TABLES.get(name, Table)
         try:
             module = __import__(name)
         except ImportError as e:
@@ -811,7 +864,7 @@ def load_tables(lib_dir):
             print('skipped %s: %s' % (name, e))
             continue
         LOADED[name] = module
-        tables.append(Table(module))
+        tables.append(TABLES.get(name, Table)(module))
     return tables
 
 
@@ -923,6 +976,8 @@ def call_once(rng, table, counts, verbose):
         entries = receiver_entries(table, receiver)
     else:
         entries = module_entries(table)
+    if table.extra is not None:
+        entries = entries + table.extra(rng)
     if not entries:
         return
     name, entry = rng.choice(entries)
@@ -956,6 +1011,10 @@ def call_once(rng, table, counts, verbose):
             check_duplicate(table, name, receiver, before, result)
     except SystemError as e:
         raise Finding('SystemError from %s.%s%r: %s' % (table.module.__name__, name, args, e))
+    except Finding:
+        # A fault the checks after the call found, not an exception of the
+        # call's own.
+        raise
     except Exception as e:
         counts['raised'] += 1
         if name.startswith(DUPLICATE) and not table.picklable and (
