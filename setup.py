@@ -34,7 +34,9 @@ def module_names():
         for line in f:
             words = line.split()
             if len(words) == 2 and not line.startswith("#"):
-                names.append(words[1])
+                # A native string under both interpreters (io gives unicode
+                # under Python 2.7, whose distutils wants str).
+                names.append(str(words[1]))
     return names
 
 

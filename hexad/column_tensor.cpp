@@ -200,6 +200,16 @@ void Finish(Lane& s) {
       for (int j = 0; j < 3; ++j) v[i][j] = std::nan("");
     }
   }
+  // Which NaN an operation on infinities gives (its sign, its payload)
+  // depends on the order the compiled code takes the operands in, which
+  // differs between one solver and several in lockstep: every NaN is made
+  // the one NaN, so that both give the same bits.
+  for (int i = 0; i < 3; ++i) {
+    if (std::isnan(d[i])) d[i] = std::nan("");
+    for (int j = 0; j < 3; ++j) {
+      if (std::isnan(v[i][j])) v[i][j] = std::nan("");
+    }
+  }
   // Descending order; a value moves only past a strictly smaller one.
   for (int i = 0; i < 2; ++i) {
     for (int j = i + 1; j < 3; ++j) {
