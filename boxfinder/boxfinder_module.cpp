@@ -3,6 +3,8 @@
 // one box at a time and ask which client integers belong to the boxes that
 // contain a point or overlap a box.
 #include <climits>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
@@ -49,8 +51,8 @@ bool ReadVectorList(PyObject* seq, std::vector<double>* out) {
   return true;
 }
 
-// Reads a sequence of int operands (int, bool and their subclasses) that fit
-// a 32-bit client integer.
+// Reads a sequence of int operands (int, bool and their subclasses; under
+// Python 3 also objects with __index__) that fit a 32-bit client integer.
 bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   if (!PySequence_Check(seq)) {
     PyErr_SetString(PyExc_TypeError, kIdSequenceMessage);
@@ -62,16 +64,24 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   for (Py_ssize_t i = 0; i < n; ++i) {
     PyObject* item = PySequence_GetItem(seq, i);
     if (item == nullptr) return false;
+    // Under Python 3 an object with __index__ (a numpy integer) stands for
+    // the int it gives; the item is held while __index__ runs.
+    PyObject* number = item;
     if (!pycompat::IsInt(item)) {
+      if (!pycompat::kPython3 || !PyIndex_Check(item)) {
+        Py_DECREF(item);
+        PyErr_SetString(PyExc_TypeError, kIdItemMessage);
+        return false;
+      }
+      number = PyNumber_Index(item);
       Py_DECREF(item);
-      PyErr_SetString(PyExc_TypeError, kIdItemMessage);
-      return false;
+      if (number == nullptr) return false;
     }
     // A Python 3 int beyond a C long reads as the nearest one, which is out
     // of range as well.
     long value;
-    pycompat::SmallIntValue(item, &value);
-    Py_DECREF(item);
+    pycompat::SmallIntValue(number, &value);
+    Py_DECREF(number);
     if (value > INT32_MAX) {
       PyErr_SetString(PyExc_OverflowError, "signed integer is greater than maximum");
       return false;
@@ -155,6 +165,94 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
   });
 }
 
+// A new Python list of the distances, in order.
+PyObject* BuildDistanceList(const Meshkit::List<double>& distances) {
+  PyObject* list = PyList_New(distances.Count());
+  if (list == nullptr) return nullptr;
+  for (int i = 0; i < distances.Count(); ++i) {
+    PyObject* item = PyFloat_FromDouble(distances[i]);
+    if (item == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SET_ITEM(list, i, item);
+  }
+  return list;
+}
+
+const char kNearestCountMessage[] = "k should be at least 1";
+
+// What Nearest and NearestMany take besides the point or points: k, and as
+// keywords only withDistances (the distances too, as a second result) and
+// maxDistance (only boxes at most that far; no limit by default).
+struct NearestOptions {
+  int k = 0;
+  bool withDistances = false;
+  double maxDistance = std::numeric_limits<double>::infinity();
+};
+
+// Parses (points, k, /, *, withDistances=False, maxDistance=None) with the
+// method's name for the interpreter's messages; maxDistance None is no
+// limit. False with an exception set.
+bool ParseNearest(PyObject* args, PyObject* kwargs, const char* format, PyObject** pointsObj,
+                  NearestOptions* options) {
+  if (PyTuple_GET_SIZE(args) > 2) {
+    PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments (%zd given)",
+                 std::strchr(format, ':') + 1, PyTuple_GET_SIZE(args));
+    return false;
+  }
+  // The point and k are positional only (no name).
+  static char kNone[] = "", kWith[] = "withDistances", kMax[] = "maxDistance";
+  static char* keywords[] = {kNone, kNone, kWith, kMax, nullptr};
+  PyObject* with = Py_False;
+  PyObject* limit = Py_None;
+  if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, pointsObj, &options->k, &with,
+                                   &limit))
+    return false;
+  const int truth = PyObject_IsTrue(with);
+  if (truth < 0) return false;
+  options->withDistances = truth != 0;
+  if (limit != Py_None) {
+    options->maxDistance = PyFloat_AsDouble(limit);
+    if (options->maxDistance == -1.0 && PyErr_Occurred()) return false;
+  }
+  if (options->k < 1) {
+    PyErr_SetString(PyExc_ValueError, kNearestCountMessage);
+    return false;
+  }
+  return true;
+}
+
+PyObject* Nearest(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* pointObj;
+  NearestOptions options;
+  if (!ParseNearest(args, kwargs, "Oi|OO:Nearest", &pointObj, &options)) return nullptr;
+  double p[3];
+  if (!VectorBinding::ReadVector(pointObj, p)) return nullptr;
+  return pysupport::Guarded([&]() -> PyObject* {
+    Meshkit::List<int> ids;
+    Meshkit::List<double> distances;
+    TreeOf(self)->Nearest(p, options.k, options.maxDistance, ids,
+                          options.withDistances ? &distances : nullptr);
+    PyObject* idList = BuildIdList(ids);
+    if (idList == nullptr || !options.withDistances) return idList;
+    PyObject* distanceList = BuildDistanceList(distances);
+    if (distanceList == nullptr) {
+      Py_DECREF(idList);
+      return nullptr;
+    }
+    PyObject* pair = PyTuple_Pack(2, idList, distanceList);
+    Py_DECREF(idList);
+    Py_DECREF(distanceList);
+    return pair;
+  });
+}
+
+constexpr char kNearestDoc[] =
+    "Nearest($self, p, k, /, *, withDistances=False, maxDistance=None)\n--\n\n"
+    "Ids of the k live boxes nearest the point p, nearest first (ties in PtQuery's order);\n"
+    "with withDistances, (ids, distances); with maxDistance, only boxes at most that far.";
+
 // A tree is native state that a pickle cannot carry: pickling and copying
 // are refused.
 constexpr char kNoPickling[] = "Boxfinder objects cannot be pickled";
@@ -164,6 +262,8 @@ PyMethodDef kTreeMethods[] = {
     {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
     {"PtQuery", PtQuery, METH_VARARGS, nullptr},
     {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+    {"Nearest", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Nearest)),
+     METH_VARARGS | METH_KEYWORDS, kNearestDoc},
     {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr}};
 

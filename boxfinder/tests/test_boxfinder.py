@@ -1,6 +1,8 @@
 """Python interface of the Boxfinder module."""
 import copy
+import math
 import pickle
+import random
 import unittest
 
 import Triad
@@ -204,8 +206,8 @@ class ObjectTest(unittest.TestCase):
     @python2_only('the attribute slot of factory-made objects')
     def test_the_method_list_of_python_2(self):
         b = unit_boxes()
-        self.assertEqual(b.__methods__, ['AddToTree', 'PtQuery', 'RangeQuery', 'RemoveFromTree',
-                                         '__reduce__'])
+        self.assertEqual(b.__methods__, ['AddToTree', 'Nearest', 'PtQuery', 'RangeQuery',
+                                         'RemoveFromTree', '__reduce__'])
 
     @python3_only('the generic attribute lookup')
     def test_methods_live_on_the_type_under_python_3(self):
@@ -239,6 +241,133 @@ class ObjectTest(unittest.TestCase):
         self.assertEqual(b.PtQuery((0.25, 0.25, 0.25)), [])
 
 
+def gap(lo, hi, p):
+    """The distance from p to [lo, hi] along one axis, as the tree defines it."""
+    return max(lo - p if p < lo else 0.0, p - hi if p > hi else 0.0)
+
+
+def brute_nearest(b, boxes, p, k, max_distance=float('inf')):
+    """The k boxes nearest p by brute force: every live box in the tree's
+    order (a range query over all space), stably sorted by distance."""
+    everything = b.RangeQuery((-float('inf'),) * 3, (float('inf'),) * 3)
+    found = []
+    for i in everything:
+        lo, hi = boxes[i]
+        g = [gap(lo[a], hi[a], p[a]) for a in range(3)]
+        d = math.sqrt((g[0] * g[0] + g[1] * g[1]) + g[2] * g[2])
+        if d <= max_distance:
+            found.append((i, d))
+    found.sort(key=lambda pair: pair[1])
+    return found[:k]
+
+
+class NearestTest(unittest.TestCase):
+
+    def test_matches_brute_force_on_random_inverted_and_mesh_boxes_after_updates(self):
+        rng = random.Random(4)
+        boxes = {}
+        for i in range(300):
+            lo = [rng.random() for _ in range(3)]
+            extent = rng.choice([0.0, 0.1, -0.05])  # degenerate, proper, inverted
+            boxes[i] = (lo, [x + extent * rng.random() for x in lo])
+        for i in range(27):  # a grid of touching cells: ties everywhere
+            lo = [i % 3, i // 3 % 3, i // 9]
+            boxes[300 + i] = (lo, [x + 1 for x in lo])
+        ids = sorted(boxes)
+        b = Boxfinder.Boxfinder([boxes[i][0] for i in ids], [boxes[i][1] for i in ids], ids)
+        for step in range(3):
+            for q in range(60):
+                p = [rng.uniform(-0.5, 3.5) for _ in range(3)]
+                if q % 3 == 0:
+                    p = [float(rng.randint(0, 3)) for _ in range(3)]
+                k = rng.choice([1, 3, 10, 400])
+                limit = rng.choice([None, 0.0, 0.3])
+                want = brute_nearest(b, boxes, p, k, float('inf') if limit is None else limit)
+                ids_got, distances = b.Nearest(p, k, withDistances=True, maxDistance=limit)
+                self.assertEqual(list(zip(ids_got, distances)), want)
+                self.assertEqual(b.Nearest(p, k, maxDistance=limit), ids_got)
+            for i in rng.sample(sorted(boxes), 40):
+                b.RemoveFromTree(boxes[i][0], boxes[i][1], i)
+                del boxes[i]
+            for i in range(1000 + 20 * step, 1020 + 20 * step):
+                lo = [rng.uniform(0, 3) for _ in range(3)]
+                boxes[i] = (lo, [x + 0.2 for x in lo])
+                b.AddToTree(boxes[i][0], boxes[i][1], i)
+
+    def test_containing_boxes_first_in_point_query_order(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1), (0, 0, 0), (9, 9, 9)],
+                                [(1, 1, 1), (2, 2, 2), (1, 1, 1), (9, 9, 9)], [1, 2, 3, 4])
+        p = (1, 1, 1)
+        self.assertEqual(b.Nearest(p, 3), b.PtQuery(p))
+        self.assertEqual(b.Nearest(p, 10, withDistances=True)[1],
+                         [0.0, 0.0, 0.0, math.sqrt(192)])
+        # An inverted box is as far as the farther plane of its inverted axis.
+        inverted = Boxfinder.Boxfinder([(1, 0, 0)], [(0, 1, 1)], [5])
+        self.assertEqual(inverted.Nearest((0.25, 0.5, 0.5), 1, withDistances=True), ([5], [0.75]))
+        self.assertEqual(inverted.PtQuery((0.25, 0.5, 0.5)), [])
+
+    def test_empty_answers_and_refusals(self):
+        b = unit_boxes()
+        nan = float('nan')
+        self.assertEqual(b.Nearest((nan, 0, 0), 2), [])
+        self.assertEqual(b.Nearest((nan, 0, 0), 2, withDistances=True), ([], []))
+        self.assertEqual(b.Nearest((5, 5, 5), 2, maxDistance=-1), [])
+        self.assertEqual(b.Nearest((5, 5, 5), 2, maxDistance=nan), [])
+        self.assertEqual(Boxfinder.Boxfinder([], [], []).Nearest((0, 0, 0), 1), [])
+        self.assertEqual(b.Nearest((5, 5, 5), 2 ** 31 - 1), [8, 7])
+        for k in (0, -3):
+            with self.assertRaises(ValueError) as caught:
+                b.Nearest((0, 0, 0), k)
+            self.assertEqual(str(caught.exception), 'k should be at least 1')
+        with self.assertRaises(TypeError) as caught:
+            b.Nearest((0, 0, 0), 1, True)
+        self.assertEqual(str(caught.exception), 'Nearest() takes 2 positional arguments (3 given)')
+        for call in (lambda: b.Nearest((0, 0, 0), 1.5), lambda: b.Nearest((0, 0, 0)),
+                     lambda: b.Nearest((0, 0, 0), 1, maxDistance='far'),
+                     lambda: b.Nearest((0, 0, 0), 1, far=2), lambda: b.Nearest(5, 1)):
+            self.assertRaises(TypeError, call)
+        self.assertRaises(OverflowError, b.Nearest, (0, 0, 0), 2 ** 40)
+        self.assertRaises(IndexError, b.Nearest, (0, 0), 1)
+
+
+class IndexIdTest(unittest.TestCase):
+
+    class Index(object):
+        """An integer of another type, as numpy's are."""
+        def __init__(self, value):
+            self.value = value
+
+        def __index__(self):
+            if self.value is None:
+                raise ValueError('no value')
+            return self.value
+
+    @python3_only('__index__ ids')
+    def test_objects_with_index_are_ids_under_python_3(self):
+        I = self.Index
+        b = Boxfinder.Boxfinder([(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [I(4), I(-2 ** 31)])
+        b.AddToTree((0, 0, 0), (1, 1, 1), I(2 ** 31 - 1))
+        self.assertEqual(sorted(b.PtQuery((0, 0, 0))), [-2 ** 31, 4, 2 ** 31 - 1])
+        for big, message in [(2 ** 31, "signed integer is greater than maximum"),
+                             (-2 ** 100, "signed integer is less than minimum")]:
+            with self.assertRaises(OverflowError) as caught:
+                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)])
+            self.assertEqual(str(caught.exception), message)
+            # AddToTree gives the messages it gives for the int itself.
+            with self.assertRaises(OverflowError) as plain:
+                b.AddToTree((0, 0, 0), (1, 1, 1), big)
+            with self.assertRaises(OverflowError) as caught:
+                b.AddToTree((0, 0, 0), (1, 1, 1), I(big))
+            self.assertEqual(str(caught.exception), str(plain.exception))
+        self.assertRaises(ValueError, Boxfinder.Boxfinder, [(0, 0, 0)], [(1, 1, 1)], [I(None)])
+
+    @python2_only('ids are ints under Python 2.7')
+    def test_objects_with_index_are_refused_under_python_2(self):
+        with self.assertRaises(TypeError) as caught:
+            Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)])
+        self.assertEqual(str(caught.exception), "third argument should a sequence of int's")
+
+
 class MemoryTest(unittest.TestCase):
 
     def test_no_growth_over_every_method_and_failing_calls(self):
@@ -267,6 +396,10 @@ class MemoryTest(unittest.TestCase):
                 rss.calls(b.RangeQuery, (1, 2, 3), 'abc')()
                 rss.calls(b.AddToTree, (0, 0, 0), (1, 1, 1), 2 ** 40)()
                 rss.calls(b.RemoveFromTree, (0, 0, 0), None, 1)()
+                b.Nearest((3, 3, 3), 20, withDistances=True, maxDistance=30)
+                rss.calls(b.Nearest, (1, 2), 3)()
+                rss.calls(b.Nearest, (1, 2, 3), 0)()
+                rss.calls(lambda: b.Nearest((1, 2, 3), 2, maxDistance='far'))()
         rss.assert_no_growth(self, loop)
 
 
