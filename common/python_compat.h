@@ -100,6 +100,22 @@ inline PyObject* NewText(const char* text, Py_ssize_t size) {
 #endif
 }
 
+// The characters of a native string (str in both dialects) as bytes, or
+// null with no exception set for anything else (and for a Python 3 string
+// that has no UTF-8 form).
+inline const char* TextBytes(PyObject* obj, Py_ssize_t* size) {
+#if PY_MAJOR_VERSION >= 3
+  if (!PyUnicode_Check(obj)) return nullptr;
+  const char* bytes = PyUnicode_AsUTF8AndSize(obj, size);
+  if (bytes == nullptr) PyErr_Clear();
+  return bytes;
+#else
+  if (!PyString_Check(obj)) return nullptr;
+  *size = PyString_GET_SIZE(obj);
+  return PyString_AS_STRING(obj);
+#endif
+}
+
 // ----- old-style classes (Python 2.7 only) --------------------------------
 
 inline bool IsOldStyleClass(PyObject* obj) {

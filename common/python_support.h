@@ -6,8 +6,11 @@
 
 #include <Python.h>
 
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <new>
+#include <string>
 
 #include "python_compat.h"
 
@@ -143,6 +146,58 @@ auto Guarded(Body&& body) noexcept -> decltype(body()) {
   return decltype(body())();
 }
 
+// Owns one reference and drops it when it goes out of scope.
+class Owned {
+ public:
+  explicit Owned(PyObject* obj = nullptr) : obj_(obj) {}
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  ~Owned() { Py_XDECREF(obj_); }
+  PyObject* get() const { return obj_; }
+  PyObject* release() {
+    PyObject* obj = obj_;
+    obj_ = nullptr;
+    return obj;
+  }
+
+ private:
+  PyObject* obj_;
+};
+
+// A result list of n slots whose items are made while Python code may run:
+// a bound vector class's initialisation, an element's own operator, or a
+// gc callback that an allocation fires. Until every slot is filled the list
+// is kept out of the cycle collector's sight, so that code walking
+// gc.get_objects() never meets its empty slots; a list given up half-filled
+// is freed with the items it holds. Every result built while Python code
+// can run goes through this one holder.
+class ResultList {
+ public:
+  // Check Made(): false with MemoryError when the list could not be made.
+  explicit ResultList(Py_ssize_t n) : list_(PyList_New(n)) {
+    if (list_ != nullptr) PyObject_GC_UnTrack(list_);
+  }
+  ResultList(const ResultList&) = delete;
+  ResultList& operator=(const ResultList&) = delete;
+  ~ResultList() { Py_XDECREF(list_); }
+
+  bool Made() const { return list_ != nullptr; }
+  // The list under construction, for code that reads it while it fills it.
+  PyObject* get() const { return list_; }
+  // Puts a new reference into the empty slot i, which takes it over.
+  void Set(Py_ssize_t i, PyObject* item) { PyList_SET_ITEM(list_, i, item); }
+  // The filled list, visible to the collector again; the holder gives it up.
+  PyObject* Finish() {
+    PyObject_GC_Track(list_);
+    PyObject* list = list_;
+    list_ = nullptr;
+    return list;
+  }
+
+ private:
+  PyObject* list_;
+};
+
 // The state of a subclass instance whose class defines its own
 // __getstate__ (rather than inheriting the interpreter's default, which
 // Python 3 has): what that returns, which the class's __setstate__ or the
@@ -192,16 +247,19 @@ inline PyObject* InstanceState(PyObject* self) {
                         : PyObject_CallMethod(copyreg, const_cast<char*>("_slotnames"),
                                               const_cast<char*>("O"), Py_TYPE(self));
   Py_XDECREF(copyreg);
-  PyObject* names_fast = names == nullptr ? nullptr : PySequence_Fast(names, "slot names");
+  // The names are copied into a tuple of our own: the list the copy
+  // protocol hands over is the one it caches on the class, and reading an
+  // attribute (a property) may change or empty it while we go through it.
+  PyObject* names_held = names == nullptr ? nullptr : PySequence_Tuple(names);
   Py_XDECREF(names);
-  if (names_fast == nullptr) {
+  if (names_held == nullptr) {
     Py_XDECREF(dict);
     return nullptr;
   }
   PyObject* slots = nullptr;
   bool ok = true;
-  for (Py_ssize_t i = 0; ok && i < PySequence_Fast_GET_SIZE(names_fast); ++i) {
-    PyObject* name = PySequence_Fast_GET_ITEM(names_fast, i);
+  for (Py_ssize_t i = 0; ok && i < PyTuple_GET_SIZE(names_held); ++i) {
+    PyObject* name = PyTuple_GET_ITEM(names_held, i);
     PyObject* value = PyObject_GetAttr(self, name);
     if (value == nullptr) {
       // An unset slot has no value to carry.
@@ -213,7 +271,7 @@ inline PyObject* InstanceState(PyObject* self) {
     ok = slots != nullptr && PyDict_SetItem(slots, name, value) == 0;
     Py_DECREF(value);
   }
-  Py_DECREF(names_fast);
+  Py_DECREF(names_held);
   state = nullptr;
   if (ok) {
     if (slots != nullptr) {
@@ -312,6 +370,77 @@ inline bool ExactNumberValue(PyObject* obj, double* value) {
   if (!pycompat::IsExactInt(obj) || !pycompat::SmallIntValue(obj, &small)) return false;
   *value = static_cast<double>(small);
   return true;
+}
+
+// ----- exact doubles in every pickle protocol ------------------------------
+//
+// Pickle protocol 0 writes floats as decimal text, which keeps every value
+// but a NaN's sign and payload. What the copy support of the value types and
+// the crack growth model hands to protocol 0 instead is a text of 16
+// hexadecimal digits per double, its IEEE bit pattern, most significant
+// digit first: plain ASCII, so that it loads alike under both interpreters,
+// and exact. The rebuild functions read it beside the tuples of floats that
+// every other protocol carries (and that pickles already written hold).
+
+// A new native string holding the n doubles at v.
+inline PyObject* ExactText(const double* v, int n) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(static_cast<std::size_t>(16 * n), '0');
+  for (int i = 0; i < n; ++i) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v[i], sizeof bits);
+    for (int d = 15; d >= 0; --d, bits >>= 4) text[16 * i + d] = kDigits[bits & 0xf];
+  }
+  return pycompat::NewText(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+// Reads ExactText's form of n doubles into v; false with no exception set
+// (and v unchanged) when obj is not a native string of exactly that form.
+inline bool ReadExactText(PyObject* obj, double* v, int n) {
+  constexpr int kMost = 32;
+  if (n > kMost) return false;
+  Py_ssize_t size = 0;
+  const char* text = pycompat::TextBytes(obj, &size);
+  if (text == nullptr || size != 16 * n) return false;
+  double read[kMost];
+  for (int i = 0; i < n; ++i) {
+    std::uint64_t bits = 0;
+    for (int d = 0; d < 16; ++d) {
+      const char c = text[16 * i + d];
+      int digit;
+      if (c >= '0' && c <= '9') {
+        digit = c - '0';
+      } else if (c >= 'a' && c <= 'f') {
+        digit = c - 'a' + 10;
+      } else {
+        return false;
+      }
+      bits = (bits << 4) | static_cast<std::uint64_t>(digit);
+    }
+    std::memcpy(&read[i], &bits, sizeof bits);
+  }
+  for (int i = 0; i < n; ++i) v[i] = read[i];
+  return true;
+}
+
+// The body of a native type's __reduce_ex__(protocol): `reduce(self)` (the
+// type's __reduce__) for every protocol but 0, `reduceExact(self)` (the same
+// reduction with its doubles as ExactText) for protocol 0. A subclass that
+// defines a __reduce__ of its own has it used at every protocol, as the
+// interpreter's default __reduce_ex__ does.
+inline PyObject* ReduceForProtocol(PyObject* self, PyObject* args, PyTypeObject* nativeType,
+                                   PyObject* (*reduce)(PyObject*, PyObject*),
+                                   PyObject* (*reduceExact)(PyObject*)) {
+  int protocol = 0;
+  if (!PyArg_ParseTuple(args, "|i:__reduce_ex__", &protocol)) return nullptr;
+  if (Py_TYPE(self) != nativeType) {
+    Owned own(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "__reduce__"));
+    if (own.get() == nullptr) return nullptr;
+    if (own.get() != PyDict_GetItemString(nativeType->tp_dict, "__reduce__")) {
+      return PyObject_CallMethod(self, const_cast<char*>("__reduce__"), nullptr);
+    }
+  }
+  return protocol == 0 ? reduceExact(self) : reduce(self, nullptr);
 }
 
 // The __reduce__ of the types whose objects stand for native state that

@@ -139,20 +139,35 @@ class ValueType {
     return pysupport::Reduction(rebuildFunction, Py_BuildValue("(N)", components), self, &type);
   }
 
+  // Protocol 0 carries the components as exact text (pysupport::ExactText),
+  // so that NaNs keep their sign and payload there too.
+  static PyObject* ReduceExact(PyObject* self) {
+    return pysupport::Reduction(rebuildFunction,
+                                Py_BuildValue("(N)", pysupport::ExactText(Components(self), N)),
+                                self, &type);
+  }
+
+  static PyObject* ReduceEx(PyObject* self, PyObject* args) {
+    return pysupport::ReduceForProtocol(self, args, &type, Reduce, ReduceExact);
+  }
+
   // _rebuild(components[, cls]): a value of `cls` (by default the type)
-  // with the N components given, made without the class's initialisation.
+  // with the N components given (a tuple of N numbers, or their exact
+  // text), made without the class's initialisation.
   static PyObject* Rebuild(PyObject*, PyObject* args) {
     PyObject* components;
     PyObject* cls = nullptr;
-    if (!PyArg_ParseTuple(args, "O!|O:_rebuild", &PyTuple_Type, &components, &cls)) return nullptr;
-    if (PyTuple_GET_SIZE(components) != N) {
-      PyErr_SetString(PyExc_TypeError, kRebuildMessage);
-      return nullptr;
-    }
+    if (!PyArg_ParseTuple(args, "O|O:_rebuild", &components, &cls)) return nullptr;
     double v[N];
-    for (int i = 0; i < N; ++i) {
-      v[i] = PyFloat_AsDouble(PyTuple_GET_ITEM(components, i));
-      if (v[i] == -1.0 && PyErr_Occurred()) return nullptr;
+    if (!pysupport::ReadExactText(components, v, N)) {
+      if (!PyTuple_Check(components) || PyTuple_GET_SIZE(components) != N) {
+        PyErr_SetString(PyExc_TypeError, kRebuildMessage);
+        return nullptr;
+      }
+      for (int i = 0; i < N; ++i) {
+        v[i] = PyFloat_AsDouble(PyTuple_GET_ITEM(components, i));
+        if (v[i] == -1.0 && PyErr_Occurred()) return nullptr;
+      }
     }
     PyObject* self = pysupport::NewForRebuild(cls, &type, kRebuildMessage);
     if (self == nullptr) return nullptr;
@@ -163,14 +178,18 @@ class ValueType {
 
   // A whole method table for a type whose only methods are its
   // components: one no-argument method per component, named names[i] with
-  // the doc string docs[i], then __reduce__ and the closing entry.
-  static constexpr std::array<PyMethodDef, N + 2> ComponentMethods(const char* const (&names)[N],
+  // the doc string docs[i], then __reduce__, __reduce_ex__ and the closing
+  // entry.
+  static constexpr std::array<PyMethodDef, N + 3> ComponentMethods(const char* const (&names)[N],
                                                                    const char* const (&docs)[N]) {
     return ComponentMethods(names, docs, std::make_index_sequence<N>());
   }
 
   static constexpr PyMethodDef kReduceMethod = {
       "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
+  static constexpr PyMethodDef kReduceExMethod = {
+      "__reduce_ex__", ReduceEx, METH_VARARGS,
+      "rebuild the value from its components, exactly under every pickle protocol"};
 
   // The module function that copies and pickles rebuild values with; every
   // module of a value type lists it among its functions.
@@ -220,11 +239,12 @@ class ValueType {
 
  private:
   template <std::size_t... I>
-  static constexpr std::array<PyMethodDef, N + 2> ComponentMethods(const char* const (&names)[N],
+  static constexpr std::array<PyMethodDef, N + 3> ComponentMethods(const char* const (&names)[N],
                                                                    const char* const (&docs)[N],
                                                                    std::index_sequence<I...>) {
     return {{{names[I], Component<I>, METH_NOARGS, docs[I]}...,
              kReduceMethod,
+             kReduceExMethod,
              {nullptr, nullptr, 0, nullptr}}};
   }
 

@@ -69,7 +69,12 @@ bool BindVectorClass(BuildKinds kinds) {
 bool ReadVector(PyObject* obj, double out[3], const char* refusal) {
   if (!RequireBinding()) return false;
   if (pycompat::IsOldStyleClass(VectorClass)) {
-    int is = PyObject_IsInstance(obj, VectorClass);
+    // The instance test may run the script's code, which could bind another
+    // class: the one tested is held meanwhile.
+    PyObject* cls = VectorClass;
+    Py_INCREF(cls);
+    int is = PyObject_IsInstance(obj, cls);
+    Py_DECREF(cls);
     if (is < 0) return false;
     if (is == 0) {
       PyErr_SetString(PyExc_TypeError, refusal);
@@ -90,24 +95,29 @@ PyObject* BuildVector(double x, double y, double z) {
   if (!RequireBinding()) return nullptr;
   PyObject* args = Py_BuildValue("ddd", x, y, z);
   if (args == nullptr) return nullptr;
+  // Building runs the script's code (the class's initialisation), which may
+  // bind another class: the one called is held until it returns.
+  PyObject* const cls = VectorClass;
+  Py_INCREF(cls);
   PyObject* result = nullptr;
-  if (pycompat::IsOldStyleClass(VectorClass)) {
-    result = pycompat::NewOldStyleInstance(VectorClass, args);
-  } else if (PyCFunction_Check(VectorClass) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
-    result = pycompat::CallBuiltin(VectorClass, args);
+  if (pycompat::IsOldStyleClass(cls)) {
+    result = pycompat::NewOldStyleInstance(cls, args);
+  } else if (PyCFunction_Check(cls) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
+    result = pycompat::CallBuiltin(cls, args);
     if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
-  } else if (PyType_Check(VectorClass) || (pycompat::kPython3 && !PyCFunction_Check(VectorClass) &&
-                                           PyCallable_Check(VectorClass))) {
+  } else if (PyType_Check(cls) || (pycompat::kPython3 && !PyCFunction_Check(cls) &&
+                                           PyCallable_Check(cls))) {
     // A type is built as calling it builds it: its creation slot, then its
     // initialisation. Types that make their instances in the creation slot
     // (tuple subclasses, named tuples) would come out empty from a generic
     // allocation; for the Triad type the result is the same either way.
     // Python 3 has no old-style classes; what takes their place is any
     // other callable that makes vectors, a factory function say.
-    result = PyObject_Call(VectorClass, args, nullptr);
+    result = PyObject_Call(cls, args, nullptr);
   } else {
     PyErr_SetString(PyExc_TypeError, kBuildProblem);
   }
+  Py_DECREF(cls);
   Py_DECREF(args);
   return result;
 }

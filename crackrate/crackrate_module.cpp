@@ -24,6 +24,7 @@ extern PyTypeObject CrackrateType;
 
 const char kNotSequence[] = "First argument must be a sequences";
 const char kBadLength[] = "First argument must have 20 or 21 entries";
+const char kChangedSizeMessage[] = "constants changed size while they were read";
 const char kNoModel[] = "Crackrate object has no model: construct it from its constants first";
 
 CrackrateModel*& ModelSlot(PyObject* self) {
@@ -41,6 +42,12 @@ CrackrateModel* ModelOf(PyObject* self) {
 // Reads the constants into `out` and returns their count (20 or 21), or -1
 // with an exception set. Every entry is converted before anything is
 // built, so that a failed construction leaves the object as it was.
+//
+// An entry's float conversion is the script's own code and may change the
+// sequence it belongs to (another thread may too, under Python 3): the
+// entries are read from a tuple of our own, which holds each of them
+// while it converts, and a list that changed size meanwhile fails the
+// construction.
 int ReadConstants(PyObject* sequence, double* out) {
   if (!PySequence_Check(sequence)) {
     PyErr_SetString(PyExc_TypeError, kNotSequence);
@@ -52,25 +59,25 @@ int ReadConstants(PyObject* sequence, double* out) {
     PyErr_SetString(PyExc_TypeError, kBadLength);
     return -1;
   }
-  PyObject* fast = PySequence_Fast(sequence, kNotSequence);
-  if (fast == nullptr) return -1;
-  // The items are read from the list or tuple made here; a sequence that
-  // reports one length and yields another is held to the same rule.
-  const Py_ssize_t count = PySequence_Fast_GET_SIZE(fast);
+  pysupport::Owned fast(PySequence_Fast(sequence, kNotSequence));
+  if (fast.get() == nullptr) return -1;
+  pysupport::Owned entries(PySequence_Tuple(fast.get()));
+  if (entries.get() == nullptr) return -1;
+  // A sequence that reports one length and yields another is held to the
+  // same rule.
+  const Py_ssize_t count = PyTuple_GET_SIZE(entries.get());
   if (count != crackrate::kShortConstants && count != crackrate::kFullConstants) {
-    Py_DECREF(fast);
     PyErr_SetString(PyExc_TypeError, kBadLength);
     return -1;
   }
-  PyObject** items = PySequence_Fast_ITEMS(fast);
   for (Py_ssize_t i = 0; i < count; ++i) {
-    out[i] = PyFloat_AsDouble(items[i]);
-    if (out[i] == -1.0 && PyErr_Occurred()) {
-      Py_DECREF(fast);
-      return -1;
-    }
+    out[i] = PyFloat_AsDouble(PyTuple_GET_ITEM(entries.get(), i));
+    if (out[i] == -1.0 && PyErr_Occurred()) return -1;
   }
-  Py_DECREF(fast);
+  if (PyList_Check(fast.get()) && PyList_GET_SIZE(fast.get()) != count) {
+    PyErr_SetString(PyExc_RuntimeError, kChangedSizeMessage);
+    return -1;
+  }
   return static_cast<int>(count);
 }
 
@@ -242,29 +249,59 @@ PyObject* Reduce(PyObject* self, PyObject*) {
       self, &CrackrateType);
 }
 
+// Protocol 0 carries the constants and the overload state as exact text
+// (pysupport::ExactText), so that NaNs keep their sign and payload there
+// too.
+PyObject* ReduceExact(PyObject* self) {
+  const CrackrateModel* model = ModelOf(self);
+  if (model == nullptr) return nullptr;
+  double constants[crackrate::kFullConstants];
+  for (int i = 0; i < crackrate::kFullConstants; ++i) constants[i] = model->Value(i);
+  const crackrate::OverloadState& overload = model->Overload();
+  const double state[3] = {overload.Kol, overload.rpz, overload.aol};
+  return pysupport::Reduction(rebuildFunction,
+                              Py_BuildValue("(NiN)",
+                                            pysupport::ExactText(constants,
+                                                                 crackrate::kFullConstants),
+                                            model->Flag() ? 1 : 0, pysupport::ExactText(state, 3)),
+                              self, &CrackrateType);
+}
+
+PyObject* ReduceEx(PyObject* self, PyObject* args) {
+  return pysupport::ReduceForProtocol(self, args, &CrackrateType, Reduce, ReduceExact);
+}
+
 const char kRebuildMessage[] =
     "_rebuild takes 21 constants, a flag, an overload state and a subclass of Crackrate";
 
-// _rebuild(constants, flag, (Kol, rpz, aol)[, cls]).
+// _rebuild(constants, flag, (Kol, rpz, aol)[, cls]), the constants and the
+// state also as their exact text.
 PyObject* Rebuild(PyObject*, PyObject* args) {
   PyObject* sequence;
   int flag;
-  crackrate::OverloadState state;
+  PyObject* stateArg;
   PyObject* cls = nullptr;
-  if (!PyArg_ParseTuple(args, "Oi(ddd)|O:_rebuild", &sequence, &flag, &state.Kol, &state.rpz,
-                        &state.aol, &cls)) {
+  if (!PyArg_ParseTuple(args, "OiO|O:_rebuild", &sequence, &flag, &stateArg, &cls)) {
     return nullptr;
   }
   double constants[crackrate::kFullConstants];
-  const int count = ReadConstants(sequence, constants);
-  if (count < 0) return nullptr;
+  int count = crackrate::kFullConstants;
+  if (!pysupport::ReadExactText(sequence, constants, count)) {
+    count = ReadConstants(sequence, constants);
+    if (count < 0) return nullptr;
+  }
+  double state[3];
+  if (!pysupport::ReadExactText(stateArg, state, 3) &&
+      !PyArg_Parse(stateArg, "(ddd):_rebuild", &state[0], &state[1], &state[2])) {
+    return nullptr;
+  }
   PyObject* self = pysupport::NewForRebuild(cls, &CrackrateType, kRebuildMessage);
   if (self == nullptr) return nullptr;
   if (InstallModel(self, constants, count, flag != 0) < 0) {
     Py_DECREF(self);
     return nullptr;
   }
-  ModelSlot(self)->RestoreOverload(state);
+  ModelSlot(self)->RestoreOverload(crackrate::OverloadState{state[0], state[1], state[2]});
   return self;
 }
 
@@ -280,6 +317,8 @@ PyMethodDef kMethods[] = {
     {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
     {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
+    {"__reduce_ex__", ReduceEx, METH_VARARGS,
+     "rebuild the model from its constants and history, exactly under every pickle protocol"},
     {nullptr, nullptr, 0, nullptr}};
 
 // --- attributes -----------------------------------------------------------

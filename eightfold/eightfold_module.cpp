@@ -153,18 +153,15 @@ PyObject* GetLeafCells(PyObject* self, PyObject* args) {
     tree->VisitLeaves([&](double x, double y, double z, double h) {
       leaves.push_back(LeafRecord{x, y, z, h});
     });
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(leaves.size()));
-    if (list == nullptr) return nullptr;
+    pysupport::ResultList list(static_cast<Py_ssize_t>(leaves.size()));
+    if (!list.Made()) return nullptr;
     EdgeCache edges;
     for (std::size_t i = 0; i < leaves.size(); ++i) {
       PyObject* tuple = LeafTuple(leaves[i], edges);
-      if (tuple == nullptr) {
-        Py_DECREF(list);  // the slots not yet filled are empty
-        return nullptr;
-      }
-      PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), tuple);
+      if (tuple == nullptr) return nullptr;
+      list.Set(static_cast<Py_ssize_t>(i), tuple);
     }
-    return list;
+    return list.Finish();
   });
 }
 

@@ -2,8 +2,11 @@
 module: module functions, methods, slot wrappers called directly, operators
 in both orders and in place, item access and slices, constructors,
 __new__ without __init__, copies, pickles and printed forms, with arguments
-drawn from a pool of hostile values. It runs under Python 2.7 and Python 3
-alike, each against the modules built for it.
+drawn from a pool of hostile values (among them items that change the
+sequence they belong to while it is read, slot properties that change the
+slot names a copy reads, and collector runs that walk every list and tuple
+in the middle of a call). It runs under Python 2.7 and Python 3 alike, each
+against the modules built for it.
 
 Every call must return or raise an ordinary exception: never crash the
 interpreter (or trip a sanitizer, in the sanitizer build), never raise
@@ -179,6 +182,62 @@ class GrowingList(list):
         return list.__getitem__(self, i)
 
 
+class ChangingItem(object):
+    """An item whose conversions (float, index, length, items) change the
+    list it belongs to while the call reads that list: emptied, shortened,
+    grown or refilled."""
+    def __init__(self, owner, how, value):
+        self.owner, self.how, self.value = owner, how, value
+
+    def change(self):
+        if self.how == 'clear':
+            del self.owner[:]
+        elif self.how == 'pop' and self.owner:
+            self.owner.pop()
+        elif self.how == 'append' and len(self.owner) < 100:
+            self.owner.append(1.0)
+        elif self.how == 'refill':
+            self.owner[:] = [2.0] * len(self.owner)
+
+    def __float__(self):
+        self.change()
+        return float(self.value)
+
+    def __int__(self):
+        self.change()
+        return 1
+
+    def __index__(self):
+        self.change()
+        return 1
+
+    def __len__(self):
+        self.change()
+        return 3
+
+    def __getitem__(self, i):
+        self.change()
+        if i > 2:
+            raise IndexError(i)
+        return self.value
+
+
+def changing_sequence(rng, depth):
+    """A list (of numbers or of triples) some of whose items change it while
+    they are read."""
+    n = rng.choice([3, 6, 9, 20, 21, 40])
+    owner = []
+    for _ in range(n):
+        if rng.random() < 0.3:
+            owner.append(ChangingItem(owner, rng.choice(['clear', 'pop', 'append', 'refill']),
+                                      number(rng)))
+        elif rng.random() < 0.5:
+            owner.append(triple(rng, depth + 1))
+        else:
+            owner.append(number(rng))
+    return owner
+
+
 class FloatSub(float):
     pass
 
@@ -288,6 +347,8 @@ def hostile(rng, depth=0):
     if roll < 16:
         return sequence_of(rng, depth, lambda r, d: number(r))
     if roll < 17:
+        if rng.random() < 0.5:
+            return changing_sequence(rng, depth)
         return [number(rng) for _ in range(rng.choice([19, 20, 21, 22]))]
     others = [None, 'a', '', 'xyz' * 50, u'\u1234\u5678', 1j, Decimal('2.5'),
               Decimal('nan'), (), (1,), (1, 2), (1, 2, 3, 4), [[1, 2, 3]], {0: 1, 1: 2, 2: 3},
@@ -314,6 +375,57 @@ SLICES = [slice(0, 1), slice(2, 1), slice(None, 2), slice(1, None), slice(None),
           slice(0, 1, None), slice(0, 1, 1), slice(0, 1, -1), slice(-1, 2), slice(-5, 9),
           slice(2 ** 70, 1), slice(0, -2 ** 70), slice('a', 1), slice(0.5, 1),
           slice(RaisingIndex(), 1), slice(1, LyingFloat()), slice(True, False)]
+
+
+# ----- code that walks the collector's objects in the middle of a call ------
+
+def walk_collected(*args):
+    """Reads every list the collector knows of, item by item, as a debugging
+    or profiling hook might: an empty slot in a half-made result list would
+    crash it. (Not tuples: the interpreter's own tuple building leaves
+    empty slots there while it runs generators.)"""
+    for obj in gc.get_objects():
+        if type(obj) is list:
+            for item in obj:
+                pass
+
+
+class Trash(object):
+    pass
+
+
+class GcWalker(object):
+    """While armed, the collector runs at nearly every allocation of a
+    collected object, and each run walks the collector's objects: through
+    gc.callbacks under Python 3, and under both through the callbacks of
+    weak references to cyclic trash, which run when the collector frees it."""
+    def __init__(self):
+        self.thresholds = None
+        self.refs = []
+
+    def arm(self):
+        import weakref
+        self.thresholds = gc.get_threshold()
+        for _ in range(4):
+            trash = Trash()
+            trash.self = trash
+            self.refs.append(weakref.ref(trash, walk_collected))
+        if PY3:
+            gc.callbacks.append(walk_collected)
+        gc.set_threshold(1, 1, 1)
+
+    def disarm(self):
+        if self.thresholds is None:
+            return
+        gc.set_threshold(*self.thresholds)
+        self.thresholds = None
+        if PY3 and walk_collected in gc.callbacks:
+            gc.callbacks.remove(walk_collected)
+        gc.collect()
+        del self.refs[:]
+
+
+GC_WALKER = GcWalker()
 
 
 # ----- per-module tables -------------------------------------------------
@@ -360,12 +472,15 @@ def value_type_table(module, cls, components, init_arity, extra_arity=None):
     subclass instances and instances made by __new__ alone."""
     getters = [getattr(cls, name) for name in components]
     sub, slotted = subclasses(cls)
+    shifting = SHIFTING[-1]
 
     def make(rng):
         roll = rng.randrange(10)
         if roll == 0:
             return cls.__new__(cls)
         target = sub if roll == 1 else slotted if roll == 2 else cls
+        if roll == 3:
+            target = shifting
         obj = target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
                        if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
         decorate(rng, obj)
@@ -389,12 +504,41 @@ def subclasses(cls):
                                               '__slots__': ('tag', 'other')})
     globals()[sub.__name__] = sub
     globals()[slotted.__name__] = slotted
+    shifting = shifting_subclass(slotted)
+    globals()[shifting.__name__] = shifting
     return sub, slotted
+
+
+def fresh_slot_names():
+    # Names held by nothing but the list the copy protocol caches.
+    return [''.join(['ta', 'g']), ''.join(['oth', 'er'])]
+
+
+def shifting_subclass(slotted):
+    """A subclass of a slotted class whose slot `tag` is a property that
+    empties the slot names the copy protocol caches on the class (and
+    caches fresh ones) while a copy reads it."""
+    def read(self):
+        names = type(self).__dict__.get('__slotnames__')
+        if isinstance(names, list):
+            del names[:]
+        type(self).__slotnames__ = fresh_slot_names()
+        return 'read'
+
+    shifting = type('Shifting' + slotted.__name__[len('Slotted'):], (slotted,),
+                    {'__module__': __name__, 'tag': property(read, lambda self, v: None)})
+    shifting.__slotnames__ = fresh_slot_names()
+    SHIFTING.append(shifting)
+    return shifting
+
+
+# The subclasses of shifting_subclass, one per type.
+SHIFTING = []
 
 
 def decorate(rng, obj):
     """Gives a subclass instance attributes or slot values, sometimes."""
-    if type(obj).__name__.startswith(('Sub', 'Slotted')) and rng.random() < 0.6:
+    if type(obj).__name__.startswith(('Sub', 'Slotted', 'Shifting')) and rng.random() < 0.6:
         obj.tag = rng.choice([1, 'label', [1.5, NAN], (None,)])
 
 
@@ -431,6 +575,7 @@ CRACK_CONSTANTS = [[900.0, 800.0, 100.0, 60.0, 1.0, 1.0, 1e-10, 3.0, 0.5, 0.5, 5
 def crackrate_table(module):
     cls = module.Crackrate
     sub, slotted = subclasses(cls)
+    shifting = SHIFTING[-1]
     attributes = ['UTS', 'YS', 'Kie', 'Kic', 'Ak', 'Bk', 'C', 'n', 'p', 'q', 'DK1', 'Cthp',
                   'Cthm', 'Rcl', 'alfa', 'ratio', 'R', 'a0', 'np', 'damp', 'Rso', 'alphag', 'Kc']
 
@@ -440,7 +585,7 @@ def crackrate_table(module):
         constants = list(rng.choice(CRACK_CONSTANTS))
         if rng.random() < 0.5:
             constants[rng.randrange(len(constants))] = number(rng)
-        target = rng.choice([cls, cls, cls, sub, slotted])
+        target = rng.choice([cls, cls, cls, sub, slotted, shifting])
         try:
             obj = target(constants, rng.choice([0, 1]))
         except Exception:
@@ -694,8 +839,11 @@ def call_once(rng, table, counts, verbose):
     if verbose:
         print('%s.%s%r' % (table.module.__name__, name, args))
         sys.stdout.flush()
+    if rng.random() < 0.03:
+        GC_WALKER.arm()
     try:
         result = entry(receiver, args)
+        GC_WALKER.disarm()
         counts['returned'] += 1
         if name.startswith(DUPLICATE):
             check_duplicate(table, name, receiver, before, result)
@@ -714,18 +862,9 @@ def call_once(rng, table, counts, verbose):
                 raise Finding('%s.%s%r raised and changed its receiver: %r -> %r'
                               % (table.module.__name__, name, args, before, after))
     finally:
+        GC_WALKER.disarm()
         Hooks.receiver = None
         Hooks.entry = None
-
-
-def same_nans(frozen):
-    """A frozen state with every NaN's bit pattern made one."""
-    if isinstance(frozen, tuple):
-        if len(frozen) == 2 and frozen[0] == 'f' and struct.unpack('<d', frozen[1])[0] != \
-                struct.unpack('<d', frozen[1])[0]:
-            return ('f', 'nan')
-        return tuple(same_nans(v) for v in frozen)
-    return frozen
 
 
 def check_duplicate(table, name, original, before, duplicate):
@@ -737,10 +876,7 @@ def check_duplicate(table, name, original, before, duplicate):
     if type(duplicate) is not type(original):
         raise Finding('%s gave a %s' % (where, type(duplicate).__name__))
     if table.state is not None:
-        # The text protocol writes floats as their repr: a NaN comes back as
-        # the one NaN of float('nan'), whatever its sign and payload.
-        same = same_nans if name.endswith(' 0') else (lambda x: x)
-        if same(table.state(duplicate)) != same(before):
+        if table.state(duplicate) != before:
             raise Finding('%s changed the state: %r -> %r'
                           % (where, before, table.state(duplicate)))
         if table.state(original) != before:

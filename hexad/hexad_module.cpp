@@ -33,29 +33,23 @@ PyObject* DeviatoricPart(PyObject* self, PyObject*) {
 // directions are built by the bound vector class from the columns of the
 // solver's rotation matrix.
 PyObject* PrincipalValues(PyObject* self, PyObject*) {
+  // The solution is taken before any vector is built: the vector class is
+  // the script's own code and may change this very tensor.
   const hexad::Principal p = hexad::SolvePrincipal(Tensor::Components(self));
-  PyObject* directions = PyList_New(3);
-  if (directions == nullptr) return nullptr;
+  pysupport::ResultList directions(3);
+  if (!directions.Made()) return nullptr;
   for (int k = 0; k < 3; ++k) {
     PyObject* v =
         VectorBinding::BuildVector(p.directions[0][k], p.directions[1][k], p.directions[2][k]);
-    if (v == nullptr) {
-      Py_DECREF(directions);
-      return nullptr;
-    }
-    PyList_SET_ITEM(directions, k, v);
+    if (v == nullptr) return nullptr;
+    directions.Set(k, v);
   }
   const double diagonal[hexad::kComponents] = {p.values[0], p.values[1], p.values[2],
                                                0.0,         0.0,         0.0};
-  PyObject* tensor = Tensor::MakeCopy(diagonal);
-  if (tensor == nullptr) {
-    Py_DECREF(directions);
-    return nullptr;
-  }
-  PyObject* result = Py_BuildValue("OO", tensor, directions);
-  Py_DECREF(tensor);
-  Py_DECREF(directions);
-  return result;
+  pysupport::Owned tensor(Tensor::MakeCopy(diagonal));
+  if (tensor.get() == nullptr) return nullptr;
+  pysupport::Owned list(directions.Finish());
+  return Py_BuildValue("OO", tensor.get(), list.get());
 }
 
 PyMethodDef kMethods[] = {
@@ -75,6 +69,7 @@ PyMethodDef kMethods[] = {
     {"DeviatoricPart", DeviatoricPart, METH_VARARGS, "deviatoric tensor"},
     {"PrincipalValues", PrincipalValues, METH_VARARGS, "principal values"},
     Tensor::kReduceMethod,
+    Tensor::kReduceExMethod,
     {nullptr, nullptr, 0, nullptr}};
 
 PyMethodDef kFunctions[] = {Tensor::kRebuildFunction, {nullptr, nullptr, 0, nullptr}};

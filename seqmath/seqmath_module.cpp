@@ -25,23 +25,8 @@ PyObject* Fail(PyObject* type, const char* message) {
   return nullptr;
 }
 
-// Owns one reference and drops it when it goes out of scope.
-class Owned {
- public:
-  explicit Owned(PyObject* obj) : obj_(obj) {}
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  ~Owned() { Py_XDECREF(obj_); }
-  PyObject* get() const { return obj_; }
-  PyObject* release() {
-    PyObject* obj = obj_;
-    obj_ = nullptr;
-    return obj;
-  }
-
- private:
-  PyObject* obj_;
-};
+using pysupport::Owned;
+using pysupport::ResultList;
 
 // ----- element operations -----
 // Each names the interpreter's operation and the same operation on plain
@@ -159,7 +144,7 @@ struct NumberOperand {
 // pair is held by a reference of ours while its operation runs. Items past
 // n are never read. The shortcut runs no script code.
 template <class Op, class Second>
-bool Fill(PyObject* list, Py_ssize_t n, PyObject* first, Second second) {
+bool Fill(ResultList* list, Py_ssize_t n, PyObject* first, Second second) {
   const bool shortcut = Op::ShortcutAllowed();
   for (Py_ssize_t i = 0; i < n; ++i) {
     if (i >= PySequence_Fast_GET_SIZE(first) || !second.Reaches(i)) {
@@ -177,23 +162,9 @@ bool Fill(PyObject* list, Py_ssize_t n, PyObject* first, Second second) {
       Py_DECREF(b);
     }
     if (r == nullptr) return false;
-    PyList_SET_ITEM(list, i, r);
+    list->Set(i, r);
   }
   return true;
-}
-
-// A result list of n empty slots, kept out of the cycle collector's sight
-// until it is filled, so that script code run by an element operation cannot
-// reach it (through gc.get_objects()) while some slots are still empty.
-PyObject* NewResult(Py_ssize_t n) {
-  PyObject* list = PyList_New(n);
-  if (list != nullptr) PyObject_GC_UnTrack(list);
-  return list;
-}
-
-PyObject* Finished(Owned* result) {
-  PyObject_GC_Track(result->get());
-  return result->release();
 }
 
 // The "OO" arguments, read directly when there are two.
@@ -225,14 +196,14 @@ PyObject* ApplyElementwise(PyObject*, PyObject* args) {
     const Py_ssize_t m = PySequence_Size(b);
     if (m < 0) return nullptr;
     if (n != m) return Fail(PyExc_TypeError, kLengthMessage);
-    Owned result(NewResult(n));
-    if (result.get() == nullptr) return nullptr;
+    ResultList result(n);
+    if (!result.Made()) return nullptr;
     Owned first(PySequence_Fast(a, kViewMessage));
     if (first.get() == nullptr) return nullptr;
     Owned second(PySequence_Fast(b, kViewMessage));
     if (second.get() == nullptr) return nullptr;
-    if (!Fill<Op>(result.get(), n, first.get(), SequenceOperand{second.get()})) return nullptr;
-    return Finished(&result);
+    if (!Fill<Op>(&result, n, first.get(), SequenceOperand{second.get()})) return nullptr;
+    return result.Finish();
   });
 }
 
@@ -245,13 +216,13 @@ PyObject* ScalarMult(PyObject*, PyObject* args) {
     if (!PyNumber_Check(k)) return Fail(PyExc_TypeError, kSecondArgumentMessage);
     const Py_ssize_t n = PySequence_Size(s);
     if (n < 0) return nullptr;
-    Owned result(NewResult(n));
-    if (result.get() == nullptr) return nullptr;
+    ResultList result(n);
+    if (!result.Made()) return nullptr;
     Owned view(PySequence_Fast(s, kViewMessage));
     if (view.get() == nullptr) return nullptr;
     // k is held by the argument tuple for the whole call.
-    if (!Fill<Multiplication>(result.get(), n, view.get(), NumberOperand{k})) return nullptr;
-    return Finished(&result);
+    if (!Fill<Multiplication>(&result, n, view.get(), NumberOperand{k})) return nullptr;
+    return result.Finish();
   });
 }
 

@@ -79,6 +79,7 @@ PyMethodDef kMethods[] = {{"x", Vector::Component<0>, METH_NOARGS, "x coordinate
                           {"Max", Max, METH_VARARGS, "componentwise max"},
                           {"Min", Min, METH_VARARGS, "componentwise min"},
                           Vector::kReduceMethod,
+                          Vector::kReduceExMethod,
                           {nullptr, nullptr, 0, nullptr}};
 
 // ----- module functions -----
