@@ -125,12 +125,14 @@ PyObject* RemoveFromTree(PyObject* self, PyObject* args) {
   });
 }
 
-// A new Python list of the collected ids, in order.
-PyObject* BuildIdList(const Meshkit::List<int>& ids) {
-  PyObject* list = PyList_New(ids.Count());
+// A new Python list of the collected values, in order, each made by
+// make(value) (ints and floats: no Python code runs while the list fills).
+template <class T, class Make>
+PyObject* BuildList(const Meshkit::List<T>& values, Make make) {
+  PyObject* list = PyList_New(values.Count());
   if (list == nullptr) return nullptr;
-  for (int i = 0; i < ids.Count(); ++i) {
-    PyObject* item = pycompat::NewInt(ids[i]);
+  for (int i = 0; i < values.Count(); ++i) {
+    PyObject* item = make(values[i]);
     if (item == nullptr) {
       Py_DECREF(list);
       return nullptr;
@@ -138,6 +140,10 @@ PyObject* BuildIdList(const Meshkit::List<int>& ids) {
     PyList_SET_ITEM(list, i, item);
   }
   return list;
+}
+
+PyObject* BuildIdList(const Meshkit::List<int>& ids) {
+  return BuildList(ids, [](int id) { return pycompat::NewInt(id); });
 }
 
 PyObject* PtQuery(PyObject* self, PyObject* args) {
@@ -163,21 +169,6 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
     TreeOf(self)->QueryRange(lo, hi, ids);
     return BuildIdList(ids);
   });
-}
-
-// A new Python list of the distances, in order.
-PyObject* BuildDistanceList(const Meshkit::List<double>& distances) {
-  PyObject* list = PyList_New(distances.Count());
-  if (list == nullptr) return nullptr;
-  for (int i = 0; i < distances.Count(); ++i) {
-    PyObject* item = PyFloat_FromDouble(distances[i]);
-    if (item == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SET_ITEM(list, i, item);
-  }
-  return list;
 }
 
 const char kNearestCountMessage[] = "k should be at least 1";
@@ -236,7 +227,7 @@ PyObject* Nearest(PyObject* self, PyObject* args, PyObject* kwargs) {
                           options.withDistances ? &distances : nullptr);
     PyObject* idList = BuildIdList(ids);
     if (idList == nullptr || !options.withDistances) return idList;
-    PyObject* distanceList = BuildDistanceList(distances);
+    PyObject* distanceList = BuildList(distances, PyFloat_FromDouble);
     if (distanceList == nullptr) {
       Py_DECREF(idList);
       return nullptr;

@@ -668,7 +668,7 @@ def boxfinder_table(module):
 
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
-                  'RangeQuery': 2}, picklable=False)
+                  'RangeQuery': 2, 'Nearest': 2}, picklable=False)
 
 
 def seqmath_table(module):
