@@ -107,8 +107,9 @@ class BoxTree {
   // in QueryPoint's order. Only boxes at most maxDistance away count; with
   // fewer than k of them, all. None when p has a NaN coordinate, k < 1 or
   // maxDistance is NaN or negative. `distances`, when given, gets the
-  // distances in the same order. Allocates nothing beyond the result lists
-  // for k <= kInlineNearest.
+  // distances in the same order. For k <= kInlineNearest it allocates
+  // nothing beyond the result lists once its queue has grown to what the
+  // tree's queries need.
   void Nearest(const double p[3], int k, double maxDistance, Meshkit::List<int>& out,
                Meshkit::List<double>* distances = nullptr) const;
 
@@ -181,10 +182,17 @@ class BoxTree {
     int64_t depth;
   };
   // Working room of one query walk: the right children waiting, and for
-  // the nearest boxes their distance bounds.
+  // the nearest boxes their distance bounds and the best-first queue.
+  struct Queued {
+    double bound;
+    const Node* node;
+  };
+  // The best-first queue's room in a batch's scratch.
+  static constexpr std::size_t kQueueRoom = 256;
   struct Scratch {
     std::vector<const Node*> pending;
     std::vector<double> bounds;
+    std::vector<Queued> queue;
   };
 
   Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }

@@ -118,13 +118,14 @@ double BoxDistance(const double lo[3], const double hi[3], const double p[3]) {
   return DistanceTo(lo, hi, p);
 }
 
-// The walk visits the nodes in pre-order, so a box met later ranks after
-// every box met before it: at equal distance it never displaces one. The k
-// nearest so far are a heap with the farthest (and latest) on top; a subtree
-// is entered only while its float box could hold a box nearer than that one
-// (or, with fewer than k gathered, one within maxDistance). This keeps the
-// tie order exact, which a best-first walk would have to buy with a pre-order
-// key on every node.
+// Two walks. The first, best first (the subtree nearest by its float box
+// next), finds the distance of the k-th nearest box, and nothing else: the
+// order among equal distances it cannot tell. The second visits the nodes
+// in pre-order within that distance, so a box met later ranks after every
+// box met before it and at equal distance never displaces one. The k
+// nearest so far are a heap with the farthest (and latest) on top; a
+// subtree is entered only while its float box could hold a box nearer than
+// that one (or, with fewer than k gathered, one within the distance).
 void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double maxDistance,
                           Meshkit::List<int>& out, Meshkit::List<double>* distances) const {
   out.Clear();
@@ -144,28 +145,59 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   const int limit = static_cast<int>(room);
   int count = 0;
   uint32_t order = 0;
+  double radius = maxDistance;
   // Whether something at distance (or bound) d can still enter the k best.
   const auto admits = [&](double d) {
-    return count < limit ? d <= maxDistance : d < best[0].distance;
+    return count < limit ? d <= radius : d < best[0].distance;
   };
+  const auto keep = [&](double d, int32_t id) {
+    if (count == limit) {
+      std::pop_heap(best, best + count, Nearer);
+      --count;
+    }
+    best[count++] = Candidate{d, order++, id};
+    std::push_heap(best, best + count, Nearer);
+  };
+  const double rootBound = DistanceTo(rootBox_.lo, rootBox_.hi, p);
+  if (!admits(rootBound)) return;
+
+  // 1. The k-th distance, best first.
+  std::vector<Queued>& queue = scratch.queue;
+  const auto later = [](const Queued& a, const Queued& b) { return a.bound > b.bound; };
+  queue.clear();
+  queue.push_back(Queued{rootBound, &At(rootEnter_)});
+  while (!queue.empty() && admits(queue.front().bound)) {
+    const Node* node = queue.front().node;
+    std::pop_heap(queue.begin(), queue.end(), later);
+    queue.pop_back();
+    if (node->active && CanMatch(node->lo, node->hi)) {
+      const double d = DistanceTo(node->lo, node->hi, p);
+      if (admits(d)) keep(d, node->clientId);
+    }
+    for (int side = 0; side < 2; ++side) {
+      const FloatBox& child = node->child[side];
+      if (IsEmpty(child.lo)) continue;
+      const double bound = DistanceTo(child.lo, child.hi, p);
+      if (!admits(bound)) continue;
+      queue.push_back(Queued{bound, &At(node->enter[side])});
+      std::push_heap(queue.begin(), queue.end(), later);
+    }
+  }
+  if (count == 0) return;
+  radius = std::max_element(best, best + count, Nearer)->distance;
+  count = 0;
+  order = 0;
+
+  // 2. The boxes within that distance in pre-order.
   std::vector<const Node*>& pending = scratch.pending;
   std::vector<double>& bounds = scratch.bounds;
   pending.clear();
   bounds.clear();
-  if (!admits(DistanceTo(rootBox_.lo, rootBox_.hi, p))) return;
   const Node* node = &At(rootEnter_);
   for (;;) {
     if (node->active && CanMatch(node->lo, node->hi)) {
       const double d = DistanceTo(node->lo, node->hi, p);
-      if (admits(d)) {
-        const Candidate c{d, order++, node->clientId};
-        if (count == limit) {
-          std::pop_heap(best, best + count, Nearer);
-          --count;
-        }
-        best[count++] = c;
-        std::push_heap(best, best + count, Nearer);
-      }
+      if (admits(d)) keep(d, node->clientId);
     }
     const FloatBox& right = node->child[1];
     if (!IsEmpty(right.lo)) {
@@ -212,6 +244,7 @@ BoxTree::Scratch BoxTree::NewScratch() const {
   Scratch scratch;
   scratch.pending.reserve(static_cast<std::size_t>(height_ + 1));
   scratch.bounds.reserve(static_cast<std::size_t>(height_ + 1));
+  scratch.queue.reserve(kQueueRoom);
   return scratch;
 }
 

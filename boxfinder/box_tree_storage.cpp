@@ -94,7 +94,7 @@ std::size_t BoxTree::MemoryBytes() const {
          added_.size() * sizeof(NodeBlock) + added_.capacity() * sizeof(NodeBlock*) +
          nodes_.capacity() * sizeof(Node*) + bounds_.capacity() * sizeof(Bounds*) +
          frames_.capacity() * sizeof(Frame) + scratch_.pending.capacity() * sizeof(const Node*) +
-         scratch_.bounds.capacity() * sizeof(double);
+         scratch_.bounds.capacity() * sizeof(double) + scratch_.queue.capacity() * sizeof(Queued);
   // NOLINTEND(bugprone-sizeof-expression)
 }
 
