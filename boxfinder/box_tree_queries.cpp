@@ -161,29 +161,58 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   const double rootBound = DistanceTo(rootBox_.lo, rootBox_.hi, p);
   if (!admits(rootBound)) return;
 
-  // 1. The k-th distance, best first.
+  // 1. The k-th distance, best first. The walk also goes through subtrees
+  // that could hold a box exactly as far as the k-th (`reaches`), so that
+  // when no two of the boxes within that distance are equally far (`tied`
+  // stays false) it has met them all and their order by distance alone is
+  // the answer; equal distances need the second walk's pre-order.
+  bool tied = room > kInlineNearest;  // the check below is for small k
+  const auto reaches = [&](double d) {
+    return count < limit ? d <= radius : d <= best[0].distance;
+  };
+  const auto equalsKept = [&](double d) {
+    for (int i = 0; i < count; ++i)
+      if (best[i].distance == d) return true;
+    return false;
+  };
   std::vector<Queued>& queue = scratch.queue;
   const auto later = [](const Queued& a, const Queued& b) { return a.bound > b.bound; };
   queue.clear();
   queue.push_back(Queued{rootBound, &At(rootEnter_)});
-  while (!queue.empty() && admits(queue.front().bound)) {
+  while (!queue.empty() && reaches(queue.front().bound)) {
     const Node* node = queue.front().node;
     std::pop_heap(queue.begin(), queue.end(), later);
     queue.pop_back();
     if (node->active && CanMatch(node->lo, node->hi)) {
       const double d = DistanceTo(node->lo, node->hi, p);
-      if (admits(d)) keep(d, node->clientId);
+      if (admits(d)) {
+        tied = tied || equalsKept(d);
+        const double dropped = count == limit ? best[0].distance : -1.0;
+        keep(d, node->clientId);
+        // A dropped box as far as the new farthest one ties with it.
+        tied = tied || dropped == best[0].distance;
+      } else if (reaches(d)) {
+        tied = true;  // as far as the farthest kept one
+      }
     }
     for (int side = 0; side < 2; ++side) {
       const FloatBox& child = node->child[side];
       if (IsEmpty(child.lo)) continue;
       const double bound = DistanceTo(child.lo, child.hi, p);
-      if (!admits(bound)) continue;
+      if (!reaches(bound)) continue;
       queue.push_back(Queued{bound, &At(node->enter[side])});
       std::push_heap(queue.begin(), queue.end(), later);
     }
   }
   if (count == 0) return;
+  if (!tied) {
+    std::sort_heap(best, best + count, Nearer);
+    for (int i = 0; i < count; ++i) {
+      out.Append(best[i].id);
+      if (distances != nullptr) distances->Append(best[i].distance);
+    }
+    return;
+  }
   radius = std::max_element(best, best + count, Nearer)->distance;
   count = 0;
   order = 0;

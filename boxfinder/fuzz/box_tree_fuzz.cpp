@@ -71,6 +71,10 @@ void CompareQueries(boxfinder::BoxTree& tree, const literal::Tree& ref, const Bo
   Check(std::vector<int>(rows.ids.begin(), rows.ids.end()) == point);
   tree.QueryRangeMany(q.lo, q.hi, 1, &rows);
   Check(std::vector<int>(rows.ids.begin(), rows.ids.end()) == range);
+  tree.NearestMany(q.lo, 1, k, maxDistance, true, &rows);
+  Check(rows.ids.size() == near.size() && rows.distances.size() == near.size());
+  for (std::size_t i = 0; i < near.size(); ++i)
+    Check(rows.ids[i] == near[i].id && rows.distances[i] == near[i].distance);
 }
 
 }  // namespace
