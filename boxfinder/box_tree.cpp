@@ -196,6 +196,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     rootBox_ = ActiveBoxOf(root_);
     rootEnter_ = EnterOf(root_);
     boundsReady_ = false;
+    indexOrder_ = true;
     height_ = height;
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     scratch_.pending.reserve(static_cast<std::size_t>(height_ + 1));
@@ -214,6 +215,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   // Everything that may fail is done before the tree changes.
   ReserveForInsertion();
   EnsureBounds();
+  indexOrder_ = false;
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);

@@ -185,7 +185,7 @@ class BoxTree {
   // the nearest boxes their distance bounds and the best-first queue.
   struct Queued {
     double bound;
-    const Node* node;
+    uint32_t index;
   };
   // The best-first queue's room in a batch's scratch.
   static constexpr std::size_t kQueueRoom = 256;
@@ -234,6 +234,9 @@ class BoxTree {
   // build leaves that to the first insertion or removal, as only those read
   // them, and until then their pages stay untouched.
   mutable bool boundsReady_ = true;
+  // Whether the node indices are the pre-order ranks, as the build lays
+  // the nodes out; the first insertion ends that (removal moves nothing).
+  bool indexOrder_ = true;
   uint32_t root_ = kNoNode;
   // The root's active box and entry, kept here as a parent would.
   FloatBox rootBox_{};

@@ -118,7 +118,8 @@ double BoxDistance(const double lo[3], const double hi[3], const double p[3]) {
   return DistanceTo(lo, hi, p);
 }
 
-// Two walks. The first, best first (the subtree nearest by its float box
+// In a built tree one best-first walk (below). After insertions, two walks.
+// The first, best first (the subtree nearest by its float box
 // next), finds the distance of the k-th nearest box, and nothing else: the
 // order among equal distances it cannot tell. The second visits the nodes
 // in pre-order within that distance, so a box met later ranks after every
@@ -161,6 +162,56 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   const double rootBound = DistanceTo(rootBox_.lo, rootBox_.hi, p);
   if (!admits(rootBound)) return;
 
+  std::vector<Queued>& queue = scratch.queue;
+  // The queue's front is the entry with the smallest bound, of equal bounds
+  // the one with the smallest index: when it cannot precede the farthest
+  // kept box, no entry can.
+  const auto later = [](const Queued& a, const Queued& b) {
+    return a.bound > b.bound || (a.bound == b.bound && a.index > b.index);
+  };
+  const auto emit = [&] {
+    std::sort_heap(best, best + count, Nearer);
+    for (int i = 0; i < count; ++i) {
+      out.Append(best[i].id);
+      if (distances != nullptr) distances->Append(best[i].distance);
+    }
+  };
+
+  // A built tree's node indices are its pre-order ranks: one best-first
+  // walk with the index as the order of equal distances is exact. A
+  // subtree's indices all follow its entry's, so a subtree at the bound of
+  // the farthest kept box is entered only when its entry precedes that box.
+  if (indexOrder_) {
+    const auto precedes = [&](double d, uint32_t index) {
+      return count < limit ? d <= radius : Nearer(Candidate{d, index, 0}, best[0]);
+    };
+    queue.clear();
+    queue.push_back(Queued{rootBound, rootEnter_});
+    while (!queue.empty() && precedes(queue.front().bound, queue.front().index)) {
+      const uint32_t i = queue.front().index;
+      std::pop_heap(queue.begin(), queue.end(), later);
+      queue.pop_back();
+      const Node* node = &At(i);
+      if (node->active && CanMatch(node->lo, node->hi)) {
+        const double d = DistanceTo(node->lo, node->hi, p);
+        if (precedes(d, i)) {
+          order = i;
+          keep(d, node->clientId);
+        }
+      }
+      for (int side = 0; side < 2; ++side) {
+        const FloatBox& child = node->child[side];
+        if (IsEmpty(child.lo)) continue;
+        const double bound = DistanceTo(child.lo, child.hi, p);
+        if (!precedes(bound, node->enter[side])) continue;
+        queue.push_back(Queued{bound, node->enter[side]});
+        std::push_heap(queue.begin(), queue.end(), later);
+      }
+    }
+    emit();
+    return;
+  }
+
   // 1. The k-th distance, best first. The walk also goes through subtrees
   // that could hold a box exactly as far as the k-th (`reaches`), so that
   // when no two of the boxes within that distance are equally far (`tied`
@@ -175,12 +226,10 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
       if (best[i].distance == d) return true;
     return false;
   };
-  std::vector<Queued>& queue = scratch.queue;
-  const auto later = [](const Queued& a, const Queued& b) { return a.bound > b.bound; };
   queue.clear();
-  queue.push_back(Queued{rootBound, &At(rootEnter_)});
+  queue.push_back(Queued{rootBound, rootEnter_});
   while (!queue.empty() && reaches(queue.front().bound)) {
-    const Node* node = queue.front().node;
+    const Node* node = &At(queue.front().index);
     std::pop_heap(queue.begin(), queue.end(), later);
     queue.pop_back();
     if (node->active && CanMatch(node->lo, node->hi)) {
@@ -200,17 +249,13 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
       if (IsEmpty(child.lo)) continue;
       const double bound = DistanceTo(child.lo, child.hi, p);
       if (!reaches(bound)) continue;
-      queue.push_back(Queued{bound, &At(node->enter[side])});
+      queue.push_back(Queued{bound, node->enter[side]});
       std::push_heap(queue.begin(), queue.end(), later);
     }
   }
   if (count == 0) return;
   if (!tied) {
-    std::sort_heap(best, best + count, Nearer);
-    for (int i = 0; i < count; ++i) {
-      out.Append(best[i].id);
-      if (distances != nullptr) distances->Append(best[i].distance);
-    }
+    emit();
     return;
   }
   radius = std::max_element(best, best + count, Nearer)->distance;
@@ -257,11 +302,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
     }
     if (node == nullptr) break;
   }
-  std::sort_heap(best, best + count, Nearer);
-  for (int i = 0; i < count; ++i) {
-    out.Append(best[i].id);
-    if (distances != nullptr) distances->Append(best[i].distance);
-  }
+  emit();
 }
 
 void BoxTree::Nearest(const double p[3], int k, double maxDistance, Meshkit::List<int>& out,

@@ -80,6 +80,7 @@ void BoxTree::DestroyTree() {
   nodes_.clear();
   bounds_.clear();
   root_ = kNoNode;
+  indexOrder_ = true;
   rootEnter_ = kNoNode;
   nextFree_ = -1;
   nodeCount_ = 0;
