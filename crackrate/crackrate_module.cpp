@@ -259,12 +259,11 @@ PyObject* ReduceExact(PyObject* self) {
   for (int i = 0; i < crackrate::kFullConstants; ++i) constants[i] = model->Value(i);
   const crackrate::OverloadState& overload = model->Overload();
   const double state[3] = {overload.Kol, overload.rpz, overload.aol};
-  return pysupport::Reduction(rebuildFunction,
-                              Py_BuildValue("(NiN)",
-                                            pysupport::ExactText(constants,
-                                                                 crackrate::kFullConstants),
-                                            model->Flag() ? 1 : 0, pysupport::ExactText(state, 3)),
-                              self, &CrackrateType);
+  return pysupport::Reduction(
+      rebuildFunction,
+      Py_BuildValue("(NiN)", pysupport::ExactText(constants, crackrate::kFullConstants),
+                    model->Flag() ? 1 : 0, pysupport::ExactText(state, 3)),
+      self, &CrackrateType);
 }
 
 PyObject* ReduceEx(PyObject* self, PyObject* args) {

@@ -25,6 +25,7 @@ that do not import are skipped (those still being built join by themselves).
 from __future__ import print_function
 
 import argparse
+import array
 import copy
 import gc
 import operator
@@ -356,7 +357,8 @@ def hostile(rng, depth=0):
               RaisingIndex(), LyingLength(), NegativeLength(), HugeLength(), RaisingItem(),
               Reentrant(), LyingIntSub(4), OldStyle(), OldStyle([]), OldStyleRaising(),
               iter([1, 2, 3]), set([1, 2, 3]), (0.0, 0.0, 0.0), (1.0,) * 21, (1,) * 20,
-              tuple(range(9))]
+              tuple(range(9)), array.array('d', [1.0, 2.0, 3.0] * 3), array.array('d'),
+              array.array('i', [1, 2, 3]), bytearray(24), memoryview(b'x' * 24)]
     if roll >= 26:
         # Keys of item access: slices of every kind (Ennead reads t[r:c]
         # through them under Python 3), index tuples.
@@ -676,9 +678,24 @@ def seqmath_table(module):
                                 'ScalarMult': 2})
 
 
+def arrayprobe_table(module):
+    def guard(name, args):
+        # A valid shape of many items would only fill memory.
+        if name == 'New' and args and isinstance(args[0], tuple):
+            size = 1
+            for n in args[0]:
+                size *= n if isinstance(n, (int, long)) and n > 0 else 1
+            if size > 10 ** 6:
+                return ((10, 3),) + tuple(args[1:])
+        return args
+
+    return Table(module, arity={'Read': 2, 'Negate': 2, 'New': 2}, guard=guard)
+
+
 TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_table),
           ('Ennead', ennead_table), ('Crackrate', crackrate_table),
-          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table)]
+          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table),
+          ('ArrayProbe', arrayprobe_table)]
 
 
 def built_modules(lib_dir):
