@@ -2,6 +2,7 @@
 // build it from lower corners, upper corners and client integers, change it
 // one box at a time and ask which client integers belong to the boxes that
 // contain a point or overlap a box.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <limits>
@@ -9,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "array_support.h"
 #include "box_tree.h"
 #include "python_support.h"
 #include "vector_binding.h"
@@ -20,12 +22,21 @@ using boxfinder::BoxTree;
 struct BoxfinderObject {
   PyObject_HEAD
   BoxTree* tree;
+  // Batch queries reading the tree now, in threads that released the
+  // interpreter lock; while any does, the tree refuses changes.
+  int batches;
 };
 
 const char kCountMessage[] = "max, min, and client_data lists should all be the same length";
 const char kVectorListMessage[] = "argument should a sequence of Triad's";
 const char kIdSequenceMessage[] = "third argument should a sequence of ints";
 const char kIdItemMessage[] = "third argument should a sequence of int's";
+const char kBusyMessage[] = "the tree cannot change while a batch query reads it";
+const char kRowCountMessage[] = "lows and highs should have the same number of rows";
+
+// Batches of more queries than this run with the interpreter lock
+// released; below it the switch costs more than other threads gain.
+constexpr Py_ssize_t kReleaseRows = 64;
 
 // Reads a sequence of vectors into 3 doubles per item. Items are read as the
 // vector binding reads them; with an old-style vector class bound, an item
@@ -95,7 +106,8 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   return true;
 }
 
-BoxTree* TreeOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self)->tree; }
+BoxfinderObject* ObjectOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self); }
+BoxTree* TreeOf(PyObject* self) { return ObjectOf(self)->tree; }
 
 // AddToTree and RemoveFromTree: arguments "OOi" (lower corner, upper corner,
 // client integer), the change, then None whether or not anything changed.
@@ -107,6 +119,12 @@ PyObject* ChangeTree(PyObject* self, PyObject* args, Change change) {
   double lo[3], hi[3];
   if (!VectorBinding::ReadVector(loObj, lo) || !VectorBinding::ReadVector(hiObj, hi))
     return nullptr;
+  // Checked after the arguments are read, as reading them can run Python
+  // code, and another thread with it.
+  if (ObjectOf(self)->batches > 0) {
+    PyErr_SetString(PyExc_RuntimeError, kBusyMessage);
+    return nullptr;
+  }
   return pysupport::Guarded([&]() -> PyObject* {
     change(TreeOf(self), lo, hi, clientId);
     Py_RETURN_NONE;
@@ -244,6 +262,135 @@ constexpr char kNearestDoc[] =
     "Ids of the k live boxes nearest the point p, nearest first (ties in PtQuery's order);\n"
     "with withDistances, (ids, distances); with maxDistance, only boxes at most that far.";
 
+// The points of a batch: what the array plumbing reads (float64 buffers,
+// sequences of number sequences), or else, for a sequence of vectors that
+// have no length (Triad objects), what the constructor reads. `copy` holds
+// the second kind. False with an exception set.
+bool ReadPoints(PyObject* obj, const char* name, pyarray::DoubleArray* array,
+                std::vector<double>* copy, const double** data, Py_ssize_t* rows) {
+  if (array->Read(obj, {pyarray::RowShape(3)}, name)) {
+    *data = array->Data();
+    *rows = array->Rows();
+    return true;
+  }
+  if (!PyErr_ExceptionMatches(PyExc_TypeError) || PyObject_CheckBuffer(obj) ||
+      !PySequence_Check(obj))
+    return false;
+  PyErr_Clear();
+  if (!ReadVectorList(obj, copy)) return false;
+  *data = copy->data();
+  *rows = static_cast<Py_ssize_t>(copy->size() / 3);
+  return true;
+}
+
+// One batch argument of points or corners.
+struct Points {
+  pyarray::DoubleArray array;
+  std::vector<double> copy;
+  const double* data = nullptr;
+  Py_ssize_t rows = 0;
+  bool Read(PyObject* obj, const char* name) {
+    return ReadPoints(obj, name, &array, &copy, &data, &rows);
+  }
+};
+
+// The compressed rows as result arrays: (offsets, ids), with the
+// distances third when asked for.
+PyObject* BuildRows(const boxfinder::IdRows& rows, bool withDistances) {
+  int64_t* offsets;
+  int32_t* ids;
+  double* distances = nullptr;
+  const Py_ssize_t count = static_cast<Py_ssize_t>(rows.ids.size());
+  PyObject* offsetArray =
+      pyarray::NewArray({static_cast<Py_ssize_t>(rows.offsets.size())}, &offsets);
+  PyObject* idArray = offsetArray ? pyarray::NewArray({count}, &ids) : nullptr;
+  PyObject* distanceArray =
+      idArray && withDistances ? pyarray::NewArray({count}, &distances) : nullptr;
+  PyObject* result = nullptr;
+  if (idArray != nullptr && (distanceArray != nullptr || !withDistances)) {
+    std::copy(rows.offsets.begin(), rows.offsets.end(), offsets);
+    std::copy(rows.ids.begin(), rows.ids.end(), ids);
+    if (withDistances) std::copy(rows.distances.begin(), rows.distances.end(), distances);
+    result = withDistances ? PyTuple_Pack(3, offsetArray, idArray, distanceArray)
+                           : PyTuple_Pack(2, offsetArray, idArray);
+  }
+  Py_XDECREF(offsetArray);
+  Py_XDECREF(idArray);
+  Py_XDECREF(distanceArray);
+  return result;
+}
+
+// Runs run(rows) over a batch of `count` queries, with the interpreter lock
+// released for a large one and the tree refusing changes meanwhile, then
+// builds the result arrays. run reads only the tree and the batch's input
+// arrays, which stay held by the caller's DoubleArray objects.
+template <class Run>
+PyObject* RunBatch(PyObject* self, Py_ssize_t count, bool withDistances, Run run) {
+  return pysupport::Guarded([&]() -> PyObject* {
+    boxfinder::IdRows rows;
+    {
+      struct Reading {
+        BoxfinderObject* obj;
+        explicit Reading(BoxfinderObject* o) : obj(o) { ++obj->batches; }
+        ~Reading() { --obj->batches; }
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+      } reading(ObjectOf(self));
+      pyarray::ReleasedIf(count > kReleaseRows, [&] { run(&rows); });
+    }
+    return BuildRows(rows, withDistances);
+  });
+}
+
+PyObject* PtQueryMany(PyObject* self, PyObject* args) {
+  PyObject* pointsObj;
+  if (!PyArg_ParseTuple(args, "O:PtQueryMany", &pointsObj)) return nullptr;
+  Points points;
+  if (!points.Read(pointsObj, "points")) return nullptr;
+  return RunBatch(self, points.rows, false, [&](boxfinder::IdRows* rows) {
+    TreeOf(self)->QueryPointMany(points.data, points.rows, rows);
+  });
+}
+
+PyObject* RangeQueryMany(PyObject* self, PyObject* args) {
+  PyObject *lowsObj, *highsObj;
+  if (!PyArg_ParseTuple(args, "OO:RangeQueryMany", &lowsObj, &highsObj)) return nullptr;
+  Points lows, highs;
+  if (!lows.Read(lowsObj, "lows") || !highs.Read(highsObj, "highs")) return nullptr;
+  if (lows.rows != highs.rows) {
+    PyErr_SetString(PyExc_ValueError, kRowCountMessage);
+    return nullptr;
+  }
+  return RunBatch(self, lows.rows, false, [&](boxfinder::IdRows* rows) {
+    TreeOf(self)->QueryRangeMany(lows.data, highs.data, lows.rows, rows);
+  });
+}
+
+PyObject* NearestMany(PyObject* self, PyObject* args, PyObject* kwargs) {
+  PyObject* pointsObj;
+  NearestOptions options;
+  if (!ParseNearest(args, kwargs, "Oi|OO:NearestMany", &pointsObj, &options)) return nullptr;
+  Points points;
+  if (!points.Read(pointsObj, "points")) return nullptr;
+  return RunBatch(self, points.rows, options.withDistances, [&](boxfinder::IdRows* rows) {
+    TreeOf(self)->NearestMany(points.data, points.rows, options.k, options.maxDistance,
+                              options.withDistances, rows);
+  });
+}
+
+constexpr char kPtQueryManyDoc[] =
+    "PtQueryMany($self, points, /)\n--\n\n"
+    "For an (N, 3) float64 array or sequence of points, (offsets, ids): the ids of\n"
+    "PtQuery(points[i]) are ids[offsets[i]:offsets[i + 1]]; int64 and int32 arrays.";
+constexpr char kRangeQueryManyDoc[] =
+    "RangeQueryMany($self, lows, highs, /)\n--\n\n"
+    "For (N, 3) lower and upper corners, (offsets, ids) of RangeQuery(lows[i], highs[i])\n"
+    "in compressed rows, as PtQueryMany gives them.";
+constexpr char kNearestManyDoc[] =
+    "NearestMany($self, points, k, /, *, withDistances=False, maxDistance=None)\n--\n\n"
+    "Nearest(points[i], k) for each of N points as (offsets, ids) in compressed rows;\n"
+    "with withDistances, (offsets, ids, distances).";
+
 // A tree is native state that a pickle cannot carry: pickling and copying
 // are refused.
 constexpr char kNoPickling[] = "Boxfinder objects cannot be pickled";
@@ -255,6 +402,10 @@ PyMethodDef kTreeMethods[] = {
     {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
     {"Nearest", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Nearest)),
      METH_VARARGS | METH_KEYWORDS, kNearestDoc},
+    {"PtQueryMany", PtQueryMany, METH_VARARGS, kPtQueryManyDoc},
+    {"RangeQueryMany", RangeQueryMany, METH_VARARGS, kRangeQueryManyDoc},
+    {"NearestMany", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(NearestMany)),
+     METH_VARARGS | METH_KEYWORDS, kNearestManyDoc},
     {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr}};
 
@@ -297,6 +448,7 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
     std::unique_ptr<BoxfinderObject, ObjectRelease> obj(static_cast<BoxfinderObject*>(memory));
     PyObject_Init(reinterpret_cast<PyObject*>(obj.get()), &BoxfinderType);
     obj->tree = nullptr;
+    obj->batches = 0;
     if (lower.size() != upper.size() || lower.size() != 3 * ids.size()) {
       PyErr_SetString(PyExc_TypeError, kCountMessage);
       return nullptr;
@@ -317,6 +469,7 @@ PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullpt
 MODULE_INIT(Boxfinder) {
   if (!SetUpType()) return nullptr;
   PyObject* module = pycompat::CreateModule("Boxfinder", kModuleMethods, nullptr);
+  if (module != nullptr && !pyarray::AddArrayType(module, "Boxfinder")) return nullptr;
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;
 }

@@ -670,7 +670,8 @@ def boxfinder_table(module):
 
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
-                  'RangeQuery': 2, 'Nearest': 2}, picklable=False)
+                  'RangeQuery': 2, 'Nearest': 2, 'PtQueryMany': 1, 'RangeQueryMany': 2,
+                  'NearestMany': 2}, picklable=False)
 
 
 def seqmath_table(module):

@@ -3,7 +3,9 @@ import copy
 import math
 import pickle
 import random
+import threading
 import unittest
+from array import array
 
 import Triad
 import Boxfinder
@@ -206,7 +208,8 @@ class ObjectTest(unittest.TestCase):
     @python2_only('the attribute slot of factory-made objects')
     def test_the_method_list_of_python_2(self):
         b = unit_boxes()
-        self.assertEqual(b.__methods__, ['AddToTree', 'Nearest', 'PtQuery', 'RangeQuery',
+        self.assertEqual(b.__methods__, ['AddToTree', 'Nearest', 'NearestMany', 'PtQuery',
+                                         'PtQueryMany', 'RangeQuery', 'RangeQueryMany',
                                          'RemoveFromTree', '__reduce__'])
 
     @python3_only('the generic attribute lookup')
@@ -368,6 +371,120 @@ class IndexIdTest(unittest.TestCase):
         self.assertEqual(str(caught.exception), "third argument should a sequence of int's")
 
 
+def rows(result):
+    """Compressed rows as a list of per-query lists."""
+    offsets, ids = result[0].tolist(), result[1].tolist()
+    return [ids[offsets[i]:offsets[i + 1]] for i in range(len(offsets) - 1)]
+
+
+def random_tree(rng, n):
+    lows = [(rng.random(), rng.random(), rng.random()) for _ in range(n)]
+    highs = [tuple(c + rng.uniform(-0.02, 0.1) for c in lo) for lo in lows]
+    return Boxfinder.Boxfinder(lows, highs, list(range(n))), lows, highs
+
+
+class BatchTest(unittest.TestCase):
+
+    def test_rows_are_the_single_queries_for_every_input_kind(self):
+        rng = random.Random(9)
+        b, lows, highs = random_tree(rng, 400)
+        for i in range(0, 400, 7):
+            b.RemoveFromTree(lows[i], highs[i], i)
+        points = [(rng.uniform(-0.1, 1.1), rng.random(), rng.random()) for _ in range(150)]
+        points[3] = (float('nan'), 0.5, 0.5)
+        uppers = [tuple(c + 0.05 for c in p) for p in points]
+        flat = array('d', [c for p in points for c in p])
+        for given in (points, [T(*p) for p in points], [list(p) for p in points],
+                      memoryview(flat) if PY3 else flat):
+            self.assertEqual(rows(b.PtQueryMany(given)), [b.PtQuery(p) for p in points])
+        self.assertEqual(rows(b.RangeQueryMany(points, uppers)),
+                         [b.RangeQuery(p, q) for p, q in zip(points, uppers)])
+        offsets, ids, distances = b.NearestMany(points, 5, withDistances=True,
+                                                maxDistance=0.3)
+        self.assertEqual(rows((offsets, ids)), [b.Nearest(p, 5, maxDistance=0.3)
+                                                for p in points])
+        self.assertEqual(distances.tolist(),
+                         [d for p in points
+                          for d in b.Nearest(p, 5, withDistances=True, maxDistance=0.3)[1]])
+        self.assertEqual(rows(b.NearestMany(points, 2)), [b.Nearest(p, 2) for p in points])
+
+    def test_result_arrays_carry_shape_and_format(self):
+        b = unit_boxes()
+        offsets, ids = b.PtQueryMany([(1, 1, 1), (5, 5, 5), (0.5, 0.5, 0.5)])
+        self.assertEqual((offsets.format, offsets.shape, offsets.tolist()), ('q', (4,), [0, 2, 2, 3]))
+        self.assertEqual((ids.format, ids.shape, ids.tolist()), ('i', (3,), [8, 7, 7]))
+        self.assertEqual(len(memoryview(ids)), 3)
+        empty = b.PtQueryMany([])
+        self.assertEqual((empty[0].tolist(), empty[1].tolist()), ([0], []))
+        self.assertEqual(b.NearestMany([], 3, withDistances=True)[2].tolist(), [])
+
+    @python3_only('numpy is installed for Python 3')
+    def test_numpy_in_and_out_without_copies(self):
+        import numpy
+        rng = random.Random(2)
+        b, _, _ = random_tree(rng, 300)
+        points = numpy.random.RandomState(1).rand(500, 3)
+        offsets, ids = b.PtQueryMany(points)
+        wrapped = numpy.asarray(ids)
+        self.assertEqual(wrapped.dtype, numpy.int32)
+        self.assertEqual(numpy.asarray(offsets).dtype, numpy.int64)
+        if len(wrapped):
+            wrapped[0] = -5  # the array's own memory, not a copy
+            self.assertEqual(ids.tolist()[0], -5)
+        single = [b.PtQuery(tuple(p)) for p in points]
+        self.assertEqual(numpy.asarray(offsets).tolist()[-1], sum(len(r) for r in single))
+        with self.assertRaises(TypeError):
+            b.PtQueryMany(points.astype(numpy.float32))
+        with self.assertRaises(ValueError):
+            b.PtQueryMany(numpy.zeros((4, 2)))
+
+    def test_refusals(self):
+        b = unit_boxes()
+        with self.assertRaises(ValueError) as caught:
+            b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)])
+        self.assertEqual(str(caught.exception),
+                         'lows and highs should have the same number of rows')
+        with self.assertRaises(ValueError) as caught:
+            b.NearestMany([(0, 0, 0)], 0)
+        self.assertEqual(str(caught.exception), 'k should be at least 1')
+        self.assertRaises(TypeError, b.NearestMany, [(0, 0, 0)], 1, True)
+        self.assertRaises(TypeError, b.PtQueryMany, 5)
+        self.assertRaises(ValueError, b.PtQueryMany, [(0, 0)])
+        self.assertRaises(TypeError, b.PtQueryMany, [(0, 'a', 0)])
+
+    def test_changes_are_refused_while_a_batch_runs_in_another_thread(self):
+        rng = random.Random(3)
+        b, lows, highs = random_tree(rng, 3000)
+        points = array('d', [rng.random() for _ in range(3 * 100000)])
+        if PY3:
+            points = memoryview(points)
+        started, done = threading.Event(), threading.Event()
+        results = []
+
+        def batches():
+            started.set()
+            for _ in range(3):
+                results.append(b.PtQueryMany(points))
+            done.set()
+        worker = threading.Thread(target=batches)
+        worker.start()
+        started.wait()
+        refused = 0
+        while not done.is_set():
+            try:
+                b.AddToTree((5, 5, 5), (6, 6, 6), 99999)
+                b.RemoveFromTree((5, 5, 5), (6, 6, 6), 99999)
+            except RuntimeError as e:
+                self.assertEqual(str(e), 'the tree cannot change while a batch query reads it')
+                refused += 1
+            b.PtQuery((0.5, 0.5, 0.5))  # reading alongside is fine
+        worker.join()
+        self.assertGreater(refused, 0)
+        self.assertEqual(len(results), 3)
+        b.AddToTree((5, 5, 5), (6, 6, 6), 99999)
+        self.assertEqual(b.PtQuery((5.5, 5.5, 5.5)), [99999])
+
+
 class MemoryTest(unittest.TestCase):
 
     def test_no_growth_over_every_method_and_failing_calls(self):
@@ -400,6 +517,12 @@ class MemoryTest(unittest.TestCase):
                 rss.calls(b.Nearest, (1, 2), 3)()
                 rss.calls(b.Nearest, (1, 2, 3), 0)()
                 rss.calls(lambda: b.Nearest((1, 2, 3), 2, maxDistance='far'))()
+                b.PtQueryMany(corners)
+                b.RangeQueryMany(corners, uppers)
+                b.NearestMany(corners[:50], 3, withDistances=True)
+                rss.calls(b.PtQueryMany, [(1, 2)])()
+                rss.calls(b.RangeQueryMany, corners, uppers[:3])()
+                rss.calls(b.NearestMany, corners, 0)()
         rss.assert_no_growth(self, loop)
 
 
