@@ -66,7 +66,6 @@ BoxTree::FloatBox BoxTree::ActiveBoxOf(uint32_t i) const {
   return box;
 }
 
-
 // Where a query entering node i goes on: i itself, unless i is removed and
 // only one of its children has active boxes below it, when the query may as
 // well enter that child (i gives nothing, and its active box is the child's).

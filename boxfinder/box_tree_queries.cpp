@@ -148,9 +148,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   uint32_t order = 0;
   double radius = maxDistance;
   // Whether something at distance (or bound) d can still enter the k best.
-  const auto admits = [&](double d) {
-    return count < limit ? d <= radius : d < best[0].distance;
-  };
+  const auto admits = [&](double d) { return count < limit ? d <= radius : d < best[0].distance; };
   const auto keep = [&](double d, int32_t id) {
     if (count == limit) {
       std::pop_heap(best, best + count, Nearer);
@@ -343,9 +341,8 @@ void FillRows(int64_t n, IdRows* rows, Meshkit::List<double>* distances, Query q
 
 void BoxTree::QueryPointMany(const double* points, int64_t n, IdRows* rows) const {
   Scratch scratch = NewScratch();
-  FillRows(n, rows, nullptr, [&](int64_t i, Meshkit::List<int>& ids) {
-    PointWith(scratch, points + 3 * i, ids);
-  });
+  FillRows(n, rows, nullptr,
+           [&](int64_t i, Meshkit::List<int>& ids) { PointWith(scratch, points + 3 * i, ids); });
 }
 
 void BoxTree::QueryRangeMany(const double* lows, const double* highs, int64_t n,

@@ -36,7 +36,6 @@ void* MapLargePages(std::size_t& bytes) {
   return start;
 }
 
-
 }  // namespace
 
 uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
