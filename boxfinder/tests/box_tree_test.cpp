@@ -633,8 +633,8 @@ std::vector<literal::Near> Near(const BoxTree& t, const double p[3], int k, doub
   Meshkit::List<int> ids;
   Meshkit::List<double> distances;
   t.Nearest(p, k, maxDistance, ids, &distances);
-  std::vector<literal::Near> out;
-  for (int i = 0; i < ids.Count(); ++i) out.push_back(literal::Near{ids[i], distances[i]});
+  std::vector<literal::Near> out(static_cast<std::size_t>(ids.Count()));
+  for (int i = 0; i < ids.Count(); ++i) out[i] = literal::Near{ids[i], distances[i]};
   Meshkit::List<int> alone;
   t.Nearest(p, k, maxDistance, alone);
   EXPECT_EQ(ToVector(alone), ToVector(ids));
@@ -777,6 +777,7 @@ TEST(BoxTreeBatch, EachRowIsTheSingleQuery) {
     EXPECT_EQ(row(points, i), Point(t, &lows[3 * i]));
     EXPECT_EQ(row(ranges, i), Range(t, &lows[3 * i], &highs[3 * i]));
     std::vector<literal::Near> near;
+    near.reserve(static_cast<std::size_t>(nearest.offsets[i + 1] - nearest.offsets[i]));
     for (int64_t j = nearest.offsets[i]; j < nearest.offsets[i + 1]; ++j)
       near.push_back(literal::Near{nearest.ids[j], nearest.distances[j]});
     EXPECT_EQ(near, Near(t, &lows[3 * i], 7, 0.2));
