@@ -359,6 +359,21 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
 }
 // ---- Inspection -----------------------------------------------------------
 
+bool BoxTree::IndicesInPreOrder() const {
+  if (root_ == kNoNode) return true;
+  std::vector<uint32_t> stack{root_};
+  uint32_t rank = 0;
+  while (!stack.empty()) {
+    const uint32_t i = stack.back();
+    stack.pop_back();
+    if (i != rank++) return false;
+    const Node& n = At(i);
+    if (n.link[1] != kNoNode) stack.push_back(n.link[1]);
+    if (n.link[0] != kNoNode) stack.push_back(n.link[0]);
+  }
+  return true;
+}
+
 const BoxNode* BoxTree::ExportNodes(std::vector<BoxNode>& out) const {
   EnsureBounds();
   out.assign(static_cast<std::size_t>(nodeCount_), BoxNode{});

@@ -218,6 +218,9 @@ class BoxTree {
   void NearestWith(Scratch& scratch, const double p[3], int k, double maxDistance,
                    Meshkit::List<int>& out, Meshkit::List<double>* distances) const;
   Scratch NewScratch() const;
+  // Whether node i is the i-th node in pre-order for every i (as a build
+  // lays them out), by a walk over the links.
+  bool IndicesInPreOrder() const;
 
   // Block b's nodes and subtree boxes. The build's blocks, which come
   // first, lie in two mappings of their own (one for the nodes, one for the
