@@ -25,8 +25,20 @@ from setuptools.command.build_ext import build_ext
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Import names, in the order CMake adds their folders.
-MODULES = ["Triad", "Seqmath", "Hexad", "Ennead", "Crackrate", "Eightfold", "Boxfinder"]
+
+def module_names():
+    """Import names, in the order CMake adds their folders: the second word
+    of each folder line of modules.txt that has one."""
+    names = []
+    with io.open(os.path.join(HERE, "modules.txt")) as f:
+        for line in f:
+            words = line.split()
+            if len(words) == 2 and not line.startswith("#"):
+                names.append(words[1])
+    return names
+
+
+MODULES = module_names()
 
 
 class CMakeExtension(Extension):

@@ -29,6 +29,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "list.h"
@@ -123,12 +124,39 @@ class BoxTree {
   void NearestMany(const double* points, int64_t n, int k, double maxDistance, bool withDistances,
                    IdRows* rows) const;
 
+  // The tree's whole state as bytes (box_tree_state.cpp): every node's box,
+  // id, active flag and links, the exact subtree boxes once in use, the
+  // root and the node blocks' slot use, so that LoadState gives a tree that
+  // answers and changes as this one does. Appends to *out.
+  void SaveState(std::string* out) const;
+  // Replaces the tree by the one a SaveState wrote. The state is checked
+  // whole before anything changes: false, with the tree untouched and the
+  // reason in *error, for a state that is truncated, of another format
+  // version, or whose links do not form one tree over all its nodes.
+  // Throws std::bad_alloc, leaving the tree empty, when out of memory.
+  bool LoadState(const char* data, std::size_t size, std::string* error);
+
   // Frees every block; the tree is empty afterwards.
   void DestroyTree();
 
   // The nodes in linked form, one per node index (out[i] is node i); returns
   // the root (null for an empty tree). For inspection and tests.
   const BoxNode* ExportNodes(std::vector<BoxNode>& out) const;
+
+  // Batch queries reading the tree from threads that released the
+  // interpreter lock: the Python layer counts them (under the lock) and
+  // refuses changes while any runs. A BatchRead counts one for its life.
+  int BatchReaders() const { return batchReaders_; }
+  class BatchRead {
+   public:
+    explicit BatchRead(const BoxTree& tree) : tree_(tree) { ++tree_.batchReaders_; }
+    ~BatchRead() { --tree_.batchReaders_; }
+    BatchRead(const BatchRead&) = delete;
+    BatchRead& operator=(const BatchRead&) = delete;
+
+   private:
+    const BoxTree& tree_;
+  };
 
   uint32_t RootIndex() const { return root_; }
   int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
@@ -240,6 +268,7 @@ class BoxTree {
   // Whether the node indices are the pre-order ranks, as the build lays
   // the nodes out; the first insertion ends that (removal moves nothing).
   bool indexOrder_ = true;
+  mutable int batchReaders_ = 0;
   uint32_t root_ = kNoNode;
   // The root's active box and entry, kept here as a parent would.
   FloatBox rootBox_{};

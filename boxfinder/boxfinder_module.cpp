@@ -8,10 +8,12 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "array_support.h"
 #include "box_tree.h"
+#include "native_object.h"
 #include "python_support.h"
 #include "vector_binding.h"
 
@@ -19,13 +21,10 @@ namespace {
 
 using boxfinder::BoxTree;
 
-struct BoxfinderObject {
-  PyObject_HEAD
-  BoxTree* tree;
-  // Batch queries reading the tree now, in threads that released the
-  // interpreter lock; while any does, the tree refuses changes.
-  int batches;
-};
+constexpr char kName[] = "Boxfinder";
+// The object owns its box tree; objects are made only by the module
+// function.
+using Native = nativeobject::NativeObject<BoxTree, kName>;
 
 const char kCountMessage[] = "max, min, and client_data lists should all be the same length";
 const char kVectorListMessage[] = "argument should a sequence of Triad's";
@@ -106,8 +105,8 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
   return true;
 }
 
-BoxfinderObject* ObjectOf(PyObject* self) { return reinterpret_cast<BoxfinderObject*>(self); }
-BoxTree* TreeOf(PyObject* self) { return ObjectOf(self)->tree; }
+// Every object the module function makes has its tree.
+BoxTree* TreeOf(PyObject* self) { return Native::Slot(self); }
 
 // AddToTree and RemoveFromTree: arguments "OOi" (lower corner, upper corner,
 // client integer), the change, then None whether or not anything changed.
@@ -121,7 +120,7 @@ PyObject* ChangeTree(PyObject* self, PyObject* args, Change change) {
     return nullptr;
   // Checked after the arguments are read, as reading them can run Python
   // code, and another thread with it.
-  if (ObjectOf(self)->batches > 0) {
+  if (TreeOf(self)->BatchReaders() > 0) {
     PyErr_SetString(PyExc_RuntimeError, kBusyMessage);
     return nullptr;
   }
@@ -329,13 +328,7 @@ PyObject* RunBatch(PyObject* self, Py_ssize_t count, bool withDistances, Run run
   return pysupport::Guarded([&]() -> PyObject* {
     boxfinder::IdRows rows;
     {
-      struct Reading {
-        BoxfinderObject* obj;
-        explicit Reading(BoxfinderObject* o) : obj(o) { ++obj->batches; }
-        ~Reading() { --obj->batches; }
-        Reading(const Reading&) = delete;
-        Reading& operator=(const Reading&) = delete;
-      } reading(ObjectOf(self));
+      const BoxTree::BatchRead reading(*TreeOf(self));
       pyarray::ReleasedIf(count > kReleaseRows, [&] { run(&rows); });
     }
     return BuildRows(rows, withDistances);
@@ -391,9 +384,23 @@ constexpr char kNearestManyDoc[] =
     "Nearest(points[i], k) for each of N points as (offsets, ids) in compressed rows;\n"
     "with withDistances, (offsets, ids, distances).";
 
-// A tree is native state that a pickle cannot carry: pickling and copying
-// are refused.
-constexpr char kNoPickling[] = "Boxfinder objects cannot be pickled";
+// Copies and pickles carry the tree's whole state as one bytes object
+// (box_tree_state.cpp), which the module's _rebuild checks before it makes the copy.
+struct TreeState {
+  static void Save(const BoxTree& tree, std::string* out) { tree.SaveState(out); }
+  static std::unique_ptr<BoxTree> Load(const char* data, std::size_t size, std::string* error) {
+    std::unique_ptr<BoxTree> tree(new BoxTree);
+    if (!tree->LoadState(data, size, error)) return nullptr;
+    return tree;
+  }
+};
+
+constexpr char kReduceDoc[] =
+    "__reduce__($self, /)\n--\n\n"
+    "The module's _rebuild and the tree's state as one bytes object, for copies and pickles.";
+constexpr char kRebuildDoc[] =
+    "_rebuild($module, state, /)\n--\n\n"
+    "A Boxfinder object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef kTreeMethods[] = {
     {"AddToTree", AddToTree, METH_VARARGS, nullptr},
@@ -406,33 +413,8 @@ PyMethodDef kTreeMethods[] = {
     {"RangeQueryMany", RangeQueryMany, METH_VARARGS, kRangeQueryManyDoc},
     {"NearestMany", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(NearestMany)),
      METH_VARARGS | METH_KEYWORDS, kNearestManyDoc},
-    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
+    {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr}};
-
-void Dealloc(PyObject* self) {
-  delete TreeOf(self);
-  PyObject_Free(self);
-}
-
-// Filled in at module initialisation: the old-style type of the objects
-// the module function makes (no creation slot, no flags; under Python 2.7
-// not readied).
-PyTypeObject BoxfinderType{};
-
-bool SetUpType() {
-  pycompat::PrepareStaticType(&BoxfinderType);
-  BoxfinderType.tp_name = pycompat::TypeName("Boxfinder", "Boxfinder");
-  BoxfinderType.tp_basicsize = sizeof(BoxfinderObject);
-  BoxfinderType.tp_dealloc = Dealloc;
-  return pycompat::SetMethodLookup<kTreeMethods>(&BoxfinderType);
-}
-
-// Frees a half-made object that has no tree yet.
-struct ObjectRelease {
-  void operator()(BoxfinderObject* obj) const {
-    if (obj != nullptr) PyObject_Free(obj);
-  }
-};
 
 PyObject* NewBoxfinder(PyObject*, PyObject* args) {
   PyObject *lowerObj, *upperObj, *idsObj;
@@ -443,12 +425,6 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
     if (!ReadVectorList(lowerObj, &lower)) return nullptr;
     if (!ReadVectorList(upperObj, &upper)) return nullptr;
     if (!ReadIntList(idsObj, &ids)) return nullptr;
-    void* memory = PyObject_Malloc(sizeof(BoxfinderObject));
-    if (memory == nullptr) return PyErr_NoMemory();
-    std::unique_ptr<BoxfinderObject, ObjectRelease> obj(static_cast<BoxfinderObject*>(memory));
-    PyObject_Init(reinterpret_cast<PyObject*>(obj.get()), &BoxfinderType);
-    obj->tree = nullptr;
-    obj->batches = 0;
     if (lower.size() != upper.size() || lower.size() != 3 * ids.size()) {
       PyErr_SetString(PyExc_TypeError, kCountMessage);
       return nullptr;
@@ -456,19 +432,23 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
     if (ids.size() > static_cast<std::size_t>(INT_MAX)) return PyErr_NoMemory();
     std::unique_ptr<BoxTree> tree(new BoxTree);
     tree->BuildFromArrays(static_cast<int>(ids.size()), lower.data(), upper.data(), ids.data());
-    obj->tree = tree.release();
-    return reinterpret_cast<PyObject*>(obj.release());
+    return Native::Wrap(tree);
   });
 }
 
-PyMethodDef kModuleMethods[] = {{"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
-                                {nullptr, nullptr, 0, nullptr}};
+PyMethodDef kModuleMethods[] = {
+    {"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
+    {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
+    {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Boxfinder) {
-  if (!SetUpType()) return nullptr;
-  PyObject* module = pycompat::CreateModule("Boxfinder", kModuleMethods, nullptr);
+  // The type has no flags and, under Python 2.7, is not readied.
+  if (!Native::SetUpFactoryType<kTreeMethods>(0, nativeobject::Readiness::OnlyUnderPython3)) {
+    return nullptr;
+  }
+  PyObject* module = Native::CreateModule(kModuleMethods, nullptr, false);
   if (module != nullptr && !pyarray::AddArrayType(module, "Boxfinder")) return nullptr;
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;

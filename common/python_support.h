@@ -443,13 +443,4 @@ inline PyObject* ReduceForProtocol(PyObject* self, PyObject* args, PyTypeObject*
   return protocol == 0 ? reduceExact(self) : reduce(self, nullptr);
 }
 
-// The __reduce__ of the types whose objects stand for native state that
-// cannot be rebuilt from a pickle (the trees): refuses with TypeError, for
-// pickling and copying alike. `Message` is the refusal.
-template <const char* Message>
-PyObject* RefusePickling(PyObject*, PyObject*) {
-  PyErr_SetString(PyExc_TypeError, Message);
-  return nullptr;
-}
-
 }  // namespace pysupport

@@ -6,38 +6,30 @@
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "crackrate_model.h"
+#include "native_object.h"
 #include "python_support.h"
 
 namespace {
 
 using crackrate::CrackrateModel;
 
-struct CrackrateObject {
-  PyObject_HEAD
-  CrackrateModel* model;  // null until the constructor has run
-};
-
-extern PyTypeObject CrackrateType;
+constexpr char kName[] = "Crackrate";
+// The object owns its model, which is null until the constructor has run.
+using Native = nativeobject::NativeObject<CrackrateModel, kName>;
 
 const char kNotSequence[] = "First argument must be a sequences";
 const char kBadLength[] = "First argument must have 20 or 21 entries";
 const char kChangedSizeMessage[] = "constants changed size while they were read";
 const char kNoModel[] = "Crackrate object has no model: construct it from its constants first";
 
-CrackrateModel*& ModelSlot(PyObject* self) {
-  return reinterpret_cast<CrackrateObject*>(self)->model;
-}
-
 // The object's model, or null with ValueError for an object that was made
 // through __new__ alone.
-CrackrateModel* ModelOf(PyObject* self) {
-  CrackrateModel* model = ModelSlot(self);
-  if (model == nullptr) PyErr_SetString(PyExc_ValueError, kNoModel);
-  return model;
-}
+CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModel); }
 
 // Reads the constants into `out` and returns their count (20 or 21), or -1
 // with an exception set. Every entry is converted before anything is
@@ -84,13 +76,12 @@ int ReadConstants(PyObject* sequence, double* out) {
 // Replaces the object's model (and with it the overload state) by a new
 // one; 0, or -1 with MemoryError and the old model kept.
 int InstallModel(PyObject* self, const double* constants, int count, bool flag) {
-  CrackrateModel* model = new (std::nothrow) CrackrateModel(constants, count, flag);
+  std::unique_ptr<CrackrateModel> model(new (std::nothrow) CrackrateModel(constants, count, flag));
   if (model == nullptr) {
     PyErr_NoMemory();
     return -1;
   }
-  delete ModelSlot(self);
-  ModelSlot(self) = model;
+  Native::Install(self, std::move(model));
   return 0;
 }
 
@@ -129,12 +120,6 @@ bool ReadArguments(PyObject* args, const char* format, Py_ssize_t required, Out*
 
 // --- type slots -----------------------------------------------------------
 
-PyObject* New(PyTypeObject* type, PyObject*, PyObject*) {
-  PyObject* self = type->tp_alloc(type, 0);
-  if (self != nullptr) ModelSlot(self) = nullptr;
-  return self;
-}
-
 // Crackrate(constants, flag); keyword arguments are ignored.
 int Init(PyObject* self, PyObject* args, PyObject*) {
   PyObject* sequence;
@@ -144,11 +129,6 @@ int Init(PyObject* self, PyObject* args, PyObject*) {
   const int count = ReadConstants(sequence, constants);
   if (count < 0) return -1;
   return InstallModel(self, constants, count, flag != 0);
-}
-
-void Dealloc(PyObject* self) {
-  delete ModelSlot(self);
-  Py_TYPE(self)->tp_free(self);
 }
 
 // --- methods --------------------------------------------------------------
@@ -227,8 +207,6 @@ PyObject* Compute_Crackrate(PyObject* self, PyObject* args) {
 // that the copy continues the same load history independently; neither the
 // interpreter's default (__new__ alone, with no model) nor a subclass's
 // initialisation is involved.
-PyObject* rebuildFunction = nullptr;
-
 PyObject* Reduce(PyObject* self, PyObject*) {
   const CrackrateModel* model = ModelOf(self);
   if (model == nullptr) return nullptr;
@@ -244,9 +222,8 @@ PyObject* Reduce(PyObject* self, PyObject*) {
   }
   const crackrate::OverloadState& state = model->Overload();
   const int flag = model->Flag() ? 1 : 0;
-  return pysupport::Reduction(
-      rebuildFunction, Py_BuildValue("(Ni(ddd))", constants, flag, state.Kol, state.rpz, state.aol),
-      self, &CrackrateType);
+  return Native::Reduction(
+      self, Py_BuildValue("(Ni(ddd))", constants, flag, state.Kol, state.rpz, state.aol));
 }
 
 // Protocol 0 carries the constants and the overload state as exact text
@@ -259,15 +236,13 @@ PyObject* ReduceExact(PyObject* self) {
   for (int i = 0; i < crackrate::kFullConstants; ++i) constants[i] = model->Value(i);
   const crackrate::OverloadState& overload = model->Overload();
   const double state[3] = {overload.Kol, overload.rpz, overload.aol};
-  return pysupport::Reduction(
-      rebuildFunction,
-      Py_BuildValue("(NiN)", pysupport::ExactText(constants, crackrate::kFullConstants),
-                    model->Flag() ? 1 : 0, pysupport::ExactText(state, 3)),
-      self, &CrackrateType);
+  return Native::Reduction(
+      self, Py_BuildValue("(NiN)", pysupport::ExactText(constants, crackrate::kFullConstants),
+                          model->Flag() ? 1 : 0, pysupport::ExactText(state, 3)));
 }
 
 PyObject* ReduceEx(PyObject* self, PyObject* args) {
-  return pysupport::ReduceForProtocol(self, args, &CrackrateType, Reduce, ReduceExact);
+  return pysupport::ReduceForProtocol(self, args, &Native::type, Reduce, ReduceExact);
 }
 
 const char kRebuildMessage[] =
@@ -294,13 +269,13 @@ PyObject* Rebuild(PyObject*, PyObject* args) {
       !PyArg_Parse(stateArg, "(ddd):_rebuild", &state[0], &state[1], &state[2])) {
     return nullptr;
   }
-  PyObject* self = pysupport::NewForRebuild(cls, &CrackrateType, kRebuildMessage);
+  PyObject* self = pysupport::NewForRebuild(cls, &Native::type, kRebuildMessage);
   if (self == nullptr) return nullptr;
   if (InstallModel(self, constants, count, flag != 0) < 0) {
     Py_DECREF(self);
     return nullptr;
   }
-  ModelSlot(self)->RestoreOverload(crackrate::OverloadState{state[0], state[1], state[2]});
+  Native::Slot(self)->RestoreOverload(crackrate::OverloadState{state[0], state[1], state[2]});
   return self;
 }
 
@@ -345,24 +320,6 @@ struct GetSetTable {
 };
 GetSetTable kGetSet;
 
-PyTypeObject CrackrateType = [] {
-  PyTypeObject t{};
-  pycompat::PrepareStaticType(&t);
-  t.tp_name = pycompat::TypeName("Crackrate", "Crackrate");
-  t.tp_basicsize = sizeof(CrackrateObject);
-  t.tp_itemsize = 0;
-  t.tp_dealloc = Dealloc;
-  // The interpreter's default flags repeat bits inside their own macro.
-  // NOLINTNEXTLINE(misc-redundant-expression)
-  t.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
-  t.tp_doc = "Crackrate objects";
-  t.tp_methods = kMethods;
-  t.tp_getset = kGetSet.rows;
-  t.tp_init = Init;
-  t.tp_new = New;
-  return t;
-}();
-
 PyMethodDef kFunctions[] = {
     {"_rebuild", Rebuild, METH_VARARGS, "rebuild a copied or pickled model"},
     {nullptr, nullptr, 0, nullptr}};
@@ -370,16 +327,6 @@ PyMethodDef kFunctions[] = {
 }  // namespace
 
 MODULE_INIT(Crackrate) {
-  if (PyType_Ready(&CrackrateType) < 0) return nullptr;
-  PyObject* module =
-      pycompat::CreateModule("Crackrate", kFunctions, "Python interface to Crackrate objects");
-  if (module == nullptr) return nullptr;
-  Py_INCREF(&CrackrateType);
-  if (PyModule_AddObject(module, "Crackrate", reinterpret_cast<PyObject*>(&CrackrateType)) < 0) {
-    Py_DECREF(&CrackrateType);
-    return module;
-  }
-  Py_XDECREF(rebuildFunction);
-  rebuildFunction = PyObject_GetAttrString(module, "_rebuild");
-  return module;
+  if (!Native::SetUpClassType("Crackrate objects", kMethods, kGetSet.rows, Init)) return nullptr;
+  return Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
 }

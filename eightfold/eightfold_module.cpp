@@ -4,27 +4,27 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "eightfold_tree.h"
+#include "native_object.h"
 #include "python_support.h"
 #include "vector_binding.h"
 
 namespace {
 
-struct EightfoldObject {
-  PyObject_HEAD
-  EightfoldTree* tree;
-};
-
-// Zero-initialised; the slots in use are filled in at module initialisation.
-PyTypeObject EightfoldType;
+constexpr char kName[] = "Eightfold";
+// The object owns its octree; objects are made only by the module function.
+using Native = nativeobject::NativeObject<EightfoldTree, kName>;
 
 const char kBadSize[] = "size must be a positive finite number";
 const char kTooManyCells[] = "UniformRefine would need more cells than memory can hold";
 
-EightfoldTree* TreeOf(PyObject* self) { return reinterpret_cast<EightfoldObject*>(self)->tree; }
+// Every object the module function makes has its tree.
+EightfoldTree* TreeOf(PyObject* self) { return Native::Slot(self); }
 
 bool CheckSize(double size) {
   if (EightfoldTree::IsUsableSize(size)) return true;
@@ -40,20 +40,9 @@ PyObject* NewEightfold(PyObject*, PyObject* args) {
   if (!VectorBinding::ReadVector(centreArg, centre)) return nullptr;
   if (!CheckSize(size)) return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
-    EightfoldTree* tree = new EightfoldTree(centre[0], centre[1], centre[2], size);
-    EightfoldObject* self = PyObject_New(EightfoldObject, &EightfoldType);
-    if (self == nullptr) {
-      delete tree;
-      return nullptr;
-    }
-    self->tree = tree;
-    return reinterpret_cast<PyObject*>(self);
+    std::unique_ptr<EightfoldTree> tree(new EightfoldTree(centre[0], centre[1], centre[2], size));
+    return Native::Wrap(tree);
   });
-}
-
-void Dealloc(PyObject* self) {
-  delete TreeOf(self);
-  PyObject_Free(self);
 }
 
 PyObject* RefineToSize(PyObject* self, PyObject* args) {
@@ -165,9 +154,22 @@ PyObject* GetLeafCells(PyObject* self, PyObject* args) {
   });
 }
 
-// An octree is native state that a pickle cannot carry: pickling and
-// copying are refused.
-constexpr char kNoPickling[] = "Eightfold objects cannot be pickled";
+// Copies and pickles carry the tree's whole state as one bytes object
+// (eightfold_state.cpp), which the module's _rebuild checks before it makes the copy.
+struct TreeState {
+  static void Save(const EightfoldTree& tree, std::string* out) { tree.SaveState(out); }
+  static std::unique_ptr<EightfoldTree> Load(const char* data, std::size_t size,
+                                             std::string* error) {
+    return EightfoldTree::LoadState(data, size, error);
+  }
+};
+
+constexpr char kReduceDoc[] =
+    "__reduce__($self, /)\n--\n\n"
+    "The module's _rebuild and the tree's state as one bytes object, for copies and pickles.";
+constexpr char kRebuildDoc[] =
+    "_rebuild($module, state, /)\n--\n\n"
+    "An Eightfold object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef Methods[] = {
     {"RefineToSize", RefineToSize, METH_VARARGS, nullptr},
@@ -175,27 +177,23 @@ PyMethodDef Methods[] = {
     {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS, nullptr},
     {"ContainingCellSize", ContainingCellSize, METH_VARARGS, nullptr},
     {"GetLeafCells", GetLeafCells, METH_VARARGS, nullptr},
-    {"__reduce__", pysupport::RefusePickling<kNoPickling>, METH_NOARGS, nullptr},
+    {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyMethodDef ModuleFunctions[] = {
     {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
+    {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
 }  // namespace
 
 MODULE_INIT(Eightfold) {
-  pycompat::PrepareStaticType(&EightfoldType);
-  EightfoldType.tp_name = pycompat::TypeName("Eightfold", "Eightfold");
-  EightfoldType.tp_basicsize = sizeof(EightfoldObject);
-  EightfoldType.tp_itemsize = 0;
-  EightfoldType.tp_dealloc = Dealloc;
-  EightfoldType.tp_flags = Py_TPFLAGS_DEFAULT;
-  if (!pycompat::SetMethodLookup<Methods>(&EightfoldType)) return nullptr;
-  if (PyType_Ready(&EightfoldType) < 0) return nullptr;
-  PyObject* module = pycompat::CreateModule("Eightfold", ModuleFunctions, nullptr);
+  if (!Native::SetUpFactoryType<Methods>(Py_TPFLAGS_DEFAULT, nativeobject::Readiness::Always)) {
+    return nullptr;
+  }
+  PyObject* module = Native::CreateModule(ModuleFunctions, nullptr, false);
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;
 }

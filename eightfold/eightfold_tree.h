@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -110,6 +112,18 @@ class EightfoldTree {
 
   // Capacity of the neighbour search's path stack (0 until first used).
   int PathStackCapacity() const { return pathCapacity_; }
+
+  // The tree's whole state as bytes (eightfold_state.cpp): the root cube,
+  // the cell limit, the shape (one bit per cell in pre-order), the cell
+  // blocks' room and the path stack, so that LoadState gives a tree that
+  // answers, refines and allocates as this one does. Appends to *out.
+  void SaveState(std::string* out) const;
+  // A tree from a state SaveState wrote, checked whole before the tree is
+  // made; null with the reason in *error for a state that is truncated, of
+  // another format version, or whose counts, shape, blocks or path stack do
+  // not agree. Throws std::bad_alloc when out of memory.
+  static std::unique_ptr<EightfoldTree> LoadState(const char* data, std::size_t size,
+                                                  std::string* error);
 
  private:
   void PushPath(std::int32_t index);

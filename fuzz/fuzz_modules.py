@@ -13,7 +13,9 @@ interpreter (or trip a sanitizer, in the sanitizer build), never raise
 SystemError, and a call that raises must leave its receiver as it was
 (compared bit for bit, so NaNs and signed zeros count); a copy or pickle
 that succeeds must give an object of the same class in the same state, and
-the types that refuse pickling must refuse it with TypeError.
+the types that refuse pickling must refuse it with TypeError. The trees'
+rebuild functions are also fed damaged saved states, which they must refuse
+with ValueError or load into a tree that works and saves them unchanged.
 
     python2.7 fuzz_modules.py [--seconds N] [--seed S] [--calls N] [--verbose]
     python3 fuzz_modules.py ...   (with the Python 3 modules on the path)
@@ -456,8 +458,11 @@ class Table(object):
     argument counts worth favouring."""
 
     def __init__(self, module, make=None, state=None, arity=None, guard=None,
-                 picklable=True):
+                 picklable=True, extra=None):
         self.module = module
+        # extra(rng) -> [(name, entry)]: entry points of the module's own
+        # beyond its methods and functions with random arguments.
+        self.extra = extra
         self.make = make
         self.state = state
         # Whether the receivers pickle; those that do not must refuse with
@@ -467,6 +472,81 @@ class Table(object):
         # guard(name, args) -> args: keeps arguments that are valid but
         # would need more memory or time than a fuzz run has.
         self.guard = guard or (lambda name, args: args)
+
+
+# ----- batch functions ----------------------------------------------------
+
+# Views of values and batch results, held across calls: later calls read
+# them as batches, write into them as out=, and change or drop the values
+# they view.
+HELD = []
+
+
+def hold(obj):
+    HELD.append(obj)
+    if len(HELD) > 40:
+        del HELD[:10]
+
+
+def batch_buffer(rng):
+    """Something a batch function reads rows from or writes into: buffers of
+    every shape and format (contiguous or not, writable or not), value
+    types, held views and results, array.array, sequences of rows."""
+    rows = rng.choice([0, 1, 2, 5, 64])
+    width = rng.choice([1, 3, 6, 9])
+    count = rows * width
+    roll = rng.randrange(10)
+    if roll < 2 and HELD:
+        return rng.choice(HELD)
+    if roll == 2 and TYPE_SAMPLES:
+        return rng.choice(TYPE_SAMPLES)[1](rng)
+    if roll == 3:
+        code = rng.choice('ddfi')
+        numbers = NUMBERS[:6] + ([NAN, -0.0] if code != 'i' else [])
+        return array.array(code, [rng.choice(numbers) for _ in range(count)])
+    if roll == 4:
+        return [[rng.choice([1.0, -0.0, NAN, INF, 5e-324]) for _ in range(width)]
+                for _ in range(rows)]
+    if roll in (5, 6) and PY3:
+        data = bytearray(struct.pack('%dd' % count, *[rng.uniform(-9, 9) for _ in range(count)]))
+        m = memoryview(bytes(data) if roll == 6 and rng.random() < 0.3 else data)
+        fmt = rng.choice('ddddfB')
+        size = struct.calcsize(fmt)
+        m = m.cast('B').cast(fmt)
+        n = len(m)
+        shape = rng.choice([(n,), (rows, width * 8 // size) if rows else (0, width),
+                            (rows, 3, 3) if width == 9 and size == 8 else (n,)])
+        try:
+            m = m.cast(fmt, shape) if len(shape) > 1 else m
+        except (TypeError, ValueError):
+            pass
+        if rng.random() < 0.2 and len(m) > 1:
+            m = m[::2]
+        return m
+    if roll == 7:
+        return rng.choice([b'x' * count, bytearray(count * 8), 3.5, None, hostile(rng)])
+    return hostile(rng)
+
+
+def batch_arguments(rng, name, args):
+    """Arguments for a batch function: buffers, with out= (the last) often
+    an input itself, a held result, or a pair of them."""
+    n = max(len(args), 1)
+    made = [batch_buffer(rng) for _ in range(n)]
+    if name.endswith(OUT) and n > 1 and rng.random() < 0.5:
+        made[-1] = rng.choice(made[:-1])
+    if name.endswith(OUT) and rng.random() < 0.2:
+        made[-1] = (batch_buffer(rng), rng.choice(made))
+    return tuple(made)
+
+
+def batch_guard(name, args, rng=random.Random(5)):
+    if name.split(' ')[0].endswith('Many') and rng.random() < 0.8:
+        return batch_arguments(rng, name, args)
+    return args
+
+
+OUT = ' out='
 
 
 def value_type_table(module, cls, components, init_arity, extra_arity=None):
@@ -486,15 +566,23 @@ def value_type_table(module, cls, components, init_arity, extra_arity=None):
         obj = target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
                        if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
         decorate(rng, obj)
+        if roll == 4:
+            # Viewed while the calls change it, and after its last name goes.
+            hold(memoryview(obj))
         return obj
 
     def state(obj):
         return freeze([g(obj) for g in getters] + extra_state(obj))
 
     arity = {'__init__': init_arity, '__setitem__': 2, '_rebuild': 1}
+    for name in dir(module):
+        if name.endswith('Many'):
+            two = name in ('TractionMany', 'ProductMany', 'ApplyMany')
+            arity[name] = 2 if two else 1
+            arity[name + OUT] = 3 if two else 2
     arity.update(extra_arity or {})
     TYPE_SAMPLES.append((cls, make))
-    return Table(module, make, state, arity)
+    return Table(module, make, state, arity, guard=batch_guard)
 
 
 def subclasses(cls):
@@ -618,6 +706,40 @@ def crackrate_table(module):
                   'Compute_Crackrate': 4, 'Crackrate': 4, '_rebuild': 3})
 
 
+def damaged_states(module, make, state):
+    """The tree module's _rebuild fed the saved state of a tree that make()
+    returns, damaged: cut short, lengthened, bytes changed at random places
+    (counts, links, flags, floats alike). It must refuse with ValueError or
+    give a tree that answers (state) and saves the very bytes it read."""
+    def damage(rng, data):
+        data = bytearray(data)
+        for _ in range(rng.choice([0, 1, 1, 2, 5])):
+            if data:
+                data[rng.randrange(len(data))] ^= rng.choice([1, 0x80, 0xff, rng.randrange(256)])
+        how = rng.random()
+        if how < 0.2 and data:
+            del data[rng.randrange(len(data)):]
+        elif how < 0.3:
+            data += bytearray(rng.randrange(256) for _ in range(rng.randrange(1, 9)))
+        return bytes(data)
+
+    def rebuild(rng):
+        data = damage(rng, make(rng).__reduce__()[1][0])
+        try:
+            tree = module._rebuild(data)
+        except ValueError as e:
+            if not str(e).startswith('invalid %s state: ' % module.__name__):
+                raise Finding('%s._rebuild refused with %r' % (module.__name__, e))
+            raise
+        state(tree)
+        if tree.__reduce__()[1][0] != data:
+            raise Finding('%s._rebuild accepted a state it does not save again'
+                          % module.__name__)
+        return tree
+
+    return lambda rng: [('_rebuild of a damaged state', lambda r, args: rebuild(rng))]
+
+
 def eightfold_table(module):
     def make(rng):
         tree = module.Eightfold((rng.choice([0, 1, -2.5]),) * 3, rng.choice([1.0, 0.75, 4]))
@@ -648,8 +770,9 @@ def eightfold_table(module):
 
     return Table(module, make, state,
                  {'Eightfold': 2, 'RefineToSize': 2, 'UniformRefine': 1,
-                  'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0},
-                 guard, picklable=False)
+                  'RefineOneLevelDiff': 0, 'ContainingCellSize': 1, 'GetLeafCells': 0,
+                  '_rebuild': 1},
+                 guard, extra=damaged_states(module, make, state))
 
 
 def boxfinder_table(module):
@@ -671,7 +794,7 @@ def boxfinder_table(module):
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
                   'RangeQuery': 2, 'Nearest': 2, 'PtQueryMany': 1, 'RangeQueryMany': 2,
-                  'NearestMany': 2}, picklable=False)
+                  'NearestMany': 2, '_rebuild': 1}, extra=damaged_states(module, make, state))
 
 
 def seqmath_table(module):
@@ -693,10 +816,21 @@ def arrayprobe_table(module):
     return Table(module, arity={'Read': 2, 'Negate': 2, 'New': 2}, guard=guard)
 
 
-TABLES = [('Triad', triad_table), ('Seqmath', seqmath_table), ('Hexad', hexad_table),
-          ('Ennead', ennead_table), ('Crackrate', crackrate_table),
-          ('Eightfold', eightfold_table), ('Boxfinder', boxfinder_table),
-          ('ArrayProbe', arrayprobe_table)]
+# How to fuzz each module that has a table of its own; the others are fuzzed
+# through their functions with random arguments.
+TABLES = {'Triad': triad_table, 'Seqmath': seqmath_table, 'Hexad': hexad_table,
+          'Ennead': ennead_table, 'Crackrate': crackrate_table,
+          'Eightfold': eightfold_table, 'Boxfinder': boxfinder_table,
+          'ArrayProbe': arrayprobe_table}
+
+
+def module_names():
+    """The import names of the modules, in build order, from the one list of
+    them (modules.txt at the top of the tree)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'modules.txt')
+    with open(path) as f:
+        return [words[1] for words in (line.split() for line in f)
+                if len(words) == 2 and not words[0].startswith('#')]
 
 
 def built_modules(lib_dir):
@@ -711,8 +845,10 @@ def built_modules(lib_dir):
 
 def load_tables(lib_dir):
     tables = []
-    known = set(name for name, _ in TABLES)
-    for name, build in TABLES:
+    names = module_names()
+    known = set(names)
+    for name in names:
+        build = TABLES.get(name, Table)
         try:
             module = __import__(name)
         except ImportError as e:
@@ -729,7 +865,7 @@ def load_tables(lib_dir):
             print('skipped %s: %s' % (name, e))
             continue
         LOADED[name] = module
-        tables.append(Table(module))
+        tables.append(TABLES.get(name, Table)(module))
     return tables
 
 
@@ -821,7 +957,14 @@ def module_entries(table):
     for n, attr in sorted(vars(table.module).items()):
         if n.startswith('__') or n in EXCLUDED or not callable(attr):
             continue
-        entries.append((n, lambda r, args, a=attr: a(*args)))
+        if n.endswith('Many'):
+            entries.append((n, lambda r, args, a=attr: hold(a(*args))))
+        else:
+            entries.append((n, lambda r, args, a=attr: a(*args)))
+        if n.endswith('Many'):
+            # Batch results are held, to come back as inputs and out=.
+            entries.append((n + OUT, lambda r, args, a=attr: hold(
+                a(*args[:-1], out=args[-1]) if args else a())))
     return entries
 
 
@@ -834,6 +977,8 @@ def call_once(rng, table, counts, verbose):
         entries = receiver_entries(table, receiver)
     else:
         entries = module_entries(table)
+    if table.extra is not None:
+        entries = entries + table.extra(rng)
     if not entries:
         return
     name, entry = rng.choice(entries)
@@ -867,6 +1012,10 @@ def call_once(rng, table, counts, verbose):
             check_duplicate(table, name, receiver, before, result)
     except SystemError as e:
         raise Finding('SystemError from %s.%s%r: %s' % (table.module.__name__, name, args, e))
+    except Finding:
+        # A fault the checks after the call found, not an exception of the
+        # call's own.
+        raise
     except Exception as e:
         counts['raised'] += 1
         if name.startswith(DUPLICATE) and not table.picklable and (

@@ -87,8 +87,12 @@ pip_install() {
   echo "check_pip: $label: pip install $* . ($((SECONDS - start)) s)"
 }
 
+# The import names of the modules, from the one list of them.
+MODULE_NAMES="$(awk '!/^#/ && NF == 2 { print $2 }' "$ROOT/modules.txt" | tr '\n' ' ')"
+export MODULE_NAMES
+
 # The calls every install must answer (Python 2.7 and 3 alike). argv[1]:
-# the folder the modules must come from.
+# the folder the modules must come from; MODULE_NAMES: every module.
 CALLS="$(cat <<'EOF'
 import math, os, sys
 
@@ -105,9 +109,8 @@ def check(what, got, want, tolerance=0.0):
         failures.append("%s gave %r, expected %r" % (what, got, want))
 
 
-import Boxfinder, Crackrate, Eightfold, Ennead, Hexad, Seqmath, Triad
-
-modules = (Triad, Seqmath, Hexad, Ennead, Crackrate, Eightfold, Boxfinder)
+modules = [__import__(name) for name in os.environ["MODULE_NAMES"].split()]
+globals().update((module.__name__, module) for module in modules)
 for module in modules:
     if not os.path.realpath(module.__file__).startswith(where + os.sep):
         failures.append("%s imported from %s, not from %s"
@@ -177,9 +180,9 @@ check_uninstall() {
     exit 1
   fi
   left="$(cd "$WORK/outside" && PYTHONPATH="$path" PYTHONNOUSERSITE=1 "$python" -c '
-import sys
+import os, sys
 left = []
-for name in ("Triad", "Seqmath", "Hexad", "Ennead", "Crackrate", "Eightfold", "Boxfinder"):
+for name in os.environ["MODULE_NAMES"].split():
     try:
         __import__(name)
         left.append(name)

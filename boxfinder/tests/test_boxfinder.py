@@ -221,11 +221,6 @@ class ObjectTest(unittest.TestCase):
         self.assertEqual(str(caught.exception),
                          "'Boxfinder.Boxfinder' object has no attribute 'NoSuchMethod'")
 
-    def test_pickling_and_copying_are_refused(self):
-        b = unit_boxes()
-        roundtrip.assert_refused(self, b, 'Boxfinder objects cannot be pickled')
-        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
-
     def test_many_results(self):
         n = 1000
         b = Boxfinder.Boxfinder([(0, 0, 0)] * n, [(1, 1, 1)] * n, range(n))
@@ -485,6 +480,86 @@ class BatchTest(unittest.TestCase):
         self.assertEqual(b.PtQuery((5.5, 5.5, 5.5)), [99999])
 
 
+NAN = float('nan')
+
+
+def grid_boxes(n, seed=1):
+    """n boxes on a coarse grid (shared corners, nesting, repeats), a few of
+    them inverted or with a NaN corner, ids repeating."""
+    import random
+    r = random.Random(seed)
+    lower, upper, ids = [], [], []
+    for i in range(n):
+        lo = [r.randrange(40) * 0.25 for _ in range(3)]
+        hi = [c + r.randrange(12) * 0.25 - 0.25 for c in lo]
+        if i % 50 == 7:
+            lo[i % 3] = NAN
+        lower.append(tuple(lo))
+        upper.append(tuple(hi))
+        ids.append(r.randrange(300))
+    return lower, upper, ids
+
+
+def changed_tree(n=300):
+    """A tree that has taken insertions and removals after its build."""
+    lower, upper, ids = grid_boxes(n)
+    b = Boxfinder.Boxfinder(lower, upper, ids)
+    more = grid_boxes(60, seed=2)
+    for lo, hi, i in zip(*more):
+        b.AddToTree(lo, hi, i)
+    for lo, hi, i in list(zip(lower, upper, ids))[::7]:
+        b.RemoveFromTree(lo, hi, i)
+    return b
+
+
+def answers(b):
+    points = [(x * 0.6, y * 0.7, z * 0.8) for x in range(0, 16, 3) for y in range(0, 16, 4)
+              for z in range(0, 16, 5)]
+    return ([b.PtQuery(p) for p in points] +
+            [b.RangeQuery(p, (p[0] + 1, p[1] + 0.5, p[2] + 2)) for p in points] +
+            [b.Nearest(p, 4, withDistances=True) for p in points])
+
+
+def change(b):
+    for lo, hi, i in zip(*grid_boxes(80, seed=3)):
+        b.AddToTree(lo, hi, i)
+        b.RemoveFromTree(hi, lo, i + 1)
+
+
+class CopyTest(unittest.TestCase):
+
+    def test_every_copy_answers_and_changes_as_the_original(self):
+        for make in (unit_boxes, lambda: Boxfinder.Boxfinder(*grid_boxes(400)), changed_tree,
+                     lambda: Boxfinder.Boxfinder([], [], [])):
+            roundtrip.assert_exact_copies(self, make, answers, change)
+
+    def test_a_copy_of_a_thousand_boxes_takes_its_next_node_from_a_new_block(self):
+        # The state carries the blocks' slot use: after the same insertion
+        # the copy's state (new block, slot 1 next) is still the original's.
+        def make():
+            return Boxfinder.Boxfinder(*grid_boxes(1000))
+        roundtrip.assert_exact_copies(self, make, answers,
+                                      lambda b: b.AddToTree((0, 0, 0), (1, 1, 1), 1000))
+
+    def test_the_state_is_one_compact_bytes_object(self):
+        b = changed_tree(1000)
+        rebuild, (state,) = b.__reduce__()
+        self.assertIs(rebuild, Boxfinder._rebuild)
+        self.assertIsInstance(state, bytes)
+        # A node's box, links, id, flag and exact subtree box: 109 bytes.
+        self.assertLess(len(state), 110 * 1060 + 100)
+        self.assertLess(len(pickle.dumps(b, pickle.HIGHEST_PROTOCOL)), len(state) + 100)
+
+    def test_damaged_states_are_refused_or_give_a_sound_tree(self):
+        rebuild = Boxfinder._rebuild
+        roundtrip.assert_damaged_states_handled(self, rebuild, changed_tree(40).__reduce__()[1][0],
+                                                answers, 'invalid Boxfinder state: ')
+        with self.assertRaises(ValueError) as caught:
+            rebuild(unit_boxes().__reduce__()[1][0][:-1])
+        self.assertEqual(str(caught.exception),
+                         'invalid Boxfinder state: length does not match the node count')
+
+
 class MemoryTest(unittest.TestCase):
 
     def test_no_growth_over_every_method_and_failing_calls(self):
@@ -508,6 +583,8 @@ class MemoryTest(unittest.TestCase):
                 for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
                     rss.calls(pickle.dumps, b, protocol)()
                 rss.calls(copy.copy, b)()
+                rss.calls(Boxfinder._rebuild, b.__reduce__()[1][0][:-3])()
+                rss.calls(Boxfinder._rebuild, None)()
                 rss.calls(Boxfinder.Boxfinder, 5, uppers, ids)()
                 rss.calls(b.PtQuery, (1, 2))()
                 rss.calls(b.RangeQuery, (1, 2, 3), 'abc')()

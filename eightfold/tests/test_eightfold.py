@@ -81,12 +81,6 @@ class ConstructionTest(unittest.TestCase):
         self.assertEqual(str(caught.exception),
                          "'Eightfold.Eightfold' object has no attribute 'NoSuchMethod'")
 
-    def test_pickling_and_copying_are_refused(self):
-        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
-        tree.UniformRefine(0.5)
-        roundtrip.assert_refused(self, tree, 'Eightfold objects cannot be pickled')
-        self.assertEqual(len(tree.GetLeafCells()), 8)
-
     def test_bad_centres_and_sizes_are_refused(self):
         self.assertRaises(IndexError, Eightfold.Eightfold, (0, 0), 1.0)
         self.assertRaises(TypeError, Eightfold.Eightfold, 5, 1.0)
@@ -247,6 +241,59 @@ class MemoryLimitTest(unittest.TestCase):
                 'unchanged', 'True'], limit)
 
 
+def refined_tree():
+    """A tree refined around points, uniformly and balanced, so that its
+    path stack and cell blocks have been used."""
+    tree = Eightfold.Eightfold((0.25, -0.5, 1.0), 1.0)
+    tree.RefineToSize((0.1, 0.2, 0.3), 0.02)
+    tree.RefineToSize((-0.5, 0.7, 1.5), 0.05)
+    tree.UniformRefine(0.3)
+    tree.RefineOneLevelDiff()
+    return tree
+
+
+def answers(tree):
+    points = [(x * 0.3 - 0.7, y * 0.25 - 1.2, z * 0.2 + 0.1) for x in range(6) for y in range(6)
+              for z in range(6)]
+    # As text, in which NaNs compare equal.
+    return repr((leaves(tree), [tree.ContainingCellSize(p) for p in points]))
+
+
+def change(tree):
+    tree.RefineToSize((0.9, -0.1, 0.4), 0.01)
+    tree.UniformRefine(0.2)
+    tree.RefineOneLevelDiff()
+
+
+class CopyTest(unittest.TestCase):
+
+    def test_every_copy_answers_and_refines_as_the_original(self):
+        odd = lambda: Eightfold.Eightfold((NAN, -0.0, INF), 5e-324)
+        for make in (lambda: Eightfold.Eightfold((0, 0, 0), 1.0), refined_tree, odd):
+            roundtrip.assert_exact_copies(self, make, answers, change)
+
+    def test_the_state_is_one_compact_bytes_object(self):
+        tree = refined_tree()
+        rebuild, (state,) = tree.__reduce__()
+        self.assertIs(rebuild, Eightfold._rebuild)
+        self.assertIsInstance(state, bytes)
+        # One bit per cell after a header of about a hundred bytes.
+        cells = (len(tree.GetLeafCells()) - 1) // 7 * 8 + 1
+        self.assertLess(len(state), 200 + cells // 8 + 1)
+
+    def test_damaged_states_are_refused_or_give_a_sound_tree(self):
+        tree = Eightfold.Eightfold((0, 0, 0), 1.0)
+        tree.RefineToSize((0.1, 0.2, 0.3), 0.1)
+        tree.RefineOneLevelDiff()
+        state = tree.__reduce__()[1][0]
+        roundtrip.assert_damaged_states_handled(self, Eightfold._rebuild, state, answers,
+                                                'invalid Eightfold state: ')
+        with self.assertRaises(ValueError) as caught:
+            Eightfold._rebuild(state + b'\0')
+        self.assertEqual(str(caught.exception),
+                         'invalid Eightfold state: length does not match the cell count')
+
+
 class MemoryTest(unittest.TestCase):
 
     def test_no_growth_over_repeated_use(self):
@@ -267,6 +314,8 @@ class MemoryTest(unittest.TestCase):
                 for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
                     rss.calls(pickle.dumps, tree, protocol)()
                 rss.calls(copy.deepcopy, tree)()
+                rss.calls(Eightfold._rebuild, tree.__reduce__()[1][0][:-1])()
+                rss.calls(Eightfold._rebuild, None)()
         rss.assert_no_growth(self, loop)
 
 
