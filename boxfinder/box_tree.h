@@ -21,7 +21,10 @@
 // No walk recurses: insertion, removal, queries and the build use explicit
 // stacks on the heap, so a degenerate (deep) tree cannot exhaust the thread's
 // stack. Queries give the ids in pre-order: a node, then its left subtree,
-// then its right one. Not thread-safe: queries share scratch stacks.
+// then its right one. Changes are not thread-safe, and the single queries
+// share scratch stacks; the batch queries keep their own, so one may run
+// in another thread while single queries run (nothing may change the tree
+// meanwhile).
 #pragma once
 
 #include <cstddef>
@@ -49,6 +52,28 @@ struct BoxNode {
 };
 
 constexpr int kNodesPerBlock = 1000;
+// Up to this many nearest boxes are gathered without allocating.
+constexpr int kInlineNearest = 32;
+
+// The Euclidean distance from p to the closed box [lo, hi]: 0 when the box
+// holds p. On each axis the gap is the larger of lo - p (when p < lo) and
+// p - hi (when p > hi), else 0; the distance is sqrt((gx*gx + gy*gy) +
+// gz*gz) in doubles, in that order (so beyond about 1e154 it is infinite).
+// An inverted box (lo > hi on an axis) holds no point: on that axis its gap
+// is the larger of p's distances to the planes lo and hi that p would have
+// to lie between, never 0 and at least half the inversion. A box with a
+// NaN coordinate holds nothing and is at no distance (NaN); the queries
+// never return it.
+double BoxDistance(const double lo[3], const double hi[3], const double p[3]);
+
+// Compressed rows of a batch query: the ids of query i are
+// ids[offsets[i]] .. ids[offsets[i + 1] - 1]; offsets has one entry more
+// than there were queries, the first 0.
+struct IdRows {
+  std::vector<int64_t> offsets;
+  std::vector<int32_t> ids;
+  std::vector<double> distances;  // NearestMany with distances only
+};
 constexpr uint32_t kNoNode = 0xffffffffu;
 
 class BoxTree {
@@ -78,6 +103,27 @@ class BoxTree {
   // Ids of the active boxes overlapping [qlo, qhi] (touching counts).
   void QueryRange(const double qlo[3], const double qhi[3], Meshkit::List<int>& out) const;
 
+  // Ids of the k active boxes nearest p by BoxDistance, nearest first;
+  // boxes at equal distance in pre-order, so the boxes holding p come first
+  // in QueryPoint's order. Only boxes at most maxDistance away count; with
+  // fewer than k of them, all. None when p has a NaN coordinate, k < 1 or
+  // maxDistance is NaN or negative. `distances`, when given, gets the
+  // distances in the same order. For k <= kInlineNearest it allocates
+  // nothing beyond the result lists once its queue has grown to what the
+  // tree's queries need.
+  void Nearest(const double p[3], int k, double maxDistance, Meshkit::List<int>& out,
+               Meshkit::List<double>* distances = nullptr) const;
+
+  // The batch forms: query i's ids exactly as the single query gives them,
+  // as compressed rows (rows->distances too when withDistances). Points,
+  // lows and highs are n rows of three doubles. They read the tree only and
+  // keep their own scratch stacks (see the class comment). Throw
+  // std::bad_alloc when out of memory.
+  void QueryPointMany(const double* points, int64_t n, IdRows* rows) const;
+  void QueryRangeMany(const double* lows, const double* highs, int64_t n, IdRows* rows) const;
+  void NearestMany(const double* points, int64_t n, int k, double maxDistance, bool withDistances,
+                   IdRows* rows) const;
+
   // The tree's whole state as bytes (box_tree_state.cpp): every node's box,
   // id, active flag and links, the exact subtree boxes once in use, the
   // root and the node blocks' slot use, so that LoadState gives a tree that
@@ -96,6 +142,21 @@ class BoxTree {
   // The nodes in linked form, one per node index (out[i] is node i); returns
   // the root (null for an empty tree). For inspection and tests.
   const BoxNode* ExportNodes(std::vector<BoxNode>& out) const;
+
+  // Batch queries reading the tree from threads that released the
+  // interpreter lock: the Python layer counts them (under the lock) and
+  // refuses changes while any runs. A BatchRead counts one for its life.
+  int BatchReaders() const { return batchReaders_; }
+  class BatchRead {
+   public:
+    explicit BatchRead(const BoxTree& tree) : tree_(tree) { ++tree_.batchReaders_; }
+    ~BatchRead() { --tree_.batchReaders_; }
+    BatchRead(const BatchRead&) = delete;
+    BatchRead& operator=(const BatchRead&) = delete;
+
+   private:
+    const BoxTree& tree_;
+  };
 
   uint32_t RootIndex() const { return root_; }
   int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
@@ -148,6 +209,19 @@ class BoxTree {
     int stage;
     int64_t depth;
   };
+  // Working room of one query walk: the right children waiting, and for
+  // the nearest boxes their distance bounds and the best-first queue.
+  struct Queued {
+    double bound;
+    uint32_t index;
+  };
+  // The best-first queue's room in a batch's scratch.
+  static constexpr std::size_t kQueueRoom = 256;
+  struct Scratch {
+    std::vector<const Node*> pending;
+    std::vector<double> bounds;
+    std::vector<Queued> queue;
+  };
 
   Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }
   Bounds& BoundsOf(uint32_t i) const { return bounds_[i / kNodesPerBlock][i % kNodesPerBlock]; }
@@ -165,6 +239,16 @@ class BoxTree {
   void RefreshAndWidenStack(bool activeChanged);
   template <class Enters>
   bool DeactivateFirst(int32_t clientId, Enters enters);
+  const Node* RootEntry() const { return root_ == kNoNode ? nullptr : &At(rootEnter_); }
+  void PointWith(Scratch& scratch, const double p[3], Meshkit::List<int>& out) const;
+  void RangeWith(Scratch& scratch, const double qlo[3], const double qhi[3],
+                 Meshkit::List<int>& out) const;
+  void NearestWith(Scratch& scratch, const double p[3], int k, double maxDistance,
+                   Meshkit::List<int>& out, Meshkit::List<double>* distances) const;
+  Scratch NewScratch() const;
+  // Whether node i is the i-th node in pre-order for every i (as a build
+  // lays them out), by a walk over the links.
+  bool IndicesInPreOrder() const;
 
   // Block b's nodes and subtree boxes. The build's blocks, which come
   // first, lie in two mappings of their own (one for the nodes, one for the
@@ -181,6 +265,10 @@ class BoxTree {
   // build leaves that to the first insertion or removal, as only those read
   // them, and until then their pages stay untouched.
   mutable bool boundsReady_ = true;
+  // Whether the node indices are the pre-order ranks, as the build lays
+  // the nodes out; the first insertion ends that (removal moves nothing).
+  bool indexOrder_ = true;
+  mutable int batchReaders_ = 0;
   uint32_t root_ = kNoNode;
   // The root's active box and entry, kept here as a parent would.
   FloatBox rootBox_{};
@@ -192,7 +280,7 @@ class BoxTree {
   // Scratch stacks, kept with capacity for the tree's height so that
   // removals and queries never allocate.
   std::vector<Frame> frames_;
-  mutable std::vector<const Node*> pending_;
+  mutable Scratch scratch_;
 };
 
 }  // namespace boxfinder

@@ -225,7 +225,11 @@ bool BoxTree::LoadState(const char* data, std::size_t size, std::string* error) 
       rootEnter_ = EnterOf(root_);
     }
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
-    pending_.reserve(static_cast<std::size_t>(height_ + 1));
+    scratch_.pending.reserve(static_cast<std::size_t>(height_ + 1));
+    scratch_.bounds.reserve(static_cast<std::size_t>(height_ + 1));
+    // The nearest-box query's single walk needs node indices in pre-order,
+    // as a build lays them out; a saved tree's insertions may have ended it.
+    indexOrder_ = IndicesInPreOrder();
   } catch (...) {
     DestroyTree();
     throw;

@@ -809,7 +809,8 @@ def boxfinder_table(module):
 
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
-                  'RangeQuery': 2, '_rebuild': 1}, extra=damaged_states(module, make, state))
+                  'RangeQuery': 2, 'Nearest': 2, 'PtQueryMany': 1, 'RangeQueryMany': 2,
+                  'NearestMany': 2, '_rebuild': 1}, extra=damaged_states(module, make, state))
 
 
 def seqmath_table(module):

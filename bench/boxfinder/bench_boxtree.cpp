@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -172,6 +173,37 @@ void Queries(const Data& d, boxfinder::BoxTree& treeRef, BTree& rtRef, int reps)
   Row("range queries per s", Median(ours), Median(theirs), "higher is better");
   if (oursHits != boostHits)
     std::printf("  !! range hits differ: %ld vs %ld\n", oursHits, boostHits);
+
+  // The k nearest boxes (distance 0 inside a box) at k = 1 and k = 10.
+  const int nn = nq / 4;
+  for (int k : {1, 10}) {
+    ours.clear();
+    theirs.clear();
+    for (int r = 0; r < reps; ++r) {
+      oursHits = boostHits = 0;
+      ours.push_back(nn / Seconds([&] {
+                       for (int q = 0; q < nn; ++q) {
+                         tree->Nearest(&pts[3 * q], k, std::numeric_limits<double>::infinity(),
+                                       out);
+                         oursHits += out.Count();
+                       }
+                     }));
+      theirs.push_back(nn / Seconds([&] {
+                         for (int q = 0; q < nn; ++q) {
+                           hits.clear();
+                           rt->query(
+                               bgi::nearest(BPoint(pts[3 * q], pts[3 * q + 1], pts[3 * q + 2]),
+                                            static_cast<unsigned>(k)),
+                               std::back_inserter(hits));
+                           boostHits += static_cast<long>(hits.size());
+                         }
+                       }));
+    }
+    Row(k == 1 ? "nearest k=1 per s" : "nearest k=10 per s", Median(ours), Median(theirs),
+        "higher is better");
+    if (oursHits != boostHits)
+      std::printf("  !! nearest counts differ: %ld vs %ld\n", oursHits, boostHits);
+  }
 }
 
 void Run(const Data& d, int reps, bool queries) {

@@ -56,6 +56,26 @@ void CompareQueries(boxfinder::BoxTree& tree, const literal::Tree& ref, const Bo
   out.Clear();
   tree.QueryRange(q.lo, q.hi, out);
   Check(Ids(out) == range);
+  // The nearest boxes to the query's lower corner, k and the maximum
+  // distance taken from its id and extent, against the brute-force rule.
+  const int k = q.id + 3;
+  const double maxDistance = q.hi[0] >= q.lo[0] ? 4.0 * (q.hi[0] - q.lo[0]) : 1e300;
+  Meshkit::List<double> distances;
+  tree.Nearest(q.lo, k, maxDistance, out, &distances);
+  const std::vector<literal::Near> near = literal::Nearest(ref.root, q.lo, k, maxDistance);
+  Check(out.Count() == static_cast<int>(near.size()));
+  for (int i = 0; i < out.Count(); ++i)
+    Check(out[i] == near[i].id && distances[i] == near[i].distance);
+  // The batch forms, one query long, give the same rows.
+  boxfinder::IdRows rows;
+  tree.QueryPointMany(q.lo, 1, &rows);
+  Check(std::vector<int>(rows.ids.begin(), rows.ids.end()) == point);
+  tree.QueryRangeMany(q.lo, q.hi, 1, &rows);
+  Check(std::vector<int>(rows.ids.begin(), rows.ids.end()) == range);
+  tree.NearestMany(q.lo, 1, k, maxDistance, true, &rows);
+  Check(rows.ids.size() == near.size() && rows.distances.size() == near.size());
+  for (std::size_t i = 0; i < near.size(); ++i)
+    Check(rows.ids[i] == near[i].id && rows.distances[i] == near[i].distance);
 }
 
 }  // namespace

@@ -626,3 +626,165 @@ TEST(BoxTreeBuild, LargeBuildsAndLaterBlocksLiveSideBySide) {
   t.BuildFromArrays(0, nullptr, nullptr, nullptr);
   EXPECT_EQ(t.BlockCount(), 0);
 }
+
+namespace {
+
+std::vector<literal::Near> Near(const BoxTree& t, const double p[3], int k, double maxDistance) {
+  Meshkit::List<int> ids;
+  Meshkit::List<double> distances;
+  t.Nearest(p, k, maxDistance, ids, &distances);
+  std::vector<literal::Near> out(static_cast<std::size_t>(ids.Count()));
+  for (int i = 0; i < ids.Count(); ++i) out[i] = literal::Near{ids[i], distances[i]};
+  Meshkit::List<int> alone;
+  t.Nearest(p, k, maxDistance, alone);
+  EXPECT_EQ(ToVector(alone), ToVector(ids));
+  return out;
+}
+
+// Boxes whose extent runs from -edge to +edge on each axis: inverted ones
+// mixed with proper and (edge 0) degenerate ones.
+Boxes MixedBoxes(std::mt19937& rng, int n, double edge) {
+  std::uniform_real_distribution<double> u(0.0, 1.0), e(-edge, edge);
+  Boxes b;
+  for (int i = 0; i < n; ++i) {
+    double l[3], h[3];
+    for (int a = 0; a < 3; ++a) {
+      l[a] = u(rng);
+      h[a] = l[a] + e(rng);
+    }
+    b.Add(l, h, static_cast<int32_t>(i % 37));
+  }
+  return b;
+}
+
+// The tree's nearest boxes against the brute-force oracle, for several k
+// and maximum distances, at points inside and around the boxes and on
+// their corners (where ties abound).
+void ExpectNearestLikeOracle(const BoxTree& t, const Boxes& b, std::mt19937& rng, int queries) {
+  const BoxNode* root = Root(t);
+  std::uniform_real_distribution<double> u(-0.3, 1.3);
+  const int ks[] = {1, 2, 10, 40, b.Count() + 3};
+  const double limits[] = {std::numeric_limits<double>::infinity(), 0.1, 0.0};
+  for (int q = 0; q < queries; ++q) {
+    double p[3] = {u(rng), u(rng), u(rng)};
+    if (q % 4 == 0 && b.Count() > 0) std::memcpy(p, &b.lo[3 * (rng() % b.Count())], sizeof p);
+    const int k = ks[q % 5];
+    const double maxDistance = limits[q % 3];
+    ASSERT_EQ(literal::Nearest(root, p, k, maxDistance), Near(t, p, k, maxDistance))
+        << "query " << q << " k " << k << " max " << maxDistance;
+  }
+}
+
+TEST(BoxTreeNearest, MatchesTheBruteForceOracleOnEveryKindOfBox) {
+  std::mt19937 rng(5);
+  const Boxes sets[] = {RandomBoxes(rng, 700, 0.1, 50), RandomBoxes(rng, 300, 0.0, 20),
+                        MixedBoxes(rng, 400, 0.1), MeshBoxes(4), Boxes{}};
+  for (const Boxes& b : sets) {
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    ExpectNearestLikeOracle(t, b, rng, 300);
+  }
+}
+
+TEST(BoxTreeNearest, FollowsInsertionsAndRemovals) {
+  std::mt19937 rng(8);
+  for (int round = 0; round < 4; ++round) {
+    Boxes b = round % 2 == 0 ? MeshBoxes(3) : MixedBoxes(rng, 200, 0.15);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int step = 0; step < 300; ++step) {
+      if (rng() % 2 == 0 && b.Count() > 0) {
+        const int i = static_cast<int>(rng() % b.Count());
+        t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+      } else {
+        double l[3], h[3];
+        for (int a = 0; a < 3; ++a) {
+          l[a] = u(rng);
+          h[a] = l[a] + 0.3 * u(rng) - 0.05;
+        }
+        t.InsertBox(l, h, static_cast<int32_t>(step));
+      }
+      if (step % 30 == 0) ExpectNearestLikeOracle(t, b, rng, 40);
+    }
+    ExpectNearestLikeOracle(t, b, rng, 200);
+  }
+}
+
+TEST(BoxTreeNearest, DistancesOfContainingInvertedAndNaNBoxes) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  Boxes b;
+  const double unitLo[3] = {0, 0, 0}, unitHi[3] = {1, 1, 1};
+  const double invLo[3] = {1, 0, 0}, invHi[3] = {0, 1, 1};  // inverted on x
+  const double nanLo[3] = {0, nan, 0};
+  const double farLo[3] = {3, 4, 0}, farHi[3] = {3, 4, 0};
+  b.Add(unitLo, unitHi, 1);
+  b.Add(invLo, invHi, 2);
+  b.Add(nanLo, unitHi, 3);
+  b.Add(farLo, farHi, 4);
+  b.Add(unitLo, unitHi, 5);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  const double p[3] = {0.25, 0.5, 0.5};
+  // The inverted box is as far as the farther of its planes x = 1, x = 0.
+  EXPECT_EQ(boxfinder::BoxDistance(invLo, invHi, p), 0.75);
+  EXPECT_TRUE(std::isnan(boxfinder::BoxDistance(nanLo, unitHi, p)));
+  const double origin[3] = {0, 0, 0};
+  EXPECT_EQ(boxfinder::BoxDistance(farLo, farHi, origin), 5.0);
+  // The boxes holding p first, in the point query's order; the NaN box never.
+  const std::vector<literal::Near> got = Near(t, p, 10, inf);
+  ASSERT_EQ(got.size(), 4u);
+  std::vector<int> first{got[0].id, got[1].id};
+  EXPECT_EQ(first, Point(t, p));
+  EXPECT_EQ(got[2].id, 2);
+  EXPECT_EQ(got[3].id, 4);
+  EXPECT_EQ(Near(t, p, 3, 0.5).size(), 2u);
+  const double nanPoint[3] = {0, nan, 0};
+  EXPECT_TRUE(Near(t, nanPoint, 3, inf).empty());
+  EXPECT_TRUE(Near(t, p, 0, inf).empty());
+  EXPECT_TRUE(Near(t, p, 3, nan).empty());
+  EXPECT_TRUE(Near(t, p, 3, -1.0).empty());
+  // A point at infinity inside a box reaching there is at distance 0.
+  const double edgeLo[3] = {0, 0, 0}, edgeHi[3] = {inf, 1, 1}, atInf[3] = {inf, 0.5, 0.5};
+  EXPECT_EQ(boxfinder::BoxDistance(edgeLo, edgeHi, atInf), 0.0);
+}
+
+TEST(BoxTreeBatch, EachRowIsTheSingleQuery) {
+  std::mt19937 rng(13);
+  Boxes b = MixedBoxes(rng, 500, 0.1);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  for (int i = 0; i < 50; ++i) t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+  std::uniform_real_distribution<double> u(-0.1, 1.1);
+  const int n = 200;
+  std::vector<double> lows(3 * n), highs(3 * n);
+  for (int i = 0; i < 3 * n; ++i) {
+    lows[i] = u(rng);
+    highs[i] = lows[i] + 0.05;
+  }
+  lows[4] = std::numeric_limits<double>::quiet_NaN();
+  boxfinder::IdRows points, ranges, nearest;
+  t.QueryPointMany(lows.data(), n, &points);
+  t.QueryRangeMany(lows.data(), highs.data(), n, &ranges);
+  t.NearestMany(lows.data(), n, 7, 0.2, true, &nearest);
+  const auto row = [](const boxfinder::IdRows& r, int i) {
+    return std::vector<int>(r.ids.begin() + r.offsets[i], r.ids.begin() + r.offsets[i + 1]);
+  };
+  ASSERT_EQ(points.offsets.size(), n + 1u);
+  ASSERT_EQ(nearest.distances.size(), nearest.ids.size());
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(row(points, i), Point(t, &lows[3 * i]));
+    EXPECT_EQ(row(ranges, i), Range(t, &lows[3 * i], &highs[3 * i]));
+    std::vector<literal::Near> near;
+    near.reserve(static_cast<std::size_t>(nearest.offsets[i + 1] - nearest.offsets[i]));
+    for (int64_t j = nearest.offsets[i]; j < nearest.offsets[i + 1]; ++j)
+      near.push_back(literal::Near{nearest.ids[j], nearest.distances[j]});
+    EXPECT_EQ(near, Near(t, &lows[3 * i], 7, 0.2));
+  }
+  t.QueryPointMany(nullptr, 0, &points);
+  EXPECT_EQ(points.offsets, std::vector<int64_t>{0});
+  EXPECT_TRUE(points.ids.empty());
+}
+
+}  // namespace

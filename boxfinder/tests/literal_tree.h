@@ -8,6 +8,8 @@
 // could land on a dead node and leave the live box in place.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -369,6 +371,47 @@ inline std::vector<int> QueryRange(const BoxNode* root, const double qlo[3], con
   std::vector<int> out;
   if (root) QueryRangeAt(root, qlo, qhi, 0, out);
   return out;
+}
+
+// The nearest boxes by brute force, as the rule is written: every active
+// box in pre-order with its distance (per axis the larger of lo - p where
+// p < lo and p - hi where p > hi, else 0; sqrt((gx² + gy²) + gz²)), boxes
+// with a NaN coordinate left out, a stable sort by distance, then the first
+// k of those at most maxDistance away. Nothing for a NaN point or k < 1.
+struct Near {
+  int32_t id;
+  double distance;
+  bool operator==(const Near& o) const { return id == o.id && distance == o.distance; }
+};
+
+inline std::vector<Near> Nearest(const BoxNode* root, const double p[3], int k,
+                                 double maxDistance) {
+  std::vector<Near> all;
+  if (k < 1 || std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2])) return all;
+  std::vector<const BoxNode*> stack;
+  if (root) stack.push_back(root);
+  while (!stack.empty()) {
+    const BoxNode* n = stack.back();
+    stack.pop_back();
+    bool hasNaN = false;
+    for (int a = 0; a < 3; ++a) hasNaN = hasNaN || std::isnan(n->lo[a]) || std::isnan(n->hi[a]);
+    if (n->active && !hasNaN) {
+      double g[3];
+      for (int a = 0; a < 3; ++a) {
+        g[a] = 0.0;
+        if (p[a] < n->lo[a]) g[a] = n->lo[a] - p[a];
+        if (p[a] > n->hi[a] && p[a] - n->hi[a] > g[a]) g[a] = p[a] - n->hi[a];
+      }
+      const double d = std::sqrt((g[0] * g[0] + g[1] * g[1]) + g[2] * g[2]);
+      if (d <= maxDistance) all.push_back(Near{n->clientId, d});
+    }
+    if (n->right) stack.push_back(n->right);
+    if (n->left) stack.push_back(n->left);
+  }
+  std::stable_sort(all.begin(), all.end(),
+                   [](const Near& a, const Near& b) { return a.distance < b.distance; });
+  if (all.size() > static_cast<std::size_t>(k)) all.resize(static_cast<std::size_t>(k));
+  return all;
 }
 
 }  // namespace literal

@@ -1,7 +1,11 @@
 """Python interface of the Boxfinder module."""
 import copy
+import math
 import pickle
+import random
+import threading
 import unittest
+from array import array
 
 import Triad
 import Boxfinder
@@ -204,8 +208,9 @@ class ObjectTest(unittest.TestCase):
     @python2_only('the attribute slot of factory-made objects')
     def test_the_method_list_of_python_2(self):
         b = unit_boxes()
-        self.assertEqual(b.__methods__, ['AddToTree', 'PtQuery', 'RangeQuery', 'RemoveFromTree',
-                                         '__reduce__'])
+        self.assertEqual(b.__methods__, ['AddToTree', 'Nearest', 'NearestMany', 'PtQuery',
+                                         'PtQueryMany', 'RangeQuery', 'RangeQueryMany',
+                                         'RemoveFromTree', '__reduce__'])
 
     @python3_only('the generic attribute lookup')
     def test_methods_live_on_the_type_under_python_3(self):
@@ -232,6 +237,247 @@ class ObjectTest(unittest.TestCase):
         self.assertEqual(sorted(b.PtQuery((n - 0.75,) * 3)), [n - 2, n - 1])
         b.RemoveFromTree((0, 0, 0), (1.5, 1.5, 1.5), 0)
         self.assertEqual(b.PtQuery((0.25, 0.25, 0.25)), [])
+
+
+def gap(lo, hi, p):
+    """The distance from p to [lo, hi] along one axis, as the tree defines it."""
+    return max(lo - p if p < lo else 0.0, p - hi if p > hi else 0.0)
+
+
+def brute_nearest(b, boxes, p, k, max_distance=float('inf')):
+    """The k boxes nearest p by brute force: every live box in the tree's
+    order (a range query over all space), stably sorted by distance."""
+    everything = b.RangeQuery((-float('inf'),) * 3, (float('inf'),) * 3)
+    found = []
+    for i in everything:
+        lo, hi = boxes[i]
+        g = [gap(lo[a], hi[a], p[a]) for a in range(3)]
+        d = math.sqrt((g[0] * g[0] + g[1] * g[1]) + g[2] * g[2])
+        if d <= max_distance:
+            found.append((i, d))
+    found.sort(key=lambda pair: pair[1])
+    return found[:k]
+
+
+class NearestTest(unittest.TestCase):
+
+    def test_matches_brute_force_on_random_inverted_and_mesh_boxes_after_updates(self):
+        rng = random.Random(4)
+        boxes = {}
+        for i in range(300):
+            lo = [rng.random() for _ in range(3)]
+            extent = rng.choice([0.0, 0.1, -0.05])  # degenerate, proper, inverted
+            boxes[i] = (lo, [x + extent * rng.random() for x in lo])
+        for i in range(27):  # a grid of touching cells: ties everywhere
+            lo = [i % 3, i // 3 % 3, i // 9]
+            boxes[300 + i] = (lo, [x + 1 for x in lo])
+        ids = sorted(boxes)
+        b = Boxfinder.Boxfinder([boxes[i][0] for i in ids], [boxes[i][1] for i in ids], ids)
+        for step in range(3):
+            for q in range(60):
+                p = [rng.uniform(-0.5, 3.5) for _ in range(3)]
+                if q % 3 == 0:
+                    p = [float(rng.randint(0, 3)) for _ in range(3)]
+                k = rng.choice([1, 3, 10, 400])
+                limit = rng.choice([None, 0.0, 0.3])
+                want = brute_nearest(b, boxes, p, k, float('inf') if limit is None else limit)
+                ids_got, distances = b.Nearest(p, k, withDistances=True, maxDistance=limit)
+                self.assertEqual(list(zip(ids_got, distances)), want)
+                self.assertEqual(b.Nearest(p, k, maxDistance=limit), ids_got)
+            for i in rng.sample(sorted(boxes), 40):
+                b.RemoveFromTree(boxes[i][0], boxes[i][1], i)
+                del boxes[i]
+            for i in range(1000 + 20 * step, 1020 + 20 * step):
+                lo = [rng.uniform(0, 3) for _ in range(3)]
+                boxes[i] = (lo, [x + 0.2 for x in lo])
+                b.AddToTree(boxes[i][0], boxes[i][1], i)
+
+    def test_containing_boxes_first_in_point_query_order(self):
+        b = Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1), (0, 0, 0), (9, 9, 9)],
+                                [(1, 1, 1), (2, 2, 2), (1, 1, 1), (9, 9, 9)], [1, 2, 3, 4])
+        p = (1, 1, 1)
+        self.assertEqual(b.Nearest(p, 3), b.PtQuery(p))
+        self.assertEqual(b.Nearest(p, 10, withDistances=True)[1],
+                         [0.0, 0.0, 0.0, math.sqrt(192)])
+        # An inverted box is as far as the farther plane of its inverted axis.
+        inverted = Boxfinder.Boxfinder([(1, 0, 0)], [(0, 1, 1)], [5])
+        self.assertEqual(inverted.Nearest((0.25, 0.5, 0.5), 1, withDistances=True), ([5], [0.75]))
+        self.assertEqual(inverted.PtQuery((0.25, 0.5, 0.5)), [])
+
+    def test_empty_answers_and_refusals(self):
+        b = unit_boxes()
+        nan = float('nan')
+        self.assertEqual(b.Nearest((nan, 0, 0), 2), [])
+        self.assertEqual(b.Nearest((nan, 0, 0), 2, withDistances=True), ([], []))
+        self.assertEqual(b.Nearest((5, 5, 5), 2, maxDistance=-1), [])
+        self.assertEqual(b.Nearest((5, 5, 5), 2, maxDistance=nan), [])
+        self.assertEqual(Boxfinder.Boxfinder([], [], []).Nearest((0, 0, 0), 1), [])
+        self.assertEqual(b.Nearest((5, 5, 5), 2 ** 31 - 1), [8, 7])
+        for k in (0, -3):
+            with self.assertRaises(ValueError) as caught:
+                b.Nearest((0, 0, 0), k)
+            self.assertEqual(str(caught.exception), 'k should be at least 1')
+        with self.assertRaises(TypeError) as caught:
+            b.Nearest((0, 0, 0), 1, True)
+        self.assertEqual(str(caught.exception), 'Nearest() takes 2 positional arguments (3 given)')
+        for call in (lambda: b.Nearest((0, 0, 0), 1.5), lambda: b.Nearest((0, 0, 0)),
+                     lambda: b.Nearest((0, 0, 0), 1, maxDistance='far'),
+                     lambda: b.Nearest((0, 0, 0), 1, far=2), lambda: b.Nearest(5, 1)):
+            self.assertRaises(TypeError, call)
+        self.assertRaises(OverflowError, b.Nearest, (0, 0, 0), 2 ** 40)
+        self.assertRaises(IndexError, b.Nearest, (0, 0), 1)
+
+
+class IndexIdTest(unittest.TestCase):
+
+    class Index(object):
+        """An integer of another type, as numpy's are."""
+        def __init__(self, value):
+            self.value = value
+
+        def __index__(self):
+            if self.value is None:
+                raise ValueError('no value')
+            return self.value
+
+    @python3_only('__index__ ids')
+    def test_objects_with_index_are_ids_under_python_3(self):
+        I = self.Index
+        b = Boxfinder.Boxfinder([(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [I(4), I(-2 ** 31)])
+        b.AddToTree((0, 0, 0), (1, 1, 1), I(2 ** 31 - 1))
+        self.assertEqual(sorted(b.PtQuery((0, 0, 0))), [-2 ** 31, 4, 2 ** 31 - 1])
+        for big, message in [(2 ** 31, "signed integer is greater than maximum"),
+                             (-2 ** 100, "signed integer is less than minimum")]:
+            with self.assertRaises(OverflowError) as caught:
+                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)])
+            self.assertEqual(str(caught.exception), message)
+            # AddToTree gives the messages it gives for the int itself.
+            with self.assertRaises(OverflowError) as plain:
+                b.AddToTree((0, 0, 0), (1, 1, 1), big)
+            with self.assertRaises(OverflowError) as caught:
+                b.AddToTree((0, 0, 0), (1, 1, 1), I(big))
+            self.assertEqual(str(caught.exception), str(plain.exception))
+        self.assertRaises(ValueError, Boxfinder.Boxfinder, [(0, 0, 0)], [(1, 1, 1)], [I(None)])
+
+    @python2_only('ids are ints under Python 2.7')
+    def test_objects_with_index_are_refused_under_python_2(self):
+        with self.assertRaises(TypeError) as caught:
+            Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)])
+        self.assertEqual(str(caught.exception), "third argument should a sequence of int's")
+
+
+def rows(result):
+    """Compressed rows as a list of per-query lists."""
+    offsets, ids = result[0].tolist(), result[1].tolist()
+    return [ids[offsets[i]:offsets[i + 1]] for i in range(len(offsets) - 1)]
+
+
+def random_tree(rng, n):
+    lows = [(rng.random(), rng.random(), rng.random()) for _ in range(n)]
+    highs = [tuple(c + rng.uniform(-0.02, 0.1) for c in lo) for lo in lows]
+    return Boxfinder.Boxfinder(lows, highs, list(range(n))), lows, highs
+
+
+class BatchTest(unittest.TestCase):
+
+    def test_rows_are_the_single_queries_for_every_input_kind(self):
+        rng = random.Random(9)
+        b, lows, highs = random_tree(rng, 400)
+        for i in range(0, 400, 7):
+            b.RemoveFromTree(lows[i], highs[i], i)
+        points = [(rng.uniform(-0.1, 1.1), rng.random(), rng.random()) for _ in range(150)]
+        points[3] = (float('nan'), 0.5, 0.5)
+        uppers = [tuple(c + 0.05 for c in p) for p in points]
+        flat = array('d', [c for p in points for c in p])
+        for given in (points, [T(*p) for p in points], [list(p) for p in points],
+                      memoryview(flat) if PY3 else flat):
+            self.assertEqual(rows(b.PtQueryMany(given)), [b.PtQuery(p) for p in points])
+        self.assertEqual(rows(b.RangeQueryMany(points, uppers)),
+                         [b.RangeQuery(p, q) for p, q in zip(points, uppers)])
+        offsets, ids, distances = b.NearestMany(points, 5, withDistances=True,
+                                                maxDistance=0.3)
+        self.assertEqual(rows((offsets, ids)), [b.Nearest(p, 5, maxDistance=0.3)
+                                                for p in points])
+        self.assertEqual(distances.tolist(),
+                         [d for p in points
+                          for d in b.Nearest(p, 5, withDistances=True, maxDistance=0.3)[1]])
+        self.assertEqual(rows(b.NearestMany(points, 2)), [b.Nearest(p, 2) for p in points])
+
+    def test_result_arrays_carry_shape_and_format(self):
+        b = unit_boxes()
+        offsets, ids = b.PtQueryMany([(1, 1, 1), (5, 5, 5), (0.5, 0.5, 0.5)])
+        self.assertEqual((offsets.format, offsets.shape, offsets.tolist()), ('q', (4,), [0, 2, 2, 3]))
+        self.assertEqual((ids.format, ids.shape, ids.tolist()), ('i', (3,), [8, 7, 7]))
+        self.assertEqual(len(memoryview(ids)), 3)
+        empty = b.PtQueryMany([])
+        self.assertEqual((empty[0].tolist(), empty[1].tolist()), ([0], []))
+        self.assertEqual(b.NearestMany([], 3, withDistances=True)[2].tolist(), [])
+
+    @python3_only('numpy is installed for Python 3')
+    def test_numpy_in_and_out_without_copies(self):
+        import numpy
+        rng = random.Random(2)
+        b, _, _ = random_tree(rng, 300)
+        points = numpy.random.RandomState(1).rand(500, 3)
+        offsets, ids = b.PtQueryMany(points)
+        wrapped = numpy.asarray(ids)
+        self.assertEqual(wrapped.dtype, numpy.int32)
+        self.assertEqual(numpy.asarray(offsets).dtype, numpy.int64)
+        if len(wrapped):
+            wrapped[0] = -5  # the array's own memory, not a copy
+            self.assertEqual(ids.tolist()[0], -5)
+        single = [b.PtQuery(tuple(p)) for p in points]
+        self.assertEqual(numpy.asarray(offsets).tolist()[-1], sum(len(r) for r in single))
+        with self.assertRaises(TypeError):
+            b.PtQueryMany(points.astype(numpy.float32))
+        with self.assertRaises(ValueError):
+            b.PtQueryMany(numpy.zeros((4, 2)))
+
+    def test_refusals(self):
+        b = unit_boxes()
+        with self.assertRaises(ValueError) as caught:
+            b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)])
+        self.assertEqual(str(caught.exception),
+                         'lows and highs should have the same number of rows')
+        with self.assertRaises(ValueError) as caught:
+            b.NearestMany([(0, 0, 0)], 0)
+        self.assertEqual(str(caught.exception), 'k should be at least 1')
+        self.assertRaises(TypeError, b.NearestMany, [(0, 0, 0)], 1, True)
+        self.assertRaises(TypeError, b.PtQueryMany, 5)
+        self.assertRaises(ValueError, b.PtQueryMany, [(0, 0)])
+        self.assertRaises(TypeError, b.PtQueryMany, [(0, 'a', 0)])
+
+    def test_changes_are_refused_while_a_batch_runs_in_another_thread(self):
+        rng = random.Random(3)
+        b, lows, highs = random_tree(rng, 3000)
+        points = array('d', [rng.random() for _ in range(3 * 100000)])
+        if PY3:
+            points = memoryview(points)
+        started, done = threading.Event(), threading.Event()
+        results = []
+
+        def batches():
+            started.set()
+            for _ in range(3):
+                results.append(b.PtQueryMany(points))
+            done.set()
+        worker = threading.Thread(target=batches)
+        worker.start()
+        started.wait()
+        refused = 0
+        while not done.is_set():
+            try:
+                b.AddToTree((5, 5, 5), (6, 6, 6), 99999)
+                b.RemoveFromTree((5, 5, 5), (6, 6, 6), 99999)
+            except RuntimeError as e:
+                self.assertEqual(str(e), 'the tree cannot change while a batch query reads it')
+                refused += 1
+            b.PtQuery((0.5, 0.5, 0.5))  # reading alongside is fine
+        worker.join()
+        self.assertGreater(refused, 0)
+        self.assertEqual(len(results), 3)
+        b.AddToTree((5, 5, 5), (6, 6, 6), 99999)
+        self.assertEqual(b.PtQuery((5.5, 5.5, 5.5)), [99999])
 
 
 NAN = float('nan')
@@ -270,7 +516,8 @@ def answers(b):
     points = [(x * 0.6, y * 0.7, z * 0.8) for x in range(0, 16, 3) for y in range(0, 16, 4)
               for z in range(0, 16, 5)]
     return ([b.PtQuery(p) for p in points] +
-            [b.RangeQuery(p, (p[0] + 1, p[1] + 0.5, p[2] + 2)) for p in points])
+            [b.RangeQuery(p, (p[0] + 1, p[1] + 0.5, p[2] + 2)) for p in points] +
+            [b.Nearest(p, 4, withDistances=True) for p in points])
 
 
 def change(b):
@@ -343,6 +590,16 @@ class MemoryTest(unittest.TestCase):
                 rss.calls(b.RangeQuery, (1, 2, 3), 'abc')()
                 rss.calls(b.AddToTree, (0, 0, 0), (1, 1, 1), 2 ** 40)()
                 rss.calls(b.RemoveFromTree, (0, 0, 0), None, 1)()
+                b.Nearest((3, 3, 3), 20, withDistances=True, maxDistance=30)
+                rss.calls(b.Nearest, (1, 2), 3)()
+                rss.calls(b.Nearest, (1, 2, 3), 0)()
+                rss.calls(lambda: b.Nearest((1, 2, 3), 2, maxDistance='far'))()
+                b.PtQueryMany(corners)
+                b.RangeQueryMany(corners, uppers)
+                b.NearestMany(corners[:50], 3, withDistances=True)
+                rss.calls(b.PtQueryMany, [(1, 2)])()
+                rss.calls(b.RangeQueryMany, corners, uppers[:3])()
+                rss.calls(b.NearestMany, corners, 0)()
         rss.assert_no_growth(self, loop)
 
 
