@@ -148,13 +148,15 @@ inline PyObject* CallBuiltin(PyObject* function, PyObject* args) {
 
 // ----- division -------------------------------------------------------------
 
-// The slots of `/` and `/=`: Python 2.7's classic division, Python 3's true
-// division (Python 3 has no other `/`). Floor division is left out in both.
+// The slots of `/` and `/=`: Python 3's true division (Python 3 has no
+// other `/`); under Python 2.7 classic division and true division alike,
+// so that a script starting with `from __future__ import division`, the
+// usual first line of one shared between the interpreters, divides as one
+// without it. Floor division is left out in both.
 inline void SetDivision(PyNumberMethods* number, binaryfunc divide, binaryfunc inplaceDivide) {
-#if PY_MAJOR_VERSION >= 3
   number->nb_true_divide = divide;
   number->nb_inplace_true_divide = inplaceDivide;
-#else
+#if PY_MAJOR_VERSION < 3
   number->nb_divide = divide;
   number->nb_inplace_divide = inplaceDivide;
 #endif
@@ -178,6 +180,16 @@ inline bool DivisionMayWarn() {
   return Py_DivisionWarningFlag != 0;
 #endif
 }
+
+// ----- buffers -------------------------------------------------------------
+
+// The type flag that makes the interpreter read a type's bf_getbuffer:
+// Python 2.7 reads it only with this flag, Python 3 always.
+#if PY_MAJOR_VERSION >= 3
+constexpr unsigned long kNewBufferFlag = 0;
+#else
+constexpr long kNewBufferFlag = Py_TPFLAGS_HAVE_NEWBUFFER;
+#endif
 
 // ----- two-index sequence slots ------------------------------------------
 

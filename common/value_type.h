@@ -1,9 +1,9 @@
 // The scaffold of the fixed-size value types (Triad, Hexad, Ennead): an
 // object holding N doubles inline, its type object, number protocol,
-// one-index item protocol, printed form, copying support and the module that
-// carries the type. A module instantiates it with its component count, its
-// operand rules, its texts and its product, and keeps only what differs:
-// its own methods, functions and item access.
+// one-index item protocol, printed form, copying support, the buffer protocol
+// over its own doubles and the module that carries the type. A module instantiates it with its
+// component count, its operand rules, its texts and its product, and keeps only what differs: its
+// own methods, functions and item access.
 #pragma once
 
 #include <Python.h>
@@ -185,6 +185,20 @@ class ValueType {
     return ComponentMethods(names, docs, std::make_index_sequence<N>());
   }
 
+  // The same table with the methods `more` between the components and
+  // the copying methods.
+  template <std::size_t M>
+  static std::array<PyMethodDef, N + 3 + M> ComponentMethods(
+      const char* const (&names)[N], const char* const (&docs)[N],
+      const std::array<PyMethodDef, M>& more) {
+    const std::array<PyMethodDef, N + 3> components = ComponentMethods(names, docs);
+    std::array<PyMethodDef, N + 3 + M> all{};
+    for (int i = 0; i < N; ++i) all[i] = components[i];
+    for (std::size_t j = 0; j < M; ++j) all[N + j] = more[j];
+    for (int i = N; i < N + 3; ++i) all[M + i] = components[i];
+    return all;
+  }
+
   static constexpr PyMethodDef kReduceMethod = {
       "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
   static constexpr PyMethodDef kReduceExMethod = {
@@ -217,9 +231,12 @@ class ValueType {
     type.tp_as_number = &number;
     type.tp_as_sequence = sequence;
     type.tp_as_mapping = mapping;
+    type.tp_as_buffer = &buffer;
+    buffer.bf_getbuffer = GetBuffer;
     // The interpreter's default flags repeat bits inside their own macro.
     // NOLINTNEXTLINE(misc-redundant-expression)
-    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
+    constexpr auto kFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_CHECKTYPES | Py_TPFLAGS_BASETYPE;
+    type.tp_flags = kFlags | pycompat::kNewBufferFlag;
     type.tp_doc = texts.doc;
     type.tp_methods = methods;
     type.tp_init = Init;
@@ -476,6 +493,70 @@ class ValueType {
     number.nb_inplace_add = InplaceAdd;
     number.nb_inplace_subtract = InplaceSubtract;
     number.nb_inplace_multiply = InplaceMultiply;
+  }
+
+  // --- buffer protocol ---------------------------------------------------
+
+  // The components as the consumer of a buffer sees them: float64 items
+  // ("d"), a vector or column tensor as one row of N, the nine components
+  // of a full tensor as its 3-by-3 matrix, row by row.
+  static constexpr int kRank = N == 9 ? 2 : 1;
+  static constexpr std::array<Py_ssize_t, kRank> BufferShape() {
+    if constexpr (kRank == 2) {
+      return {3, 3};
+    } else {
+      return {N};
+    }
+  }
+  static constexpr std::array<Py_ssize_t, kRank> BufferStrides() {
+    if constexpr (kRank == 2) {
+      return {3 * sizeof(double), sizeof(double)};
+    } else {
+      return {sizeof(double)};
+    }
+  }
+  // The consumer's view points at these, which live as long as the type.
+  inline static std::array<Py_ssize_t, kRank> bufferShape = BufferShape();
+  inline static std::array<Py_ssize_t, kRank> bufferStrides = BufferStrides();
+  inline static char bufferFormat[] = "d";
+  inline static PyBufferProcs buffer{};
+
+  // A writable view of the object's own doubles (a view without shape is
+  // N * 8 bytes, one without strides C-contiguous). Under Python 3 only a
+  // consumer that asks for the item format gets one (numpy, memoryview,
+  // the modules' batch functions); one that asks for plain bytes is refused
+  // with BufferError, since float(v) and int(v) would otherwise parse the
+  // components' bytes as text instead of raising the TypeError they raise
+  // without a buffer (they replace the BufferError with it). Python 2.7's
+  // conversions never read such a buffer, and its memoryview copies out
+  // through a plain request.
+  //
+  // The view holds a reference to the object, released with the view, so a
+  // viewed value cannot reach its deallocation: neither the free list nor a
+  // subclass's free slot ever gets memory still viewed. Nothing is
+  // allocated per view, so there is nothing else to release.
+  static int GetBuffer(PyObject* self, Py_buffer* view, int flags) {
+    const bool format = (flags & PyBUF_FORMAT) == PyBUF_FORMAT;
+    if (pycompat::kPython3 && !format) {
+      view->obj = nullptr;
+      PyErr_Format(PyExc_BufferError, "a %s buffer holds doubles: ask for the format \"d\"",
+                   texts.name);
+      return -1;
+    }
+    const bool shaped = (flags & PyBUF_ND) == PyBUF_ND;
+    view->buf = Components(self);
+    view->obj = self;
+    Py_INCREF(self);
+    view->len = N * static_cast<Py_ssize_t>(sizeof(double));
+    view->readonly = 0;
+    view->itemsize = sizeof(double);
+    view->format = format ? bufferFormat : nullptr;
+    view->ndim = shaped ? kRank : 1;
+    view->shape = shaped ? bufferShape.data() : nullptr;
+    view->strides = (flags & PyBUF_STRIDES) == PyBUF_STRIDES ? bufferStrides.data() : nullptr;
+    view->suboffsets = nullptr;
+    view->internal = nullptr;
+    return 0;
   }
 
   // --- one-index item protocol --------------------------------------------

@@ -105,8 +105,8 @@ PyObject* BuildVector(double x, double y, double z) {
   } else if (PyCFunction_Check(cls) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
     result = pycompat::CallBuiltin(cls, args);
     if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
-  } else if (PyType_Check(cls) || (pycompat::kPython3 && !PyCFunction_Check(cls) &&
-                                           PyCallable_Check(cls))) {
+  } else if (PyType_Check(cls) ||
+             (pycompat::kPython3 && !PyCFunction_Check(cls) && PyCallable_Check(cls))) {
     // A type is built as calling it builds it: its creation slot, then its
     // initialisation. Types that make their instances in the creation slot
     // (tuple subclasses, named tuples) would come out empty from a generic

@@ -34,4 +34,19 @@ bool ReadVector(PyObject* obj, double out[3], const char* refusal = "argument sh
 // exception set.
 PyObject* BuildVector(double x, double y, double z);
 
+// The body of a value's method that takes a vector and gives one
+// (Ennead.Apply, Hexad.Traction): reads the vector (any three numbers by
+// index) first, since reading it may run the script's code, then applies
+// Op(components, vector, out) to the value's components as they are and
+// builds the result through the bound class. `Value` is the module's
+// valuetype::ValueType.
+template <class Value, void (*Op)(const double*, const double*, double*) noexcept>
+PyObject* VectorMethod(PyObject* self, PyObject* vector) {
+  double v[3];
+  if (!ReadVector(vector, v)) return nullptr;
+  double w[3];
+  Op(Value::Components(self), v, w);
+  return BuildVector(w[0], w[1], w[2]);
+}
+
 }  // namespace VectorBinding

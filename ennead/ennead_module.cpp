@@ -1,7 +1,11 @@
 // The Python type Ennead: a full second-order tensor, a 3-by-3 matrix of
 // doubles held row by row. The scaffold of the type is the shared value
-// type; the matrix product is the native core in full_tensor.h; what is
-// left here is component access by row and column.
+// type; the matrix product and the tensor algebra are the native core in
+// full_tensor.h; what is left here is component access by row and column,
+// the methods that call the core and the module's batch functions over
+// float64 rows, which call the same per-row kernels.
+#include "array_support.h"
+#include "batch_support.h"
 #include "full_tensor.h"
 #include "python_support.h"
 #include "value_type.h"
@@ -156,9 +160,122 @@ constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy"
 constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
                                  "yx component", "yy component", "yz component",
                                  "zx component", "zy component", "zz component"};
-auto kMethods = Tensor::ComponentMethods(kNames, kDocs);
+// --- tensor algebra -------------------------------------------------------
 
-PyMethodDef kFunctions[] = {Tensor::kRebuildFunction, {nullptr, nullptr, 0, nullptr}};
+// A new tensor whose components Op(a, out) writes from this one's.
+template <void (*Op)(const double*, double*) noexcept>
+PyObject* Unary(PyObject* self, PyObject*) {
+  const double* a = Tensor::Components(self);
+  return Tensor::Make([a](double* out) { Op(a, out); });
+}
+
+template <double (*Op)(const double*) noexcept>
+PyObject* Scalar(PyObject* self, PyObject*) {
+  return PyFloat_FromDouble(Op(Tensor::Components(self)));
+}
+
+const std::array<PyMethodDef, 5> kAlgebra = {{
+    {"Transpose", Unary<ennead::Transpose>, METH_NOARGS,
+     "Transpose($self, /)\n--\n\nThe transposed tensor, a new Ennead."},
+    {"Determinant", Scalar<ennead::Determinant>, METH_NOARGS,
+     "Determinant($self, /)\n--\n\nThe determinant, a float."},
+    {"Inverse", Unary<ennead::Inverse>, METH_NOARGS,
+     "Inverse($self, /)\n--\n\nThe inverse, a new Ennead: the adjugate divided by the "
+     "determinant;\na singular tensor gives infinities or NaNs, no exception."},
+    {"Trace", Scalar<ennead::Trace>, METH_NOARGS, "Trace($self, /)\n--\n\nxx + yy + zz, a float."},
+    {"Apply", VectorBinding::VectorMethod<Tensor, ennead::Apply>, METH_O,
+     "Apply($self, v, /)\n--\n\nThe tensor applied to the vector v (any three numbers by "
+     "index):\na new vector of the bound Triad class."},
+}};
+
+auto kMethods = Tensor::ComponentMethods(kNames, kDocs, kAlgebra);
+
+// --- batch functions --------------------------------------------------------
+
+// Named after the operation with "Many", as Hexad's are: under
+// `from Ennead import Ennead` the name Ennead is the type, whose methods
+// would take the module functions' names otherwise.
+
+constexpr pyarray::RowShape kMatrix(3, 3);
+constexpr pyarray::RowShape kFlat(ennead::kComponents);
+constexpr pyarray::RowShape kVector(3);
+constexpr pyarray::RowShape kNumber;
+
+// Batch sizes above which a loop runs without the interpreter lock: the
+// release and retake stays within a few per cent of the loop
+// (bench/arrays/bench_arrays.py).
+constexpr Py_ssize_t kReleaseRows = 4096;
+
+template <double (*Op)(const double*) noexcept>
+PyObject* ScalarMany(PyObject* args, PyObject* kwargs, const char* function) {
+  const batchsupport::Signature f = {
+      function, {"x", nullptr}, {{kMatrix, kFlat}, {}}, {kNumber}, kReleaseRows};
+  return batchsupport::MapOne<ennead::kComponents, 1>(f, args, kwargs, batchsupport::ScalarRow<Op>);
+}
+
+template <void (*Op)(const double*, double*) noexcept>
+PyObject* UnaryMany(PyObject* args, PyObject* kwargs, const char* function) {
+  const batchsupport::Signature f = {
+      function, {"x", nullptr}, {{kMatrix, kFlat}, {}}, {kMatrix, kFlat}, kReleaseRows};
+  return batchsupport::MapOne<ennead::kComponents, ennead::kComponents>(f, args, kwargs, Op);
+}
+
+PyObject* DeterminantMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  return ScalarMany<ennead::Determinant>(args, kwargs, "DeterminantMany");
+}
+PyObject* TraceMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  return ScalarMany<ennead::Trace>(args, kwargs, "TraceMany");
+}
+PyObject* TransposeMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  return UnaryMany<ennead::Transpose>(args, kwargs, "TransposeMany");
+}
+PyObject* InverseMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  return UnaryMany<ennead::Inverse>(args, kwargs, "InverseMany");
+}
+
+PyObject* ProductMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  const batchsupport::Signature f = {"ProductMany",
+                                     {"a", "b"},
+                                     {{kMatrix, kFlat}, {kMatrix, kFlat}},
+                                     {kMatrix, kFlat},
+                                     kReleaseRows};
+  return batchsupport::MapTwo<Tensor, ennead::kComponents, ennead::kComponents,
+                              ennead::kComponents>(f, args, kwargs, true, ennead::Product);
+}
+
+PyObject* ApplyMany(PyObject*, PyObject* args, PyObject* kwargs) {
+  const batchsupport::Signature f = {
+      "ApplyMany", {"tensors", "vectors"}, {{kMatrix, kFlat}, {kVector}}, {kVector}, kReleaseRows};
+  return batchsupport::MapTwo<Tensor, ennead::kComponents, 3, 3>(f, args, kwargs, false,
+                                                                 ennead::Apply);
+}
+
+constexpr int kBatchFlags = METH_VARARGS | METH_KEYWORDS;
+
+PyMethodDef kFunctions[] = {
+    {"ProductMany", reinterpret_cast<PyCFunction>(ProductMany), kBatchFlags,
+     "ProductMany($module, a, b, /, *, out=None)\n--\n\nThe matrix product a.b of each row "
+     "pair (each (N, 3, 3) or (N, 9), or one Ennead):\nan Array of a's shape, or out; out may "
+     "be a or b itself."},
+    {"ApplyMany", reinterpret_cast<PyCFunction>(ApplyMany), kBatchFlags,
+     "ApplyMany($module, tensors, vectors, /, *, out=None)\n--\n\nEach row of tensors ((N, 3, "
+     "3) or (N, 9), or one Ennead) applied to the same row of\nvectors ((N, 3)): an Array (N, "
+     "3), or out; out may be vectors itself."},
+    {"TransposeMany", reinterpret_cast<PyCFunction>(TransposeMany), kBatchFlags,
+     "TransposeMany($module, x, /, *, out=None)\n--\n\nThe transpose of each row of x ((N, 3, "
+     "3) or (N, 9)): an Array of x's shape, or out;\nout may be x itself."},
+    {"DeterminantMany", reinterpret_cast<PyCFunction>(DeterminantMany), kBatchFlags,
+     "DeterminantMany($module, x, /, *, out=None)\n--\n\nThe determinant of each row of x ((N, "
+     "3, 3) or (N, 9)): an Array of N floats, or out."},
+    {"InverseMany", reinterpret_cast<PyCFunction>(InverseMany), kBatchFlags,
+     "InverseMany($module, x, /, *, out=None)\n--\n\nThe inverse of each row of x ((N, 3, 3) or "
+     "(N, 9); singular rows give infinities or NaNs):\nan Array of x's shape, or out; out may be "
+     "x itself."},
+    {"TraceMany", reinterpret_cast<PyCFunction>(TraceMany), kBatchFlags,
+     "TraceMany($module, x, /, *, out=None)\n--\n\nThe trace of each row of x ((N, 3, 3) or "
+     "(N, 9)): an Array of N floats, or out."},
+    Tensor::kRebuildFunction,
+    {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
@@ -168,7 +285,7 @@ MODULE_INIT(Ennead) {
   PyObject* module = Tensor::InitModule(kMethods.data(), kFunctions,
                                         "Module that implements a full 2nd order (3-by-3) tensor",
                                         &kSequence, &kMapping);
-  if (module != nullptr && !PyErr_Occurred()) {
+  if (module != nullptr && !PyErr_Occurred() && pyarray::AddArrayType(module, "Ennead")) {
     VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   }
   return module;

@@ -27,6 +27,7 @@ that do not import are skipped (those still being built join by themselves).
 from __future__ import print_function
 
 import argparse
+import array
 import copy
 import gc
 import operator
@@ -358,7 +359,8 @@ def hostile(rng, depth=0):
               RaisingIndex(), LyingLength(), NegativeLength(), HugeLength(), RaisingItem(),
               Reentrant(), LyingIntSub(4), OldStyle(), OldStyle([]), OldStyleRaising(),
               iter([1, 2, 3]), set([1, 2, 3]), (0.0, 0.0, 0.0), (1.0,) * 21, (1,) * 20,
-              tuple(range(9))]
+              tuple(range(9)), array.array('d', [1.0, 2.0, 3.0] * 3), array.array('d'),
+              array.array('i', [1, 2, 3]), bytearray(24), memoryview(b'x' * 24)]
     if roll >= 26:
         # Keys of item access: slices of every kind (Ennead reads t[r:c]
         # through them under Python 3), index tuples.
@@ -472,6 +474,81 @@ class Table(object):
         self.guard = guard or (lambda name, args: args)
 
 
+# ----- batch functions ----------------------------------------------------
+
+# Views of values and batch results, held across calls: later calls read
+# them as batches, write into them as out=, and change or drop the values
+# they view.
+HELD = []
+
+
+def hold(obj):
+    HELD.append(obj)
+    if len(HELD) > 40:
+        del HELD[:10]
+
+
+def batch_buffer(rng):
+    """Something a batch function reads rows from or writes into: buffers of
+    every shape and format (contiguous or not, writable or not), value
+    types, held views and results, array.array, sequences of rows."""
+    rows = rng.choice([0, 1, 2, 5, 64])
+    width = rng.choice([1, 3, 6, 9])
+    count = rows * width
+    roll = rng.randrange(10)
+    if roll < 2 and HELD:
+        return rng.choice(HELD)
+    if roll == 2 and TYPE_SAMPLES:
+        return rng.choice(TYPE_SAMPLES)[1](rng)
+    if roll == 3:
+        code = rng.choice('ddfi')
+        numbers = NUMBERS[:6] + ([NAN, -0.0] if code != 'i' else [])
+        return array.array(code, [rng.choice(numbers) for _ in range(count)])
+    if roll == 4:
+        return [[rng.choice([1.0, -0.0, NAN, INF, 5e-324]) for _ in range(width)]
+                for _ in range(rows)]
+    if roll in (5, 6) and PY3:
+        data = bytearray(struct.pack('%dd' % count, *[rng.uniform(-9, 9) for _ in range(count)]))
+        m = memoryview(bytes(data) if roll == 6 and rng.random() < 0.3 else data)
+        fmt = rng.choice('ddddfB')
+        size = struct.calcsize(fmt)
+        m = m.cast('B').cast(fmt)
+        n = len(m)
+        shape = rng.choice([(n,), (rows, width * 8 // size) if rows else (0, width),
+                            (rows, 3, 3) if width == 9 and size == 8 else (n,)])
+        try:
+            m = m.cast(fmt, shape) if len(shape) > 1 else m
+        except (TypeError, ValueError):
+            pass
+        if rng.random() < 0.2 and len(m) > 1:
+            m = m[::2]
+        return m
+    if roll == 7:
+        return rng.choice([b'x' * count, bytearray(count * 8), 3.5, None, hostile(rng)])
+    return hostile(rng)
+
+
+def batch_arguments(rng, name, args):
+    """Arguments for a batch function: buffers, with out= (the last) often
+    an input itself, a held result, or a pair of them."""
+    n = max(len(args), 1)
+    made = [batch_buffer(rng) for _ in range(n)]
+    if name.endswith(OUT) and n > 1 and rng.random() < 0.5:
+        made[-1] = rng.choice(made[:-1])
+    if name.endswith(OUT) and rng.random() < 0.2:
+        made[-1] = (batch_buffer(rng), rng.choice(made))
+    return tuple(made)
+
+
+def batch_guard(name, args, rng=random.Random(5)):
+    if name.split(' ')[0].endswith('Many') and rng.random() < 0.8:
+        return batch_arguments(rng, name, args)
+    return args
+
+
+OUT = ' out='
+
+
 def value_type_table(module, cls, components, init_arity, extra_arity=None):
     """A table for Triad, Hexad and Ennead alike: receivers are instances,
     subclass instances and instances made by __new__ alone."""
@@ -489,15 +566,23 @@ def value_type_table(module, cls, components, init_arity, extra_arity=None):
         obj = target(*[rng.choice(NUMBERS[:6] + [0.5, -0.0, NAN, INF, 1e300])
                        if rng.random() < 0.9 else 0.0 for _ in range(init_arity)])
         decorate(rng, obj)
+        if roll == 4:
+            # Viewed while the calls change it, and after its last name goes.
+            hold(memoryview(obj))
         return obj
 
     def state(obj):
         return freeze([g(obj) for g in getters] + extra_state(obj))
 
     arity = {'__init__': init_arity, '__setitem__': 2, '_rebuild': 1}
+    for name in dir(module):
+        if name.endswith('Many'):
+            two = name in ('TractionMany', 'ProductMany', 'ApplyMany')
+            arity[name] = 2 if two else 1
+            arity[name + OUT] = 3 if two else 2
     arity.update(extra_arity or {})
     TYPE_SAMPLES.append((cls, make))
-    return Table(module, make, state, arity)
+    return Table(module, make, state, arity, guard=batch_guard)
 
 
 def subclasses(cls):
@@ -716,11 +801,26 @@ def seqmath_table(module):
                                 'ScalarMult': 2})
 
 
+def arrayprobe_table(module):
+    def guard(name, args):
+        # A valid shape of many items would only fill memory.
+        if name == 'New' and args and isinstance(args[0], tuple):
+            size = 1
+            for n in args[0]:
+                size *= n if isinstance(n, (int, long)) and n > 0 else 1
+            if size > 10 ** 6:
+                return ((10, 3),) + tuple(args[1:])
+        return args
+
+    return Table(module, arity={'Read': 2, 'Negate': 2, 'New': 2}, guard=guard)
+
+
 # How to fuzz each module that has a table of its own; the others are fuzzed
 # through their functions with random arguments.
 TABLES = {'Triad': triad_table, 'Seqmath': seqmath_table, 'Hexad': hexad_table,
           'Ennead': ennead_table, 'Crackrate': crackrate_table,
-          'Eightfold': eightfold_table, 'Boxfinder': boxfinder_table}
+          'Eightfold': eightfold_table, 'Boxfinder': boxfinder_table,
+          'ArrayProbe': arrayprobe_table}
 
 
 def module_names():
@@ -764,7 +864,7 @@ def load_tables(lib_dir):
             print('skipped %s: %s' % (name, e))
             continue
         LOADED[name] = module
-        tables.append(Table(module))
+        tables.append(TABLES.get(name, Table)(module))
     return tables
 
 
@@ -856,7 +956,14 @@ def module_entries(table):
     for n, attr in sorted(vars(table.module).items()):
         if n.startswith('__') or n in EXCLUDED or not callable(attr):
             continue
-        entries.append((n, lambda r, args, a=attr: a(*args)))
+        if n.endswith('Many'):
+            entries.append((n, lambda r, args, a=attr: hold(a(*args))))
+        else:
+            entries.append((n, lambda r, args, a=attr: a(*args)))
+        if n.endswith('Many'):
+            # Batch results are held, to come back as inputs and out=.
+            entries.append((n + OUT, lambda r, args, a=attr: hold(
+                a(*args[:-1], out=args[-1]) if args else a())))
     return entries
 
 

@@ -70,83 +70,136 @@ void DeviatoricPart(const double t[6], double out[6]) noexcept {
   out[kZX] = t[kZX];
 }
 
-Principal SolvePrincipal(const double t[6]) noexcept {
-  // Upper off-diagonal entries of the working matrix, indexed by pair:
-  // 0 is a01, 1 is a02, 2 is a12.
-  double off[3] = {t[kXY], t[kZX], t[kYZ]};
-  // The pairs (p, q) in visiting order, the pair index of a_pq and the
-  // indices of the other two entries as the ordered pair the rotation
-  // carries along.
-  static constexpr int kP[3] = {0, 0, 1};
-  static constexpr int kQ[3] = {1, 2, 2};
-  static constexpr int kFirst[3] = {1, 0, 0};
-  static constexpr int kSecond[3] = {2, 2, 1};
+void Traction(const double t[6], const double n[3], double out[3]) noexcept {
+  const double r[3] = {t[kXX] * n[0] + t[kXY] * n[1] + t[kZX] * n[2],
+                       t[kXY] * n[0] + t[kYY] * n[1] + t[kYZ] * n[2],
+                       t[kZX] * n[0] + t[kYZ] * n[1] + t[kZZ] * n[2]};
+  for (int i = 0; i < 3; ++i) out[i] = r[i];
+}
 
+namespace {
+
+// The state of one tensor's rotation solver: the upper off-diagonal entries
+// of the working matrix, indexed by pair (0 is a01, 1 is a02, 2 is a12),
+// the accumulators b and z, and the values and directions being found.
+struct Lane {
+  double off[3];
+  double b[3];
+  double z[3];
   Principal r;
-  double* d = r.values;
-  double(*v)[3] = r.directions;
-  double b[3] = {t[kXX], t[kYY], t[kZZ]};
-  double z[3] = {0.0, 0.0, 0.0};
-  for (int i = 0; i < 3; ++i) {
-    d[i] = b[i];
-    for (int j = 0; j < 3; ++j) v[i][j] = i == j ? 1.0 : 0.0;
-  }
+  bool done;
+};
 
-  r.sweeps = 0;
+// The pairs (p, q) in visiting order, the pair index of a_pq and the
+// indices of the other two entries as the ordered pair the rotation
+// carries along.
+constexpr int kP[3] = {0, 0, 1};
+constexpr int kQ[3] = {1, 2, 2};
+constexpr int kFirst[3] = {1, 0, 0};
+constexpr int kSecond[3] = {2, 2, 1};
+
+void Start(const double t[6], Lane& s) {
+  s.off[0] = t[kXY];
+  s.off[1] = t[kZX];
+  s.off[2] = t[kYZ];
+  s.b[0] = t[kXX];
+  s.b[1] = t[kYY];
+  s.b[2] = t[kZZ];
+  for (int i = 0; i < 3; ++i) {
+    s.z[i] = 0.0;
+    s.r.values[i] = s.b[i];
+    for (int j = 0; j < 3; ++j) s.r.directions[i][j] = i == j ? 1.0 : 0.0;
+  }
+  s.r.sweeps = 0;
+  s.done = false;
+}
+
+// Pair `pair` of sweep `sweep`.
+inline void Visit(Lane& s, int sweep, int pair, double threshold) {
+  double* d = s.r.values;
+  double(*v)[3] = s.r.directions;
+  const int p = kP[pair];
+  const int q = kQ[pair];
+  double& apq = s.off[pair];
+  const double g = 100.0 * std::fabs(apq);
+  if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) &&
+      std::fabs(d[q]) + g == std::fabs(d[q])) {
+    apq = 0.0;
+    return;
+  }
+  if (!(std::fabs(apq) > threshold)) return;
+  double h = d[q] - d[p];
+  double tangent;
+  if (std::fabs(h) + g == std::fabs(h)) {
+    tangent = apq / h;
+  } else {
+    const double theta = 0.5 * h / apq;
+    tangent = 1.0 / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
+    if (theta < 0.0) tangent = -tangent;
+  }
+  const double c = 1.0 / std::sqrt(tangent * tangent + 1.0);
+  const double sine = tangent * c;
+  const double tau = sine / (1.0 + c);
+  h = tangent * apq;
+  s.z[p] -= h;
+  s.z[q] += h;
+  d[p] -= h;
+  d[q] += h;
+  apq = 0.0;
+  Rotate(s.off[kFirst[pair]], s.off[kSecond[pair]], sine, tau);
+  for (int j = 0; j < 3; ++j) Rotate(v[j][p], v[j][q], sine, tau);
+}
+
+// The sweeps of L solvers in lockstep: each lane does exactly what it would
+// alone (so its results are the same bit for bit), but the lanes' chains
+// of divisions and square roots, which bound one solver's speed, overlap.
+template <int L>
+void Solve(Lane (&lanes)[L]) {
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
-    const double sm = std::fabs(off[0]) + std::fabs(off[1]) + std::fabs(off[2]);
-    if (sm == 0.0) break;
-    r.sweeps = sweep + 1;
-    const double threshold = sweep < 4 ? 0.2 * sm / 9.0 : 0.0;
-    for (int pair = 0; pair < 3; ++pair) {
-      const int p = kP[pair];
-      const int q = kQ[pair];
-      double& apq = off[pair];
-      const double g = 100.0 * std::fabs(apq);
-      if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) &&
-          std::fabs(d[q]) + g == std::fabs(d[q])) {
-        apq = 0.0;
+    double threshold[L] = {};
+    bool any = false;
+    for (int l = 0; l < L; ++l) {
+      Lane& s = lanes[l];
+      if (s.done) continue;
+      const double sm = std::fabs(s.off[0]) + std::fabs(s.off[1]) + std::fabs(s.off[2]);
+      if (sm == 0.0) {
+        s.done = true;
         continue;
       }
-      if (!(std::fabs(apq) > threshold)) continue;
-      double h = d[q] - d[p];
-      double tangent;
-      if (std::fabs(h) + g == std::fabs(h)) {
-        tangent = apq / h;
-      } else {
-        const double theta = 0.5 * h / apq;
-        tangent = 1.0 / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
-        if (theta < 0.0) tangent = -tangent;
-      }
-      const double c = 1.0 / std::sqrt(tangent * tangent + 1.0);
-      const double s = tangent * c;
-      const double tau = s / (1.0 + c);
-      h = tangent * apq;
-      z[p] -= h;
-      z[q] += h;
-      d[p] -= h;
-      d[q] += h;
-      apq = 0.0;
-      Rotate(off[kFirst[pair]], off[kSecond[pair]], s, tau);
-      for (int j = 0; j < 3; ++j) Rotate(v[j][p], v[j][q], s, tau);
+      s.r.sweeps = sweep + 1;
+      threshold[l] = sweep < 4 ? 0.2 * sm / 9.0 : 0.0;
+      any = true;
     }
-    for (int i = 0; i < 3; ++i) {
-      b[i] += z[i];
-      d[i] = b[i];
-      z[i] = 0.0;
+    if (!any) return;
+    for (int pair = 0; pair < 3; ++pair) {
+      for (int l = 0; l < L; ++l) {
+        if (!lanes[l].done) Visit(lanes[l], sweep, pair, threshold[l]);
+      }
+    }
+    for (int l = 0; l < L; ++l) {
+      Lane& s = lanes[l];
+      if (s.done) continue;
+      for (int i = 0; i < 3; ++i) {
+        s.b[i] += s.z[i];
+        s.r.values[i] = s.b[i];
+        s.z[i] = 0.0;
+      }
     }
   }
+}
 
+void Finish(Lane& s) {
+  double* d = s.r.values;
+  double(*v)[3] = s.r.directions;
   // A NaN off-diagonal entry never rotates (no comparison with it holds),
   // so the diagonal would come out finite and meaningless; such a tensor
   // has no principal values, and NaNs say so.
-  if (std::isnan(off[0] + off[1] + off[2])) {
+  if (std::isnan(s.off[0] + s.off[1] + s.off[2])) {
     for (int i = 0; i < 3; ++i) {
       d[i] = std::nan("");
       for (int j = 0; j < 3; ++j) v[i][j] = std::nan("");
     }
   }
-
   // Descending order; a value moves only past a strictly smaller one.
   for (int i = 0; i < 2; ++i) {
     for (int j = i + 1; j < 3; ++j) {
@@ -162,7 +215,26 @@ Principal SolvePrincipal(const double t[6]) noexcept {
       }
     }
   }
-  return r;
+}
+
+}  // namespace
+
+Principal SolvePrincipal(const double t[6]) noexcept {
+  Lane lanes[1];
+  Start(t, lanes[0]);
+  Solve(lanes);
+  Finish(lanes[0]);
+  return lanes[0].r;
+}
+
+void SolvePrincipalLanes(const double* t, Principal* out) noexcept {
+  Lane lanes[kPrincipalLanes];
+  for (int l = 0; l < kPrincipalLanes; ++l) Start(t + l * kComponents, lanes[l]);
+  Solve(lanes);
+  for (int l = 0; l < kPrincipalLanes; ++l) {
+    Finish(lanes[l]);
+    out[l] = lanes[l].r;
+  }
 }
 
 }  // namespace hexad

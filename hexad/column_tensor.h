@@ -46,6 +46,12 @@ double EffectiveStrain(const double t[6]) noexcept;
 // The tensor minus its mean normal component on the diagonal.
 void DeviatoricPart(const double t[6], double out[6]) noexcept;
 
+// The traction on a plane of unit normal n: the full symmetric matrix
+// applied to n, out[i] = row i . n with row 0 (xx, xy, zx), row 1
+// (xy, yy, yz), row 2 (zx, yz, zz), each summed over n[0], n[1], n[2] in
+// that order. n is used as given (not normalised). `out` may be n.
+void Traction(const double t[6], const double n[3], double out[3]) noexcept;
+
 // Principal values in descending order and the unit principal directions:
 // column k of `directions` (directions[0][k], directions[1][k],
 // directions[2][k]) belongs to values[k]. `sweeps` is the number of sweeps
@@ -61,5 +67,12 @@ struct Principal {
 // off-diagonal entry is still a NaN at the end, values and directions are
 // all NaN.
 Principal SolvePrincipal(const double t[6]) noexcept;
+
+// SolvePrincipal of kPrincipalLanes tensors at once (t holds them row
+// after row), each result the same bit for bit as alone; faster than one
+// call each, since the solvers' chains of divisions and square roots
+// overlap (the batch functions' loop).
+constexpr int kPrincipalLanes = 2;
+void SolvePrincipalLanes(const double* t, Principal* out) noexcept;
 
 }  // namespace hexad

@@ -59,3 +59,13 @@ def text(output):
 # Prints in the child processes the suites start, which may run either
 # interpreter: a script that starts with this has print as a function.
 PRINT_FUNCTION = 'from __future__ import print_function\n'
+
+
+def signature(function):
+    """The signature a doc string starts with ('($self, n, /)'): Python 3
+    takes it off the doc into __text_signature__, Python 2.7 leaves it as
+    the doc's first line, 'Name($self, n, /)', followed by '--'."""
+    if PY3:
+        return function.__text_signature__
+    head, sep, _ = function.__doc__.partition('\n--\n\n')
+    return head[len(function.__name__):] if sep else None

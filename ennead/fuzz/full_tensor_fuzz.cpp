@@ -1,7 +1,11 @@
 // Decodes the input into pairs of tensors (nine doubles each, taken from
 // the bytes as they stand, so every bit pattern including NaNs and
 // infinities occurs) and checks the matrix product against the literal
-// product, with the result written apart and over each operand.
+// product, with the result written apart and over each operand; and the
+// tensor algebra of the first tensor: the transpose twice is the tensor,
+// the inverse and transpose written over their operand match those written
+// apart, the trace of the transpose is its own, and the
+// tensor applied to a vector is the product with the vector as a column.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +24,29 @@ bool Same(double x, double y) {
 void Check(const double expected[9], const double got[9]) {
   for (int i = 0; i < 9; ++i) {
     if (!Same(expected[i], got[i])) std::abort();
+  }
+}
+
+void CheckAlgebra(const double a[9], const double b[9]) {
+  double t[9], back[9], inv[9], over[9];
+  ennead::Transpose(a, t);
+  ennead::Transpose(t, back);
+  Check(a, back);
+  std::memcpy(over, a, sizeof over);
+  ennead::Transpose(over, over);
+  Check(t, over);
+  ennead::Inverse(a, inv);
+  std::memcpy(over, a, sizeof over);
+  ennead::Inverse(over, over);
+  Check(inv, over);
+  if (!Same(ennead::Trace(a), ennead::Trace(t))) std::abort();
+  const double v[3] = {b[0], b[1], b[2]};
+  double column[9] = {}, literal[9], w[3];
+  for (int i = 0; i < 3; ++i) column[3 * i] = v[i];
+  ennead_testing::LiteralProduct(a, column, literal);
+  ennead::Apply(a, v, w);
+  for (int i = 0; i < 3; ++i) {
+    if (!Same(w[i], literal[3 * i])) std::abort();
   }
 }
 
@@ -43,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(right, b, sizeof b);
     ennead::Product(a, right, right);
     Check(literal, right);
+    CheckAlgebra(a, b);
   }
   return 0;
 }

@@ -208,10 +208,6 @@ class TestArithmetic(Case):
         self.assertFails(TypeError, ASSIGN, set_slice)
         self.assertEqual(values(self.t), list(range(1, 10)))
 
-    @python2_only('classic division: a from __future__ division script has no /')
-    def test_no_true_division(self):
-        self.assertRaises(TypeError, operator.truediv, self.t, 2)
-
     @python3_only('true division is the only /')
     def test_true_division_is_ieee_and_floor_division_absent(self):
         t = E(1, -1, 0, -0.0, 2, 0, 0, 0, 0)

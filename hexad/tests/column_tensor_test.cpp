@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -197,6 +198,48 @@ TEST(PrincipalValues, InputIsNotChanged) {
   for (int i = 0; i < 6; ++i) copy[i] = t[i];
   SolvePrincipal(copy);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(copy[i], t[i]);
+}
+
+TEST(ColumnTensorTraction, IsTheFullSymmetricMatrixAppliedToTheNormal) {
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> uniform(-1e3, 1e3);
+  for (int round = 0; round < 1000; ++round) {
+    double t[6], n[3], w[3];
+    for (double& x : t) x = uniform(rng);
+    for (double& x : n) x = uniform(rng);
+    hexad::Traction(t, n, w);
+    for (int row = 0; row < 3; ++row) {
+      const double literal =
+          Entry(t, row, 0) * n[0] + Entry(t, row, 1) * n[1] + Entry(t, row, 2) * n[2];
+      ASSERT_EQ(w[row], literal) << round << " " << row;
+    }
+    hexad::Traction(t, n, n);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(n[i], w[i]) << round;
+  }
+}
+
+TEST(PrincipalValues, LanesInLockstepGiveEachTensorsOwnBits) {
+  std::mt19937_64 rng(12);
+  std::uniform_real_distribution<double> uniform(-1e3, 1e3);
+  std::uniform_int_distribution<int> pick(0, 11);
+  const double specials[] = {0.0, -0.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 5e-324, 1.0};
+  for (int round = 0; round < 20000; ++round) {
+    double t[hexad::kPrincipalLanes * hexad::kComponents];
+    for (double& x : t) {
+      const int k = pick(rng);
+      x = k < 7 ? specials[k] : uniform(rng);
+    }
+    if (round % 3 == 0) t[3] = t[4] = t[5] = 0.0;  // one lane stops before the others
+    Principal lanes[hexad::kPrincipalLanes];
+    hexad::SolvePrincipalLanes(t, lanes);
+    for (int l = 0; l < hexad::kPrincipalLanes; ++l) {
+      const Principal alone = SolvePrincipal(t + l * hexad::kComponents);
+      ASSERT_EQ(std::memcmp(alone.values, lanes[l].values, sizeof alone.values), 0) << round;
+      ASSERT_EQ(std::memcmp(alone.directions, lanes[l].directions, sizeof alone.directions), 0)
+          << round;
+      ASSERT_EQ(alone.sweeps, lanes[l].sweeps) << round;
+    }
+  }
 }
 
 }  // namespace

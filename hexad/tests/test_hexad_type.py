@@ -220,11 +220,6 @@ class TestArithmetic(unittest.TestCase):
         self.assertTypeError(DIVIDE, lambda: 2 / self.t)
         self.assertTypeError(DIVIDE, lambda: Sub(1, 2, 3, 4, 5, 6) / 2)
 
-    @python2_only('classic division: a from __future__ division script has no /')
-    def test_no_true_division(self):
-        self.assertRaises(TypeError, operator.truediv, self.t, 2)
-        self.assertRaises(TypeError, operator.itruediv, self.t, 2)
-
     @python3_only('true division is the only /')
     def test_true_division_is_ieee_and_floor_division_absent(self):
         inf = float("inf")

@@ -284,11 +284,6 @@ class ArithmeticTest(unittest.TestCase):
             self.assertEqual(str(cm.exception), msg)
         self.assertEqual(comps(v), (1.0, 2.0, 3.0))
 
-    @python2_only('classic division: a from __future__ division script has no /')
-    def test_no_true_division(self):
-        self.assertRaises(TypeError, operator.truediv, T(1, 2, 3), 2)
-        self.assertRaises(TypeError, operator.itruediv, T(1, 2, 3), 2)
-
     @python3_only('true division is the only /')
     def test_true_division_is_ieee_and_floor_division_absent(self):
         inf = float('inf')
