@@ -15,25 +15,12 @@ from __future__ import print_function
 
 import os
 import sys
-import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..',
-                                'examples'))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from timing import timed, use_examples  # noqa: E402
+
+use_examples()
 import point_location_on_workers as example  # noqa: E402
-
-
-def median(values):
-    values = sorted(values)
-    return values[len(values) // 2]
-
-
-def timed(fn, reps):
-    times, result = [], None
-    for _ in range(reps):
-        start = time.time()
-        result = fn()
-        times.append(time.time() - start)
-    return median(times), result
 
 
 def main(argv):
@@ -44,10 +31,10 @@ def main(argv):
     example.CHUNK = max(1000, count // 16)
     print('point location of %d points in %d chunks, medians of %d repetitions'
           % (count, len(example.chunks(flat)), reps))
-    serial, expected = timed(lambda: example.serial(tree, flat), reps)
+    (serial, _), expected = timed(lambda: example.serial(tree, flat), reps)
     print('  one process   %.3f s' % serial)
     # A new pool per run, whose start includes the tree's transfer.
-    took, got = timed(lambda: example.with_pool(tree, flat), reps)
+    (took, _), got = timed(lambda: example.with_pool(tree, flat), reps)
     assert got == expected
     print('  pool of 2     %.3f s  speed-up %.2f (goal >= 1.6), the pool start included'
           % (took, serial / took))
@@ -55,7 +42,8 @@ def main(argv):
         print('  Dask: not measured, Dask does not exist for Python 2.7')
         return 0
     from distributed import Client
-    cluster = example.local_cluster(2)
+    from crack_growth_at_locations import local_cluster
+    cluster = local_cluster(2)
     client = Client(cluster)
 
     def on_cluster():
@@ -65,7 +53,7 @@ def main(argv):
         return example.concatenated(client.gather(futures))
     try:
         on_cluster()
-        took, got = timed(on_cluster, reps)
+        (took, _), got = timed(on_cluster, reps)
     finally:
         client.close()
         cluster.close()

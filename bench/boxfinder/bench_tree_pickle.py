@@ -11,43 +11,19 @@ from __future__ import print_function
 
 import pickle
 import random
+import os
 import sys
-import time
 
-import Boxfinder
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from timing import ratios, timed  # noqa: E402
+
+import Boxfinder  # noqa: E402
 
 # The tree's own bytes per node (box_tree.h): the 120-byte record the
 # queries read, and the 48-byte exact subtree box once in use.
 NODE_BYTES = 120
 BOUNDS_BYTES = 48
 NODES_PER_BLOCK = 1000
-
-
-def median(values):
-    values = sorted(values)
-    return values[len(values) // 2]
-
-
-# The process's processor time, which a loaded machine disturbs less than
-# the wall clock (Python 2.7's time.clock is that on Unix).
-cpu_clock = getattr(time, 'process_time', None) or time.clock
-
-
-def timed(fn, reps):
-    """(median wall seconds, median processor seconds) of reps calls, and
-    the last call's result."""
-    walls, cpus, result = [], [], None
-    for _ in range(reps):
-        start, start_cpu = time.time(), cpu_clock()
-        result = fn()
-        cpus.append(cpu_clock() - start_cpu)
-        walls.append(time.time() - start)
-    return (median(walls), median(cpus)), result
-
-
-def ratios(label, took, base, goal):
-    print('    %-8s %.3f s (processor %.3f s): ratio to %s %.3f, processor %.3f (goal <= %g)'
-          % (label, took[0], took[1], base[2], took[0] / base[0], took[1] / base[1], goal))
 
 
 def main(argv):
@@ -59,7 +35,6 @@ def main(argv):
     upper = [(x + edge, y + edge, z + edge) for x, y, z in lower]
     ids = list(range(n))
     build, tree = timed(lambda: Boxfinder.Boxfinder(lower, upper, ids), reps)
-    build = build + ('build',)
     print('Boxfinder tree of %d boxes, medians of %d repetitions; build %.3f s (processor %.3f s)'
           % (n, reps, build[0], build[1]))
     blocks = (n + NODES_PER_BLOCK) // NODES_PER_BLOCK
@@ -73,8 +48,8 @@ def main(argv):
         load, copy = timed(lambda: pickle.loads(data), reps)
         assert copy.PtQuery((0.5, 0.5, 0.5)) == tree.PtQuery((0.5, 0.5, 0.5))
         print('  %s (protocol %d):' % (label, protocol))
-        ratios('pickle', dump, build, 0.3)
-        ratios('unpickle', load, build, 0.3)
+        ratios('pickle', dump, build, 'build', 0.3)
+        ratios('unpickle', load, build, 'build', 0.3)
         print('    size %d bytes, tree %d bytes: ratio %.3f (goal <= 1.1)'
               % (len(data), own, len(data) / float(own)))
 

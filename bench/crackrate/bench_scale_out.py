@@ -14,25 +14,12 @@ from __future__ import print_function
 
 import os
 import sys
-import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..',
-                                'examples'))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from timing import timed, use_examples  # noqa: E402
+
+use_examples()
 import crack_growth_at_locations as example  # noqa: E402
-
-
-def median(values):
-    values = sorted(values)
-    return values[len(values) // 2]
-
-
-def timed(fn, reps):
-    times, result = [], None
-    for _ in range(reps):
-        start = time.time()
-        result = fn()
-        times.append(time.time() - start)
-    return median(times), result
 
 
 def main(argv):
@@ -42,7 +29,7 @@ def main(argv):
     tasks = example.locations(count)
     print('crack growth at %d locations, %d cycles each, medians of %d repetitions'
           % (count, example.CYCLES, reps))
-    serial, expected = timed(lambda: example.serial(tasks), reps)
+    (serial, _), expected = timed(lambda: example.serial(tasks), reps)
     print('  one process   %.3f s' % serial)
     import multiprocessing
     if sys.version_info[0] >= 3:
@@ -52,7 +39,8 @@ def main(argv):
     try:
         pool.map(example._grow_default, tasks[:2])  # the workers are up
         chunk = max(1, count // 8)
-        took, got = timed(lambda: pool.map(example._grow_default, tasks, chunksize=chunk), reps)
+        (took, _), got = timed(
+            lambda: pool.map(example._grow_default, tasks, chunksize=chunk), reps)
     finally:
         pool.close()
         pool.join()
@@ -66,7 +54,7 @@ def main(argv):
     client = Client(cluster)
     try:
         client.gather(client.map(example.grow_location, tasks[:2], pure=False))
-        took, got = timed(lambda: client.gather(client.map(example.grow_location, tasks,
+        (took, _), got = timed(lambda: client.gather(client.map(example.grow_location, tasks,
                                                            pure=False)), reps)
     finally:
         client.close()

@@ -10,41 +10,17 @@ Uniform refinements give 8**k leaves; the nearest to 1e6 is 8**7.
 from __future__ import print_function
 
 import pickle
+import os
 import sys
-import time
 
-import Eightfold
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
+from timing import ratios, timed  # noqa: E402
+
+import Eightfold  # noqa: E402
 
 # The tree's own bytes per cell (eightfold_tree.h): eight child links and
 # the parent link.
 CELL_BYTES = 9 * 8
-
-
-def median(values):
-    values = sorted(values)
-    return values[len(values) // 2]
-
-
-# The process's processor time, which a loaded machine disturbs less than
-# the wall clock (Python 2.7's time.clock is that on Unix).
-cpu_clock = getattr(time, 'process_time', None) or time.clock
-
-
-def timed(fn, reps):
-    """(median wall seconds, median processor seconds) of reps calls, and
-    the last call's result."""
-    walls, cpus, result = [], [], None
-    for _ in range(reps):
-        start, start_cpu = time.time(), cpu_clock()
-        result = fn()
-        cpus.append(cpu_clock() - start_cpu)
-        walls.append(time.time() - start)
-    return (median(walls), median(cpus)), result
-
-
-def ratios(label, took, base, goal):
-    print('    %-8s %.3f s (processor %.3f s): ratio to %s %.3f, processor %.3f (goal <= %g)'
-          % (label, took[0], took[1], base[2], took[0] / base[0], took[1] / base[1], goal))
 
 
 def uniform():
@@ -72,7 +48,6 @@ def main(argv):
     print('Eightfold pickles against refinements, medians of %d repetitions' % reps)
     for label, make in (('uniform', uniform), ('refined around points and balanced', with_history)):
         refine, tree = timed(make, reps)
-        refine = refine + ('refinement',)
         leaves = len(tree.GetLeafCells())
         cells = (leaves - 1) // 7 * 8 + 1
         print('  %s: %d leaves (%d cells), refinement %.3f s (processor %.3f s)'
@@ -82,8 +57,8 @@ def main(argv):
         load, copy = timed(lambda: pickle.loads(data), reps)
         assert copy.__reduce__() == tree.__reduce__()
         own = cells * CELL_BYTES
-        ratios('pickle', dump, refine, 0.3)
-        ratios('unpickle', load, refine, 0.3)
+        ratios('pickle', dump, refine, 'refinement', 0.3)
+        ratios('unpickle', load, refine, 'refinement', 0.3)
         print('    size %d bytes, tree about %d bytes: ratio %.4f (goal <= 1.1)'
               % (len(data), own, len(data) / float(own)))
 
