@@ -34,7 +34,8 @@ def module_names():
         for line in f:
             words = line.split()
             if len(words) == 2 and not line.startswith("#"):
-                names.append(words[1])
+                # A native string: Python 2.7's setuptools takes no unicode names.
+                names.append(str(words[1]))
     return names
 
 
