@@ -34,8 +34,7 @@ def module_names():
         for line in f:
             words = line.split()
             if len(words) == 2 and not line.startswith("#"):
-                # A native string under both interpreters (io gives unicode
-                # under Python 2.7, whose distutils wants str).
+                # A native string: Python 2.7's setuptools takes no unicode names.
                 names.append(str(words[1]))
     return names
 

@@ -7,7 +7,8 @@
 //   room of the cell blocks), uint64 spareCells (of it, the room the next
 //   splits take), uint64 nextBlockCells, int32 pathCapacity, int32
 //   pathCount, int32 path[pathCount], then the shape: one bit per cell in
-//   pre-order (children 0 to 7), set for a cell with children, least
+//   breadth-first order (the root, its children 0 to 7, their children
+//   parent by parent, ...), set for a cell with children, least
 //   significant bit first, the last byte's unused bits clear.
 //
 // Cells store nothing but links and children come in complete sets of
@@ -15,8 +16,10 @@
 // and sizes follow from the root cube as they always do. The blocks are
 // made again as one block of the same room with the same spare cells at
 // its end, so that the loaded tree allocates as the original would, and
-// the path stack keeps its capacity and contents.
-#include <algorithm>
+// the path stack keeps its capacity and contents. In breadth-first order
+// the cells below the root are made in the order of their bits, eight
+// siblings at a time, so the k-th cell is the block's (k-1)-th and loading
+// is one pass over the bits.
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -57,23 +60,24 @@ bool ShapeBit(const char* bits, std::uint64_t k) {
   return ((static_cast<unsigned char>(bits[k / 8]) >> (k % 8)) & 1) != 0;
 }
 
-// Walks the shape in pre-order, calling visit(k, inner, depth) for cell k
-// at its depth below the root; false when the bits do not describe one
-// tree of exactly `cells` cells.
-template <class Visit>
-bool WalkShape(const char* bits, std::uint64_t cells, Visit visit) {
-  // Children still to come, per level of the path.
-  std::vector<int> pending{1};
-  for (std::uint64_t k = 0; k < cells; ++k) {
-    while (!pending.empty() && pending.back() == 0) pending.pop_back();
-    if (pending.empty()) return false;
-    --pending.back();
-    const bool inner = ShapeBit(bits, k);
-    visit(k, inner, static_cast<int>(pending.size()) - 1);
-    if (inner) pending.push_back(8);
+// Checks that the bits describe one tree of exactly `cells` cells in
+// breadth-first order (every cell they name exists: a set bit makes the
+// next eight) and returns its depth below the root, or -1.
+int ShapeDepth(const char* bits, std::uint64_t cells) {
+  std::uint64_t made = 1;
+  std::uint64_t levelEnd = 1;  // the cells of the current level end here
+  int depth = 0;
+  for (std::uint64_t k = 0; k < made; ++k) {
+    if (k == levelEnd) {
+      levelEnd = made;
+      ++depth;
+    }
+    if (ShapeBit(bits, k)) {
+      made += 8;
+      if (made > cells) return -1;
+    }
   }
-  while (!pending.empty() && pending.back() == 0) pending.pop_back();
-  return pending.empty();
+  return made == cells ? depth : -1;
 }
 
 }  // namespace
@@ -96,16 +100,14 @@ void EightfoldTree::SaveState(std::string* out) const {
   const std::size_t start = out->size();
   out->resize(start + (cells_ + 7) / 8, '\0');
   char* bits = &(*out)[start];
-  std::vector<const EightfoldCell*> stack{root_};
-  std::uint64_t k = 0;
-  while (!stack.empty()) {
-    const EightfoldCell* cell = stack.back();
-    stack.pop_back();
-    if (!cell->IsLeaf()) {
-      bits[k / 8] = static_cast<char>(bits[k / 8] | (1 << (k % 8)));
-      for (int i = 7; i >= 0; --i) stack.push_back(cell->child[i]);
-    }
-    ++k;
+  std::vector<const EightfoldCell*> queue;
+  queue.reserve(cells_);
+  queue.push_back(root_);
+  for (std::size_t k = 0; k < queue.size(); ++k) {
+    const EightfoldCell* cell = queue[k];
+    if (cell->IsLeaf()) continue;
+    bits[k / 8] = static_cast<char>(bits[k / 8] | (1 << (k % 8)));
+    for (const EightfoldCell* child : cell->child) queue.push_back(child);
   }
 }
 
@@ -146,11 +148,8 @@ std::unique_ptr<EightfoldTree> EightfoldTree::LoadState(const char* data, std::s
   if (h.cells % 8 != 0 && (static_cast<unsigned char>(bits[h.cells / 8]) >> (h.cells % 8)) != 0) {
     return Fail(error, "bits set past the last cell");
   }
-  int depth = 0;
-  if (!WalkShape(bits, h.cells,
-                 [&depth](std::uint64_t, bool, int d) { depth = std::max(depth, d); })) {
-    return Fail(error, "shape does not form one tree of the cell count");
-  }
+  const int depth = ShapeDepth(bits, h.cells);
+  if (depth < 0) return Fail(error, "shape does not form one tree of the cell count");
   // The neighbour search pushes at most one entry per level below the root.
   if (h.pathCapacity > (depth + kPathGrowth - 1) / kPathGrowth * kPathGrowth) {
     return Fail(error, "path stack larger than the tree is deep");
@@ -189,33 +188,21 @@ std::unique_ptr<EightfoldTree> EightfoldTree::LoadState(const char* data, std::s
     std::memcpy(tree->path_, path, sizeof(std::int32_t) * static_cast<std::size_t>(h.pathCount));
     tree->pathCount_ = h.pathCount;
   }
-  // The cells in pre-order: an inner cell's eight children are made
-  // together, side by side, as a split makes them.
-  EightfoldCell* next =
+  // Cell k of the breadth-first order is the root for k = 0, else the
+  // block's cell k - 1, made when its parent's bit comes: a set bit gives
+  // the cell the next eight.
+  EightfoldCell* const first =
       tree->blocks_.empty() ? nullptr : static_cast<EightfoldCell*>(tree->blocks_[0]);
-  struct Frame {
-    EightfoldCell* cell;
-    int nextChild;
-  };
-  std::vector<Frame> stack;
-  WalkShape(bits, h.cells, [&](std::uint64_t k, bool inner, int) {
-    EightfoldCell* cell;
-    if (k == 0) {
-      cell = tree->root_;
-    } else {
-      while (stack.back().nextChild == 8) stack.pop_back();
-      Frame& parent = stack.back();
-      cell = parent.cell->child[parent.nextChild++];
+  std::uint64_t made = 0;
+  for (std::uint64_t k = 0; k < h.cells && made < used; ++k) {
+    if (!ShapeBit(bits, k)) continue;
+    EightfoldCell* cell = k == 0 ? tree->root_ : first + (k - 1);
+    for (int i = 0; i < 8; ++i) {
+      EightfoldCell* child = new (first + made++) EightfoldCell;
+      child->parent = cell;
+      cell->child[i] = child;
     }
-    if (inner) {
-      for (int i = 0; i < 8; ++i) {
-        EightfoldCell* child = new (next++) EightfoldCell;
-        child->parent = cell;
-        cell->child[i] = child;
-      }
-      stack.push_back(Frame{cell, 0});
-    }
-  });
+  }
   tree->cells_ = static_cast<std::size_t>(h.cells);
   tree->leaves_ = static_cast<std::size_t>(h.leaves);
   return tree;

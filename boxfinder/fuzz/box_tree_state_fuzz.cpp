@@ -16,7 +16,7 @@
 
 #include "box_tree.h"
 #include "byte_reader.h"
-#include "list.h"
+#include <meshkit/list.h>
 
 namespace {
 
@@ -122,9 +122,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const char* dir = (*argv)[i];
     if (dir[0] == '-' || stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) continue;
     for (int seed = 0; seed < 8; ++seed) {
-      std::vector<std::uint8_t> bytes;
-      for (int k = 0; k < 64 * (seed + 1); ++k)
-        bytes.push_back(static_cast<std::uint8_t>(k * 37 + seed));
+      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(64 * (seed + 1)));
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = static_cast<std::uint8_t>(k * 37 + static_cast<std::size_t>(seed));
+      }
       ByteReader in(bytes.data(), bytes.size());
       boxfinder::BoxTree tree;
       MakeTree(in, &tree);

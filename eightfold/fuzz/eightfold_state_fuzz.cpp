@@ -67,8 +67,10 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const char* dir = (*argv)[i];
     if (dir[0] == '-' || stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) continue;
     for (int seed = 0; seed < 8; ++seed) {
-      std::vector<std::uint8_t> bytes;
-      for (int k = 0; k < 32; ++k) bytes.push_back(static_cast<std::uint8_t>(k * 53 + seed * 11));
+      std::vector<std::uint8_t> bytes(32);
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        bytes[k] = static_cast<std::uint8_t>(k * 53 + static_cast<std::size_t>(seed) * 11);
+      }
       ByteReader in(bytes.data(), bytes.size());
       std::unique_ptr<EightfoldTree> tree = MakeTree(in);
       std::string state(1, '\0');  // an even first byte: the state as it is
