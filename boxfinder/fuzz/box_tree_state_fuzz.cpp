@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <meshkit/list.h>
 #include "box_tree.h"
 #include "byte_reader.h"
-#include <meshkit/list.h>
 
 namespace {
 
