@@ -130,26 +130,33 @@ double CrackrateModel::Paris(double dK) const noexcept {
   return values_[kC] * std::pow(dK, values_[kN]);
 }
 
-double CrackrateModel::CalcRateCurve(double dK, double R, double DKth, double Kmax) const noexcept {
+CrackrateModel::RateTerms CrackrateModel::TermsAt(double R, double DKth,
+                                                  double Kmax) const noexcept {
   const double Kc = values_[kKc];
-  return values_[kC] * std::pow(((1 - Setf(R)) / (1 - R)) * dK, values_[kN]) *
-         std::pow(1 - DKth / dK, values_[kP]) / std::pow(1 - Kmax / Kc, values_[kQ]);
+  return RateTerms{values_[kC],
+                   values_[kN],
+                   values_[kP],
+                   DKth,
+                   (1 - Setf(R)) / (1 - R),
+                   std::pow(1 - Kmax / Kc, values_[kQ]),
+                   values_[kQ] / (Kc * (1 - Kmax / Kc))};
+}
+
+double CrackrateModel::CalcRateCurve(double dK, double R, double DKth, double Kmax) const noexcept {
+  return TermsAt(R, DKth, Kmax).Curve(dK);
 }
 
 double CrackrateModel::CalcRateSlope(double x, double DKth, double Kmax, double R) const noexcept {
-  const double Kc = values_[kKc];
-  return CalcRateCurve(x, R, DKth, Kmax) *
-         (values_[kN] / x + values_[kP] * DKth / ((x * x) * (1 - DKth / x)) +
-          values_[kQ] / (Kc * (1 - Kmax / Kc)));
+  const RateTerms terms = TermsAt(R, DKth, Kmax);
+  return terms.Slope(x, terms.Curve(x));
 }
 
 // The bisection of the tangent point, arranged for speed with results
 // identical to evaluating CalcRateSlope / CalcRateCurve afresh at both
 // ends in every step:
-// - the factors of the rate curve that do not depend on x (the closure
-//   term, the critical-K factor and its slope term) are computed once, and
-//   the curve is evaluated once per point, in the same order of operations
-//   as CalcRateCurve and CalcRateSlope;
+// - the terms of the rate curve (RateTerms, which CalcRateCurve and
+//   CalcRateSlope use too) are taken once, and the curve is evaluated once
+//   per point;
 // - the sign of e(lo) is kept from the step that moved lo to the midpoint
 //   whose sign was just found, as e is a pure function of x.
 // Why it ends: the rounded midpoint of two finite ends lies between them,
@@ -160,19 +167,12 @@ double CrackrateModel::CalcRateSlope(double x, double DKth, double Kmax, double 
 // or a midpoint equal to an end within two steps.
 double CrackrateModel::FindTangentDK(double lo, double hi, double R, double DKth,
                                      double Kmax) const noexcept {
-  const double C = values_[kC];
-  const double n = values_[kN];
-  const double p = values_[kP];
   const double np = values_[kNp];
-  const double Kc = values_[kKc];
-  const double closure = (1 - Setf(R)) / (1 - R);
-  const double critical = std::pow(1 - Kmax / Kc, values_[kQ]);
-  const double criticalSlope = values_[kQ] / (Kc * (1 - Kmax / Kc));
+  const RateTerms terms = TermsAt(R, DKth, Kmax);
   // Logarithmic slope of the rate curve minus the power-law exponent.
   auto excess = [&](double x) {
-    const double curve = C * std::pow(closure * x, n) * std::pow(1 - DKth / x, p) / critical;
-    const double slope = curve * (n / x + p * DKth / ((x * x) * (1 - DKth / x)) + criticalSlope);
-    return slope / curve * x - np;
+    const double curve = terms.Curve(x);
+    return terms.Slope(x, curve) / curve * x - np;
   };
   const double tol = lo / 1000;
   const int loSign = Sign(excess(lo));

@@ -17,6 +17,8 @@
 // N the cycle count that damps the effective ratio.
 #pragma once
 
+#include <cmath>
+
 namespace crackrate {
 
 // Positions of the 23 named values: the 21 constants in the order a
@@ -162,6 +164,22 @@ class CrackrateModel {
   double LengthFactor(double a) const noexcept;
   // The rate of a retarded cycle: the plain rate at the solver's ratio.
   double RetardedRate(double dK, double a, int N, double Kmax, double Kred) const noexcept;
+
+  // The rate curve C ((1 - f(R)) / (1 - R) x)^n (1 - DKth / x)^p
+  // / (1 - Kmax / Kc)^q at one (R, DKth, Kmax), and its slope in x: the one
+  // set of terms the rate curve, its slope and the tangent bisection use,
+  // with the factors that do not depend on x taken once.
+  struct RateTerms {
+    double C, n, p, DKth, closure, critical, criticalSlope;
+    double Curve(double x) const noexcept {
+      return C * std::pow(closure * x, n) * std::pow(1 - DKth / x, p) / critical;
+    }
+    // The slope at x, given the curve's value there.
+    double Slope(double x, double curve) const noexcept {
+      return curve * (n / x + p * DKth / ((x * x) * (1 - DKth / x)) + criticalSlope);
+    }
+  };
+  RateTerms TermsAt(double R, double DKth, double Kmax) const noexcept;
 
   double values_[kParameterCount];
   double A_[4];
