@@ -7,7 +7,6 @@
 // insertions and removals; whatever it refuses must leave the tree empty
 // and give a reason. Given a corpus directory, the target first writes
 // valid states into it, so that mutation starts from them.
-#include <sys/stat.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include <meshkit/list.h>
 #include "box_tree.h"
 #include "byte_reader.h"
+#include "state_corpus.h"
 
 namespace {
 
@@ -117,27 +117,18 @@ void TryLoad(const std::string& state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  for (int i = 1; i < *argc; ++i) {
-    struct stat info {};
-    const char* dir = (*argv)[i];
-    if (dir[0] == '-' || stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-    for (int seed = 0; seed < 8; ++seed) {
-      std::vector<std::uint8_t> bytes(static_cast<std::size_t>(64 * (seed + 1)));
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        bytes[k] = static_cast<std::uint8_t>(k * 37 + static_cast<std::size_t>(seed));
-      }
-      ByteReader in(bytes.data(), bytes.size());
-      boxfinder::BoxTree tree;
-      MakeTree(in, &tree);
-      std::string state(1, '\0');  // an even first byte: the state as it is
-      tree.SaveState(&state);
-      const std::string path = std::string(dir) + "/seed-state-" + std::to_string(seed);
-      if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(state.data(), 1, state.size(), f);
-        std::fclose(f);
-      }
+  WriteSeedStates(*argc, *argv, [](int seed) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(64 * (seed + 1)));
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      bytes[k] = static_cast<std::uint8_t>(k * 37 + static_cast<std::size_t>(seed));
     }
-  }
+    ByteReader in(bytes.data(), bytes.size());
+    boxfinder::BoxTree tree;
+    MakeTree(in, &tree);
+    std::string state;
+    tree.SaveState(&state);
+    return state;
+  });
   return 0;
 }
 
@@ -153,13 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string state;
   original.SaveState(&state);
   TryLoad(state);
-  // Damage: up to 8 bytes changed at chosen places, then maybe a cut.
-  const int edits = in.Below(9);
-  for (int k = 0; k < edits && !state.empty(); ++k) {
-    const std::size_t at = (static_cast<std::size_t>(in.Byte()) << 8 | in.Byte()) % state.size();
-    state[at] = static_cast<char>(state[at] ^ (in.Byte() | 1));
-  }
-  if (in.Below(4) == 0 && !state.empty()) state.resize(in.Byte() * state.size() / 256);
+  DamageState(in, &state);
   TryLoad(state);
   return 0;
 }

@@ -6,7 +6,6 @@
 // as it counts, locate points and balance; whatever it refuses must give a
 // reason. Given a corpus directory, the target first writes valid states
 // into it, so that mutation starts from them.
-#include <sys/stat.h>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 
 #include "byte_reader.h"
 #include "eightfold_tree.h"
+#include "state_corpus.h"
 
 namespace {
 
@@ -62,26 +62,17 @@ void TryLoad(const std::string& state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  for (int i = 1; i < *argc; ++i) {
-    struct stat info {};
-    const char* dir = (*argv)[i];
-    if (dir[0] == '-' || stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-    for (int seed = 0; seed < 8; ++seed) {
-      std::vector<std::uint8_t> bytes(32);
-      for (std::size_t k = 0; k < bytes.size(); ++k) {
-        bytes[k] = static_cast<std::uint8_t>(k * 53 + static_cast<std::size_t>(seed) * 11);
-      }
-      ByteReader in(bytes.data(), bytes.size());
-      std::unique_ptr<EightfoldTree> tree = MakeTree(in);
-      std::string state(1, '\0');  // an even first byte: the state as it is
-      tree->SaveState(&state);
-      const std::string path = std::string(dir) + "/seed-state-" + std::to_string(seed);
-      if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(state.data(), 1, state.size(), f);
-        std::fclose(f);
-      }
+  WriteSeedStates(*argc, *argv, [](int seed) {
+    std::vector<std::uint8_t> bytes(32);
+    for (std::size_t k = 0; k < bytes.size(); ++k) {
+      bytes[k] = static_cast<std::uint8_t>(k * 53 + static_cast<std::size_t>(seed) * 11);
     }
-  }
+    ByteReader in(bytes.data(), bytes.size());
+    std::unique_ptr<EightfoldTree> tree = MakeTree(in);
+    std::string state;
+    tree->SaveState(&state);
+    return state;
+  });
   return 0;
 }
 
@@ -96,12 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string state;
   original->SaveState(&state);
   TryLoad(state);
-  const int edits = in.Below(9);
-  for (int k = 0; k < edits && !state.empty(); ++k) {
-    const std::size_t at = (static_cast<std::size_t>(in.Byte()) << 8 | in.Byte()) % state.size();
-    state[at] = static_cast<char>(state[at] ^ (in.Byte() | 1));
-  }
-  if (in.Below(4) == 0 && !state.empty()) state.resize(in.Byte() * state.size() / 256);
+  DamageState(in, &state);
   TryLoad(state);
   return 0;
 }
