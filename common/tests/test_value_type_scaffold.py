@@ -219,6 +219,7 @@ class ScaffoldCase(MessageAssertions):
                              % qualified, lambda: v // 2)
             self.assertFalse(hasattr(self.info.cls, '__floordiv__'))
             self.assertRaises(TypeError, operator.ifloordiv, v, 2)
+            self.assertRaises(TypeError, operator.floordiv, v, v)
         self.assertEqual(self.read(v), self.sample())
 
     def test_unary_operators_of_the_vector_kind_only(self):
@@ -227,7 +228,9 @@ class ScaffoldCase(MessageAssertions):
             self.assertRaises(TypeError, operator.neg, v)
             self.assertRaises(TypeError, operator.pos, v)
             return
+        self.assertEqual(self.read(-v), [-0.0, 1.0, -2.0])
         self.assertEqual([math.copysign(1, c) for c in self.read(-v)], [-1.0, 1.0, -1.0])
+        self.assertIs(type(-self.info.Sub(1, 2, 3)), self.info.cls)
         p = +v
         self.assertIsNot(p, v)
         self.assertIs(type(+self.info.Sub(1, 2, 3)), self.info.cls)
@@ -292,6 +295,9 @@ class ScaffoldCase(MessageAssertions):
             self.refused('div', divide, v, other)
         for left in (1, 2.0, v):
             self.refused('div', divide, left, v)
+        self.refused('mul', operator.mul, sub, sub)
+        if not self.info.vector:
+            self.refused('add', self.info.cls.__radd__, v, 2)
         # The reflected slots called directly test their operands the same way.
         self.refused('mul', self.info.cls.__mul__, v, 'x')
         self.refused('mul', self.info.cls.__rmul__, v, None)
@@ -329,6 +335,7 @@ class ScaffoldCase(MessageAssertions):
         self.assertEqual(self.read(w)[:2], [INF, -INF])
         if PY3:
             self.assertEqual(self.read(operator.truediv(v, 0))[:1], [INF])
+            self.assertEqual(self.read(w / False)[:2], [INF, -INF])
         sub = self.info.Sub(*self.sample())
         if self.info.vector:
             self.assertIs(type(sub / 2), self.info.cls)
@@ -344,7 +351,8 @@ class ScaffoldCase(MessageAssertions):
                         (inplace_divide, 'div'), (operator.add, 'add'), (operator.sub, 'sub'),
                         (operator.iadd, 'iadd'), (operator.isub, 'isub')]:
             self.refused(key, op, v, two)
-        self.refused('mul', operator.mul, two, v)
+        for op, key in [(operator.mul, 'mul'), (operator.add, 'add'), (operator.sub, 'sub')]:
+            self.refused(key, op, two, v)
         self.refused('mul', operator.mul, self.info.Sub(*self.sample()), two)
         self.assertEqual(self.read(v), self.sample())
 
@@ -538,13 +546,15 @@ class ScaffoldCase(MessageAssertions):
                lambda: info.Sub(*good), lambda: copy.copy(v), lambda: copy.deepcopy(s),
                lambda: copy.copy(slotted), lambda: copy.deepcopy(labelled),
                lambda: s.__reduce__(), lambda: rebuild(good), lambda: rebuild(good, info.Mixed),
-               calls(rebuild, good[1:]), calls(rebuild, good, int), calls(rebuild, ('a',) * 6),
+               calls(rebuild, good[1:]), calls(rebuild, good, int), calls(rebuild, ('a',) * info.size),
                calls(lambda: v + None), calls(lambda: 1 / v), calls(lambda: v // 2),
                calls(lambda: v / 'x'), calls(info.cls, 1, 2), calls(info.cls, *['a'] * info.size),
                calls(lambda: v * long_type(2)), calls(lambda: v * HUGE), calls(lambda: v / HUGE),
-               calls(info.cls, *[HUGE] * info.size), calls(operator.imul, v, 'x')]
+               calls(info.cls, *[HUGE] * info.size), calls(operator.imul, v, 'x'),
+               calls(lambda: v * (2 ** 70 + 1)), lambda: copy.copy(info.Stateful(*good))]
         if info.texts['index'] is not None:
             ops += [lambda: v[1], lambda: list(v), calls(lambda: v[7]),
+                    lambda: operator.setitem(v, 0, 1.0),
                     calls(operator.setitem, v, 0, 'a'), calls(operator.setitem, v, 0, HUGE),
                     calls(operator.delitem, v, 0)]
         if info.vector:
@@ -567,6 +577,11 @@ class ScaffoldCase(MessageAssertions):
                     v *= w
                 except TypeError:
                     pass
+                if info.vector and PY3:
+                    try:
+                        v += HUGE
+                    except OverflowError:
+                        pass
         assert_no_growth(self, loop)
 
 
