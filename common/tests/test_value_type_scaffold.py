@@ -378,6 +378,9 @@ class ScaffoldCase(MessageAssertions):
                 self.assertRaises(OverflowError, op, v, other)
             self.assertRaises(OverflowError, operator.mul, other, v)
             self.refused('div', operator.truediv, other, v)
+            if not self.info.vector:
+                self.refused('add', operator.add, v, other)
+                self.refused('sub', operator.sub, other, v)
         self.assertEqual(self.read(v), self.sample())
 
     # --- in-place forms ---------------------------------------------------------
