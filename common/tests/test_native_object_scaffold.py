@@ -237,7 +237,9 @@ class FactoryTypeCases(MessageAssertions):
     def test_methods_live_on_the_type_under_python_3(self):
         obj = self.info.make()
         for name in self.info.methods:
-            self.assertIn(name, vars(type(obj)))
+            method = vars(type(obj))[name].__get__(obj, type(obj))
+            self.assertEqual(method.__name__, name)
+            self.assertIs(method.__self__, obj)
 
 
 class ClassTypeCases(MessageAssertions):
