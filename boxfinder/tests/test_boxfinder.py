@@ -15,6 +15,7 @@ import Boxfinder
 import roundtrip
 import rss
 from dialect import PY3, long_type, python2_only, python3_only
+from messages import MessageAssertions
 
 T = Triad.Triad
 
@@ -23,7 +24,7 @@ def unit_boxes():
     return Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1)], [(1, 1, 1), (2, 2, 2)], [7, 8])
 
 
-class ConstructionTest(unittest.TestCase):
+class ConstructionTest(MessageAssertions, unittest.TestCase):
 
     def test_empty_tree_answers_nothing(self):
         b = Boxfinder.Boxfinder([], [], [])
@@ -63,9 +64,7 @@ class ConstructionTest(unittest.TestCase):
         for call in (lambda: Boxfinder.Boxfinder([(10 ** 400, 0, 0)], [(1, 1, 1)], [4]),
                      lambda: b3.PtQuery((0, -10 ** 400, 0)),
                      lambda: b3.AddToTree((0, 0, 0), (0, 0, 10 ** 400), 5)):
-            with self.assertRaises(OverflowError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), str(interpreters.exception))
+            self.assertFails(OverflowError, str(interpreters.exception), call)
         self.assertEqual(b3.RangeQuery((-1e300,) * 3, (1e300,) * 3), [4])
 
     def test_swapped_corners_contain_only_coinciding_points(self):
@@ -83,16 +82,13 @@ class ConstructionTest(unittest.TestCase):
             (([(0, 0, 0)], [(1, 1, 1)], [5.0]), "third argument should a sequence of int's"),
         ]
         for args, message in cases:
-            with self.assertRaises(TypeError) as ctx:
-                Boxfinder.Boxfinder(*args)
-            self.assertEqual(str(ctx.exception), message)
+            self.assertFails(TypeError, message, lambda: Boxfinder.Boxfinder(*args))
 
     @python2_only('longs are not client integers')
     def test_longs_are_refused(self):
         for ids in ([long_type(5)], [2 ** 100]):
-            with self.assertRaises(TypeError) as ctx:
-                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], ids)
-            self.assertEqual(str(ctx.exception), "third argument should a sequence of int's")
+            self.assertFails(TypeError, "third argument should a sequence of int's",
+                             lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], ids))
 
     def test_ids_beyond_32_bits_overflow(self):
         cases = [(2 ** 31, "signed integer is greater than maximum"),
@@ -228,7 +224,7 @@ def brute_nearest(b, boxes, p, k, max_distance=float('inf')):
     return found[:k]
 
 
-class NearestTest(unittest.TestCase):
+class NearestTest(MessageAssertions, unittest.TestCase):
 
     def test_matches_brute_force_on_random_inverted_and_mesh_boxes_after_updates(self):
         rng = random.Random(4)
@@ -283,12 +279,9 @@ class NearestTest(unittest.TestCase):
         self.assertEqual(Boxfinder.Boxfinder([], [], []).Nearest((0, 0, 0), 1), [])
         self.assertEqual(b.Nearest((5, 5, 5), 2 ** 31 - 1), [8, 7])
         for k in (0, -3):
-            with self.assertRaises(ValueError) as caught:
-                b.Nearest((0, 0, 0), k)
-            self.assertEqual(str(caught.exception), 'k should be at least 1')
-        with self.assertRaises(TypeError) as caught:
-            b.Nearest((0, 0, 0), 1, True)
-        self.assertEqual(str(caught.exception), 'Nearest() takes 2 positional arguments (3 given)')
+            self.assertFails(ValueError, 'k should be at least 1', lambda: b.Nearest((0, 0, 0), k))
+        self.assertFails(TypeError, 'Nearest() takes 2 positional arguments (3 given)',
+                         lambda: b.Nearest((0, 0, 0), 1, True))
         for call in (lambda: b.Nearest((0, 0, 0), 1.5), lambda: b.Nearest((0, 0, 0)),
                      lambda: b.Nearest((0, 0, 0), 1, maxDistance='far'),
                      lambda: b.Nearest((0, 0, 0), 1, far=2), lambda: b.Nearest(5, 1)):
@@ -297,7 +290,7 @@ class NearestTest(unittest.TestCase):
         self.assertRaises(IndexError, b.Nearest, (0, 0), 1)
 
 
-class IndexIdTest(unittest.TestCase):
+class IndexIdTest(MessageAssertions, unittest.TestCase):
 
     class Index(object):
         """An integer of another type, as numpy's are."""
@@ -317,22 +310,19 @@ class IndexIdTest(unittest.TestCase):
         self.assertEqual(sorted(b.PtQuery((0, 0, 0))), [-2 ** 31, 4, 2 ** 31 - 1])
         for big, message in [(2 ** 31, "signed integer is greater than maximum"),
                              (-2 ** 100, "signed integer is less than minimum")]:
-            with self.assertRaises(OverflowError) as caught:
-                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)])
-            self.assertEqual(str(caught.exception), message)
+            self.assertFails(OverflowError, message,
+                             lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)]))
             # AddToTree gives the messages it gives for the int itself.
             with self.assertRaises(OverflowError) as plain:
                 b.AddToTree((0, 0, 0), (1, 1, 1), big)
-            with self.assertRaises(OverflowError) as caught:
-                b.AddToTree((0, 0, 0), (1, 1, 1), I(big))
-            self.assertEqual(str(caught.exception), str(plain.exception))
+            self.assertFails(OverflowError, str(plain.exception),
+                             lambda: b.AddToTree((0, 0, 0), (1, 1, 1), I(big)))
         self.assertRaises(ValueError, Boxfinder.Boxfinder, [(0, 0, 0)], [(1, 1, 1)], [I(None)])
 
     @python2_only('ids are ints under Python 2.7')
     def test_objects_with_index_are_refused_under_python_2(self):
-        with self.assertRaises(TypeError) as caught:
-            Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)])
-        self.assertEqual(str(caught.exception), "third argument should a sequence of int's")
+        self.assertFails(TypeError, "third argument should a sequence of int's",
+                         lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)]))
 
 
 def rows(result):
@@ -347,7 +337,7 @@ def random_tree(rng, n):
     return Boxfinder.Boxfinder(lows, highs, list(range(n))), lows, highs
 
 
-class BatchTest(unittest.TestCase):
+class BatchTest(MessageAssertions, unittest.TestCase):
 
     def test_rows_are_the_single_queries_for_every_input_kind(self):
         rng = random.Random(9)
@@ -404,13 +394,10 @@ class BatchTest(unittest.TestCase):
 
     def test_refusals(self):
         b = unit_boxes()
-        with self.assertRaises(ValueError) as caught:
-            b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)])
-        self.assertEqual(str(caught.exception),
-                         'lows and highs should have the same number of rows')
-        with self.assertRaises(ValueError) as caught:
-            b.NearestMany([(0, 0, 0)], 0)
-        self.assertEqual(str(caught.exception), 'k should be at least 1')
+        self.assertFails(ValueError, 'lows and highs should have the same number of rows',
+                         lambda: b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)]))
+        self.assertFails(ValueError, 'k should be at least 1',
+                         lambda: b.NearestMany([(0, 0, 0)], 0))
         self.assertRaises(TypeError, b.NearestMany, [(0, 0, 0)], 1, True)
         self.assertRaises(TypeError, b.PtQueryMany, 5)
         self.assertRaises(ValueError, b.PtQueryMany, [(0, 0)])

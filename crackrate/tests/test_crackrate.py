@@ -113,7 +113,7 @@ class ConstructionTest(MessageAssertions, unittest.TestCase):
         self.assertEqual(obj.R, 0.1)
 
 
-class MethodTest(unittest.TestCase):
+class MethodTest(MessageAssertions, unittest.TestCase):
 
     def setUp(self):
         self.obj = CR(REFERENCE, 1)
@@ -171,9 +171,7 @@ class MethodTest(unittest.TestCase):
             float(10 ** 400)
         for call in (lambda: obj.Paris(10 ** 400), lambda: obj.Calc_DKth(0.5, -10 ** 400),
                      lambda: CR(REFERENCE[:19] + [10 ** 400], 1)):
-            with self.assertRaises(OverflowError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), str(interpreters.exception))
+            self.assertFails(OverflowError, str(interpreters.exception), call)
         # Ints (cycle counts, the flag): bools and longs read as ints; beyond
         # a C int the interpreter's OverflowError.
         self.assertEqual(obj.CalcReff(long_type(7), 0.1), obj.CalcReff(7, 0.1))

@@ -16,6 +16,7 @@ from Triad import Triad as V
 
 import roundtrip
 import rss
+from messages import MessageAssertions
 
 NAN = float('nan')
 INF = float('inf')
@@ -25,7 +26,7 @@ def leaves(tree):
     return [(tuple(v), edge) for v, edge in tree.GetLeafCells()]
 
 
-class ConstructionTest(unittest.TestCase):
+class ConstructionTest(MessageAssertions, unittest.TestCase):
 
     def test_fresh_tree_is_one_leaf_of_the_given_centre_and_size(self):
         for centre in (V(1, 2, 3), (1, 2, 3), [1.0, 2, 3.0]):
@@ -46,10 +47,8 @@ class ConstructionTest(unittest.TestCase):
         self.assertRaises(TypeError, Eightfold.Eightfold, (0, 0, 0), 'big')
         self.assertRaises(TypeError, Eightfold.Eightfold, (0, 0, 0))
         for size in (0.0, -1.0, NAN, INF, -INF):
-            with self.assertRaises(ValueError) as caught:
-                Eightfold.Eightfold((0, 0, 0), size)
-            self.assertEqual(str(caught.exception),
-                             'size must be a positive finite number')
+            self.assertFails(ValueError, 'size must be a positive finite number',
+                             lambda: Eightfold.Eightfold((0, 0, 0), size))
 
     def test_ints_of_any_size_are_read_through_their_float_value(self):
         tree = Eightfold.Eightfold((2 ** 70, 0, 0), 2 ** 70)
@@ -61,9 +60,7 @@ class ConstructionTest(unittest.TestCase):
                      lambda: Eightfold.Eightfold((0, 0, 0), 10 ** 400),
                      lambda: tree.RefineToSize((0, -10 ** 400, 0), 1.0),
                      lambda: tree.ContainingCellSize((0, 0, 10 ** 400))):
-            with self.assertRaises(OverflowError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), str(interpreters.exception))
+            self.assertFails(OverflowError, str(interpreters.exception), call)
         self.assertEqual(len(tree.GetLeafCells()), 1)
 
     def test_vector_subclasses_are_read(self):
@@ -122,7 +119,7 @@ class RefinementTest(unittest.TestCase):
         del cells, tree
 
 
-class ArgumentErrorTest(unittest.TestCase):
+class ArgumentErrorTest(MessageAssertions, unittest.TestCase):
 
     def setUp(self):
         self.tree = Eightfold.Eightfold((0, 0, 0), 1.0)
@@ -149,10 +146,7 @@ class ArgumentErrorTest(unittest.TestCase):
         for size in (0, -1, NAN, INF, -INF):
             for call in (lambda: self.tree.UniformRefine(size),
                          lambda: self.tree.RefineToSize((0, 0, 0), size)):
-                with self.assertRaises(ValueError) as caught:
-                    call()
-                self.assertEqual(str(caught.exception),
-                                 'size must be a positive finite number')
+                self.assertFails(ValueError, 'size must be a positive finite number', call)
 
     def test_uniform_refinement_beyond_memory(self):
         with self.assertRaises(MemoryError) as caught:
