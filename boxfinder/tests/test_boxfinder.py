@@ -101,9 +101,8 @@ class ConstructionTest(MessageAssertions, unittest.TestCase):
                       (2 ** 100, "signed integer is greater than maximum"),
                       (-2 ** 100, "signed integer is less than minimum")]
         for big, message in cases:
-            with self.assertRaises(OverflowError) as ctx:
-                Boxfinder.Boxfinder([(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [1, big])
-            self.assertEqual(str(ctx.exception), message, big)
+            self.assertFails(OverflowError, message,
+                             Boxfinder.Boxfinder, [(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [1, big])
         b = Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [2 ** 31 - 1])
         self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
         for big, message in [(2 ** 31, "signed integer is greater than maximum"),
@@ -111,9 +110,7 @@ class ConstructionTest(MessageAssertions, unittest.TestCase):
                              (2 ** 64, "Python int too large to convert to C long"),
                              (-2 ** 100, "Python int too large to convert to C long")]:
             for change in (b.AddToTree, b.RemoveFromTree):
-                with self.assertRaises(OverflowError) as ctx:
-                    change((0, 0, 0), (1, 1, 1), big)
-                self.assertEqual(str(ctx.exception), message, big)
+                self.assertFails(OverflowError, message, change, (0, 0, 0), (1, 1, 1), big)
         self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
 
     @python3_only('every int is a client integer')
@@ -487,7 +484,7 @@ def change(b):
         b.RemoveFromTree(hi, lo, i + 1)
 
 
-class CopyTest(unittest.TestCase):
+class CopyTest(MessageAssertions, unittest.TestCase):
 
     def test_every_copy_answers_and_changes_as_the_original(self):
         for make in (unit_boxes, lambda: Boxfinder.Boxfinder(*grid_boxes(400)), changed_tree,
@@ -513,10 +510,9 @@ class CopyTest(unittest.TestCase):
         rebuild = Boxfinder._rebuild
         roundtrip.assert_damaged_states_handled(self, rebuild, changed_tree(40).__reduce__()[1][0],
                                                 answers, 'invalid Boxfinder state: ')
-        with self.assertRaises(ValueError) as caught:
-            rebuild(unit_boxes().__reduce__()[1][0][:-1])
-        self.assertEqual(str(caught.exception),
-                         'invalid Boxfinder state: length does not match the node count')
+        self.assertFails(ValueError,
+                         'invalid Boxfinder state: length does not match the node count',
+                         rebuild, unit_boxes().__reduce__()[1][0][:-1])
 
 
 class MemoryTest(unittest.TestCase):

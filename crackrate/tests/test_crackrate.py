@@ -184,9 +184,7 @@ class MethodTest(MessageAssertions, unittest.TestCase):
                            (-2 ** 200, "Python int too large to convert to C long")]:
             for call in (lambda: obj.Calc_Crackrate(10, 0.5, N), lambda: obj.CalcKeff(10, N),
                          lambda: obj.CalcReff(N, 0.1), lambda: CR(REFERENCE, N)):
-                with self.assertRaises(OverflowError) as caught:
-                    call()
-                self.assertEqual(str(caught.exception), message, N)
+                self.assertFails(OverflowError, message, call)
         self.assertEqual(obj.__reduce__()[1][2], (0.0, 0.0, 0.0))
 
     def test_ieee_results_propagate_without_exceptions(self):

@@ -149,11 +149,8 @@ class ArgumentErrorTest(MessageAssertions, unittest.TestCase):
                 self.assertFails(ValueError, 'size must be a positive finite number', call)
 
     def test_uniform_refinement_beyond_memory(self):
-        with self.assertRaises(MemoryError) as caught:
-            self.tree.UniformRefine(1e-12)
-        self.assertEqual(
-            str(caught.exception),
-            'UniformRefine would need more cells than memory can hold')
+        self.assertFails(MemoryError, 'UniformRefine would need more cells than memory can hold',
+                         self.tree.UniformRefine, 1e-12)
         self.assertRaises(MemoryError, self.tree.UniformRefine, 5e-324)
 
 
@@ -217,7 +214,7 @@ def change(tree):
     tree.RefineOneLevelDiff()
 
 
-class CopyTest(unittest.TestCase):
+class CopyTest(MessageAssertions, unittest.TestCase):
 
     def test_every_copy_answers_and_refines_as_the_original(self):
         odd = lambda: Eightfold.Eightfold((NAN, -0.0, INF), 5e-324)
@@ -238,10 +235,9 @@ class CopyTest(unittest.TestCase):
         state = tree.__reduce__()[1][0]
         roundtrip.assert_damaged_states_handled(self, Eightfold._rebuild, state, answers,
                                                 'invalid Eightfold state: ')
-        with self.assertRaises(ValueError) as caught:
-            Eightfold._rebuild(state + b'\0')
-        self.assertEqual(str(caught.exception),
-                         'invalid Eightfold state: length does not match the cell count')
+        self.assertFails(ValueError,
+                         'invalid Eightfold state: length does not match the cell count',
+                         Eightfold._rebuild, state + b'\0')
 
 
 class MemoryTest(unittest.TestCase):

@@ -139,14 +139,14 @@ class TestBatchShapesAndOut(MessageAssertions, unittest.TestCase):
     @unittest.skipIf(numpy is None, 'numpy is a test dependency of the Python 3 suites')
     def test_out_sharing_memory_otherwise_is_refused(self):
         a = numpy.arange(18.0).reshape(2, 3, 3)
-        with self.assertRaises(ValueError) as cm:
-            Ennead.TransposeMany(a[:1], out=a.reshape(-1)[1:10].reshape(1, 3, 3))
-        self.assertEqual(str(cm.exception), "out must be x itself or share no memory with it")
+        self.assertFails(ValueError, "out must be x itself or share no memory with it",
+                         lambda: Ennead.TransposeMany(a[:1],
+                                                      out=a.reshape(-1)[1:10].reshape(1, 3, 3)))
         self.assertFails(ValueError, "out must share no memory with x",
                          lambda: Ennead.DeterminantMany(a, out=a.reshape(-1)[:2]))
-        with self.assertRaises(ValueError) as cm:
-            Ennead.ApplyMany(a, numpy.ones((2, 3)), out=a.reshape(-1)[3:9].reshape(2, 3))
-        self.assertEqual(str(cm.exception), "out must share no memory with tensors")
+        self.assertFails(ValueError, "out must share no memory with tensors",
+                         lambda: Ennead.ApplyMany(a, numpy.ones((2, 3)),
+                                                  out=a.reshape(-1)[3:9].reshape(2, 3)))
         self.assertEqual(a.ravel().tolist(), list(range(18)))
 
     def test_refusals(self):
