@@ -264,4 +264,28 @@ if [ -n "$PY3" ]; then
 else
   echo "check_pip: the build has no Python 3: only Python 2.7 checked"
 fi
+# A source distribution holds what the build needs: every folder of
+# modules.txt with its CMakeLists.txt (MANIFEST.in; the build passes over a
+# missing folder), and the CMake build configures from the unpacked archive
+# alone (every source file named is there).
+fresh_source src-sdist
+start=$SECONDS
+if ! (cd "$WORK/src-sdist" && "$PY2" setup.py -q sdist --dist-dir "$WORK/sdist" \
+        >"$WORK/sdist.log" 2>&1 &&
+      mkdir "$WORK/sdist-tree" &&
+      tar -xzf "$WORK"/sdist/numeric-blocks-*.tar.gz -C "$WORK/sdist-tree" --strip-components 1 &&
+      "${CMAKE:-cmake}" -S "$WORK/sdist-tree" -B "$WORK/sdist-build" \
+        -DMODULES_FOR_PYTHON="$PY2" >>"$WORK/sdist.log" 2>&1); then
+  cat "$WORK/sdist.log" >&2
+  echo "check_pip: FAILED: the source distribution does not configure" >&2
+  exit 1
+fi
+check_clean sdist "$WORK/src-sdist"
+for folder in $(awk '!/^#/ && NF >= 1 { print $1 }' "$ROOT/modules.txt"); do
+  if ! [ -f "$WORK/sdist-tree/$folder/CMakeLists.txt" ]; then
+    echo "check_pip: FAILED: the source distribution has no $folder/ (MANIFEST.in)" >&2
+    exit 1
+  fi
+done
+echo "check_pip: sdist: the source distribution configures ($((SECONDS - start)) s)"
 echo "check_pip: pip install . works offline for every interpreter ($((SECONDS - total)) s)"
