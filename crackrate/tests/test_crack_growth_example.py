@@ -24,7 +24,7 @@ CYCLES = 1500
 def python_loop(task, cycles):
     """The example's growth of one location written as the Python loop over
     Compute_Crackrate it replaces: (length, cycles, overload state)."""
-    pickled, a = task
+    pickled, a = task[:2]
     model = pickle.loads(pickled)
     block = len(example.SPECTRUM)
     n = 0
@@ -65,7 +65,7 @@ class CrackGrowthExampleTest(unittest.TestCase):
     def test_the_locations_differ_and_grow(self):
         finals = [a for a, _, _ in example.serial(self.tasks)]
         self.assertEqual(len(set(finals)), LOCATIONS)
-        for (_, initial), final in zip(self.tasks, finals):
+        for (_, initial, _), final in zip(self.tasks, finals):
             self.assertGreater(final, initial)
 
     def test_the_native_growth_is_the_python_loop(self):
@@ -76,7 +76,7 @@ class CrackGrowthExampleTest(unittest.TestCase):
                              flat([python_loop(t, cycles) for t in self.tasks]))
         constants = list(example.BASE_CONSTANTS)
         constants[example.C_INDEX] = 1e-6
-        fast = (pickle.dumps(Crackrate(constants, 1)), 0.05)
+        fast = (pickle.dumps(Crackrate(constants, 1)), 0.05, CYCLES)
         grown = example.grow_location(fast, 100000)
         self.assertEqual(flat([grown]), flat([python_loop(fast, 100000)]))
         self.assertGreaterEqual(grown[0], example.FAILED_LENGTH)
