@@ -17,7 +17,7 @@
 #include "flop_rate.h"
 #include "repeated_runs.h"
 #include "volume_classes.h"
-#include "volume_tables.h"
+#include "volume/volume_tables.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "surface_cases.h"
-#include "surface_tables.h"
+#include "surface/surface_tables.h"
 
 namespace {
 

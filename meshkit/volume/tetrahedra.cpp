@@ -1,6 +1,6 @@
 // The tetrahedra: ECTetrahedral4 and ECTetrahedral10 on x, y, z >= 0,
 // x + y + z <= 1, with d = 1 - x - y - z the fourth barycentric coordinate.
-#include "extrapolation_tables.h"
+#include "volume_extrapolation_tables.h"
 #include "volume_shared.h"
 
 namespace Meshkit {

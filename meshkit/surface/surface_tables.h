@@ -5,7 +5,7 @@
 #pragma once
 
 #include <meshkit/extrapolation.h>
-#include <meshkit/surface_records.h>
+#include <meshkit/surface/surface_records.h>
 
 namespace Meshkit {
 namespace surface_tables {

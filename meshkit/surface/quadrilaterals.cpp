@@ -3,7 +3,7 @@
 // serendipity). Shape functions and derivatives stand side by side, one
 // written-out line per node; the inside test, the clamp, the node tables and
 // the quadrature are shared by both classes.
-#include <meshkit/surface_elements.h>
+#include <meshkit/surface/surface_classes.h>
 #include "surface_tables.h"
 
 namespace Meshkit {

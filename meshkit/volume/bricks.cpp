@@ -1,6 +1,6 @@
 // The bricks: ECBrick8 (trilinear) on [0, 1]^3 and ECBrick20 (serendipity)
 // on [-1, 1]^3; corner i has x from bit 2 of i, y from bit 1, z from bit 0.
-#include "extrapolation_tables.h"
+#include "volume_extrapolation_tables.h"
 #include "volume_shared.h"
 
 namespace Meshkit {

@@ -1,9 +1,9 @@
 // The four surface element classes. Each derives directly from SurfElemClass,
 // adds no data and overrides the operations the base leaves open; the
-// contracts are those of surf_elem_class.h.
+// contracts are those of surface_element.h.
 #pragma once
 
-#include "surf_elem_class.h"
+#include "surface_element.h"
 
 // The overrides every surface class declares, written once.
 #define MESHKIT_SURFACE_OPERATIONS                                                     \

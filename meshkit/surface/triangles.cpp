@@ -2,7 +2,7 @@
 // (linear) and SECTriangle6 (quadratic). Shape functions and derivatives
 // stand side by side, one written-out line per node; the inside test, the
 // clamp, the node tables and the quadrature are shared by both classes.
-#include <meshkit/surface_elements.h>
+#include <meshkit/surface/surface_classes.h>
 #include "surface_tables.h"
 
 namespace Meshkit {

@@ -1,7 +1,7 @@
 // The wedges: the unit triangle x, y >= 0, x + y <= 1 (L = 1 - x - y) times
 // an interval in z. ECWedge6 has z in [0, 1] and node 0 at x = 1;
 // ECWedge15 has z in [-1, 1] and node 0 at the origin of the triangle.
-#include "extrapolation_tables.h"
+#include "volume_extrapolation_tables.h"
 #include "volume_shared.h"
 
 namespace Meshkit {

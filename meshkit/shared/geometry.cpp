@@ -8,8 +8,8 @@
 #include <cmath>
 #include <limits>
 
-#include <meshkit/elem_class.h>
-#include <meshkit/surf_elem_class.h>
+#include <meshkit/volume/volume_element.h>
+#include <meshkit/surface/surface_element.h>
 
 #include "catalogue.h"
 

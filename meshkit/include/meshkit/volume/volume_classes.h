@@ -1,9 +1,9 @@
 // The eight volume element classes. Each derives directly from ElemClass,
-// holds no data and lives in its own natural coordinates (see elem_class.h
+// holds no data and lives in its own natural coordinates (see volume_element.h
 // for the contracts and volume_tables.h for node coordinates and faces).
 #pragma once
 
-#include "elem_class.h"
+#include "volume_element.h"
 
 // The overrides every volume class declares, written once.
 #define MESHKIT_VOLUME_OPERATIONS                                                      \

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <meshkit/extrapolation.h>
-#include <meshkit/volume_elements.h>
+#include <meshkit/volume/volume_classes.h>
 #include "volume_tables.h"
 
 namespace Meshkit {
