@@ -8,8 +8,8 @@
 #include <cmath>
 #include <limits>
 
-#include <meshkit/volume/volume_element.h>
 #include <meshkit/surface/surface_element.h>
+#include <meshkit/volume/volume_element.h>
 
 #include "catalogue.h"
 
