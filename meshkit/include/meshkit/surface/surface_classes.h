@@ -6,30 +6,22 @@
 #include "surface_element.h"
 
 // The overrides every surface class declares, written once.
-#define MESHKIT_SURFACE_OPERATIONS                                                     \
-  int ShapeFunctions(const Coord2& p, double* values) const override;                  \
-  int ShapeFunctions2D(const Coord2& p, double* values) const override;                \
-  int CornerShapeFunctions(const Coord2& p, double* values) const override;            \
-  int ShapeDerivatives(const Coord2& p, double* derivatives) const override;           \
-  int ShapeDerivatives2D(const Coord2& p, double* derivatives) const override;         \
-  int ShapeSecondDerivatives(const Coord2& p, double* derivatives) const override;     \
-  bool IsInside(const Coord2& p, double tolerance) const override;                     \
-  bool IsInside2D(const Coord2& p, double tolerance) const override;                   \
-  Coord3 ClampToElement(const Coord2& p) const override;                               \
-  Coord2 ClampToElement2D(const Coord2& p) const override;                             \
-  Coord2 NodeCoordinates(int node) const override;                                     \
-  bool IsAtNode(const Coord2& p) const override;                                       \
-  Coord2 CentrePoint() const override;                                                 \
-  void SurfaceQuadrature(Coord2* points, double* weights) const override;              \
-  int FaceNodeCount(int face) const override;                                          \
-  int FaceCornerCount(int face) const override;                                        \
-  const int* FaceNodes(int face) const override;                                       \
-  const int* FaceCorners(int face) const override;                                     \
-  void ParentCorners(int node, int& first, int& second) const override;                \
-  void ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const override; \
-  void ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const override; \
-  void ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const override;    \
-  void ExtrapolateScalar(const List<double>& in, List<double>& out) const override;
+#define MESHKIT_SURFACE_OPERATIONS                                                 \
+  int ShapeFunctions(const Coord2& p, double* values) const override;              \
+  int ShapeFunctions2D(const Coord2& p, double* values) const override;            \
+  int CornerShapeFunctions(const Coord2& p, double* values) const override;        \
+  int ShapeDerivatives(const Coord2& p, double* derivatives) const override;       \
+  int ShapeDerivatives2D(const Coord2& p, double* derivatives) const override;     \
+  int ShapeSecondDerivatives(const Coord2& p, double* derivatives) const override; \
+  bool IsInside(const Coord2& p, double tolerance) const override;                 \
+  bool IsInside2D(const Coord2& p, double tolerance) const override;               \
+  Coord3 ClampToElement(const Coord2& p) const override;                           \
+  Coord2 ClampToElement2D(const Coord2& p) const override;                         \
+  Coord2 NodeCoordinates(int node) const override;                                 \
+  bool IsAtNode(const Coord2& p) const override;                                   \
+  Coord2 CentrePoint() const override;                                             \
+  void SurfaceQuadrature(Coord2* points, double* weights) const override;          \
+  MESHKIT_FACE_AND_EXTRAPOLATION_OPERATIONS
 
 namespace Meshkit {
 
