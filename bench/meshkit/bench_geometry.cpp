@@ -16,8 +16,8 @@
 
 #include "flop_rate.h"
 #include "repeated_runs.h"
+#include "volume/volume_tables.h"
 #include "volume_classes.h"
-#include "volume_tables.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <functional>
 
+#include "surface/surface_extrapolation_tables.h"
 #include "surface_cases.h"
-#include "surface_tables.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include <meshkit/meshkit.h>
-#include "volume_tables.h"
+#include "volume/volume_tables.h"
 
 namespace volume_test {
 

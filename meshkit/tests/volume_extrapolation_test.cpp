@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "allocation_count.h"
-#include "extrapolation_tables.h"
+#include "volume/volume_extrapolation_tables.h"
 #include "volume_cases.h"
 
 namespace {

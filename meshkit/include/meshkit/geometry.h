@@ -18,7 +18,7 @@
 
 #include "api.h"
 #include "records.h"
-#include "surface_records.h"
+#include "surface/surface_records.h"
 
 namespace Meshkit {
 

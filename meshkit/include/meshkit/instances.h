@@ -5,8 +5,8 @@
 // class they need.
 #pragma once
 
-#include "surface_elements.h"
-#include "volume_elements.h"
+#include "surface/surface_classes.h"
+#include "volume/volume_classes.h"
 
 namespace Meshkit {
 

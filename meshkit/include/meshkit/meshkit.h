@@ -5,13 +5,17 @@
 // `pkg-config --libs meshkit`).
 #pragma once
 
-#include "elem_class.h"
+// Shared by both families: value records, lists, integration rules, element
+// geometry and the shared class instances.
 #include "geometry.h"
 #include "instances.h"
 #include "list.h"
 #include "quadrature.h"
 #include "records.h"
-#include "surf_elem_class.h"
-#include "surface_elements.h"
-#include "surface_records.h"
-#include "volume_elements.h"
+// The surface family: its base class, its classes and its records.
+#include "surface/surface_classes.h"
+#include "surface/surface_element.h"
+#include "surface/surface_records.h"
+// The volume family: its base class and its classes.
+#include "volume/volume_classes.h"
+#include "volume/volume_element.h"

@@ -23,9 +23,9 @@
 // local buffers hold eight nodes, the largest node count of the family.
 #pragma once
 
-#include "api.h"
-#include "list.h"
-#include "records.h"
+#include <meshkit/api.h>
+#include <meshkit/list.h>
+#include <meshkit/records.h>
 #include "surface_records.h"
 
 namespace Meshkit {

@@ -1,16 +1,15 @@
 // The two triangle classes on r >= 0, s >= 0, r + s <= 1: SECTriangle3
 // (linear) and SECTriangle6 (quadratic). Shape functions and derivatives
 // stand side by side, one written-out line per node; the inside test, the
-// clamp, the node tables and the quadrature are shared by both classes.
-#include <meshkit/surface_elements.h>
-#include "surface_tables.h"
+// clamp and the quadrature are shared by both classes; the topology and the
+// extrapolations are read from the classes' tables by the shared macros.
+#include "surface_extrapolation_tables.h"
+#include "surface_members.h"
 
 namespace Meshkit {
 namespace {
 
 using namespace surface_tables;
-
-constexpr int kCorners = 3;
 
 // r, s and 1 - r - s each in [-t, 1 + t], bounds inclusive.
 bool InsideTriangle(const Coord2& p, double t) {
@@ -34,19 +33,6 @@ Coord2 ClampToTriangle(const Coord2& p) {
   if (!(1.0 - r - s < 0.0)) return Coord2{r, s};
   const double onEdge = 0.5 * (1.0 + r - s);
   return Coord2{onEdge, 1.0 - onEdge};
-}
-
-// Exact comparison with the class's node positions (first `nodes` of the
-// table).
-bool AtTriangleNode(const Coord2& p, int nodes) {
-  for (int k = 0; k < nodes; ++k) {
-    if (p.r == kTriangleNodes[k].r && p.s == kTriangleNodes[k].s) return true;
-  }
-  return false;
-}
-
-Coord2 TriangleNode(int node, int nodes) {
-  return node >= 0 && node < nodes ? kTriangleNodes[node] : Coord2{0.0, 0.0};
 }
 
 void TriangleQuadrature(Coord2* points, double* weights) {
@@ -134,28 +120,8 @@ Coord3 SECTriangle3::ClampToElement(const Coord2& p) const {
   return Coord3{c.r, c.s, 0.0};
 }
 Coord2 SECTriangle3::ClampToElement2D(const Coord2& p) const { return ClampToTriangle(p); }
-Coord2 SECTriangle3::NodeCoordinates(int node) const { return TriangleNode(node, 3); }
-bool SECTriangle3::IsAtNode(const Coord2& p) const { return AtTriangleNode(p, 3); }
-Coord2 SECTriangle3::CentrePoint() const { return kTriangleCentre; }
 void SECTriangle3::SurfaceQuadrature(Coord2* points, double* weights) const {
   TriangleQuadrature(points, weights);
-}
-int SECTriangle3::FaceNodeCount(int) const { return 3; }
-int SECTriangle3::FaceCornerCount(int) const { return kCorners; }
-const int* SECTriangle3::FaceNodes(int) const { return kCountingRow; }
-const int* SECTriangle3::FaceCorners(int) const { return kCountingRow; }
-void SECTriangle3::ParentCorners(int node, int& first, int& second) const { first = second = node; }
-void SECTriangle3::ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const {
-  Extrapolate(3, kTriangle3Matrices, 4, in, out);
-}
-void SECTriangle3::ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const {
-  Extrapolate(3, kTriangle3Matrices, 4, in, out);
-}
-void SECTriangle3::ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const {
-  Extrapolate(3, kTriangle3Matrices, 4, in, out);
-}
-void SECTriangle3::ExtrapolateScalar(const List<double>& in, List<double>& out) const {
-  Extrapolate(3, kTriangle3Matrices, 4, in, out);
 }
 
 // SECTriangle6, with L = 1 - r - s: N0 = r(2r - 1), N1 = s(2s - 1),
@@ -181,37 +147,15 @@ Coord3 SECTriangle6::ClampToElement(const Coord2& p) const {
   return Coord3{c.r, c.s, 0.0};
 }
 Coord2 SECTriangle6::ClampToElement2D(const Coord2& p) const { return ClampToTriangle(p); }
-Coord2 SECTriangle6::NodeCoordinates(int node) const { return TriangleNode(node, 6); }
-bool SECTriangle6::IsAtNode(const Coord2& p) const { return AtTriangleNode(p, 6); }
-Coord2 SECTriangle6::CentrePoint() const { return kTriangleCentre; }
 // The 6-node triangle integrates with the 3-node rule, so that IntegrateScalar
 // works; the area factor of a curved element is then integrated approximately.
 void SECTriangle6::SurfaceQuadrature(Coord2* points, double* weights) const {
   TriangleQuadrature(points, weights);
 }
-int SECTriangle6::FaceNodeCount(int) const { return 6; }
-int SECTriangle6::FaceCornerCount(int) const { return kCorners; }
-const int* SECTriangle6::FaceNodes(int) const { return kCountingRow; }
-const int* SECTriangle6::FaceCorners(int) const { return kCountingRow; }
-void SECTriangle6::ParentCorners(int node, int& first, int& second) const {
-  if (node >= 3 && node < 6) {
-    first = kTriangle6Parents[node - 3][0];
-    second = kTriangle6Parents[node - 3][1];
-  } else {
-    first = second = node;
-  }
-}
-void SECTriangle6::ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const {
-  Extrapolate(6, kTriangle6Matrices, 4, in, out);
-}
-void SECTriangle6::ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const {
-  Extrapolate(6, kTriangle6Matrices, 4, in, out);
-}
-void SECTriangle6::ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const {
-  Extrapolate(6, kTriangle6Matrices, 4, in, out);
-}
-void SECTriangle6::ExtrapolateScalar(const List<double>& in, List<double>& out) const {
-  Extrapolate(6, kTriangle6Matrices, 4, in, out);
-}
+
+MESHKIT_SURFACE_TOPOLOGY_OPERATIONS(SECTriangle3, surface_tables::kTriangle3Topology)
+MESHKIT_SURFACE_TOPOLOGY_OPERATIONS(SECTriangle6, surface_tables::kTriangle6Topology)
+MESHKIT_EXTRAPOLATIONS(SECTriangle3, 3, surface_tables::kTriangle3Matrices)
+MESHKIT_EXTRAPOLATIONS(SECTriangle6, 6, surface_tables::kTriangle6Matrices)
 
 }  // namespace Meshkit

@@ -1,7 +1,7 @@
 // Value records of the surface element family, next to those of records.h.
 #pragma once
 
-#include "records.h"
+#include <meshkit/records.h>
 
 namespace Meshkit {
 

@@ -1,10 +1,11 @@
 // Behaviour the volume element classes share, written once: domain tests
-// and clamps, the table-driven topology operations and the extrapolations.
-// Internal to the library's sources.
+// and clamps and the table-driven topology operations (the extrapolations,
+// alike in both families, are in shared/class_members.h). Internal to the
+// library's sources.
 #pragma once
 
-#include <meshkit/extrapolation.h>
-#include <meshkit/volume_elements.h>
+#include <meshkit/volume/volume_classes.h>
+#include "shared/class_members.h"
 #include "volume_tables.h"
 
 namespace Meshkit {
@@ -77,16 +78,6 @@ inline Coord3 ClampToPrism(const Coord3& p, double zLow) {
   return {x, 1 - x, q.z};
 }
 
-inline void ParentCornersOf(const tables::Topology& t, int node, int& first, int& second) {
-  const int k = node - t.firstMidside;
-  if (k >= 0 && k < t.midsideCount) {
-    first = t.parents[k][0];
-    second = t.parents[k][1];
-  } else {
-    first = second = node;
-  }
-}
-
 }  // namespace Meshkit
 
 // The macros below write member definitions from the names of a class and
@@ -94,7 +85,7 @@ inline void ParentCornersOf(const tables::Topology& t, int node, int& first, int
 // NOLINTBEGIN(bugprone-macro-parentheses)
 
 // The operations a class reads from its Topology table.
-#define MESHKIT_TOPOLOGY_OPERATIONS(Class, topology)                               \
+#define MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(Class, topology)                        \
   Coord3 Class::CentrePoint() const { return topology.centre; }                    \
   int Class::FaceCount() const { return topology.faceCount; }                      \
   int Class::FaceNodeCount(int f) const { return topology.faceNodeCounts[f]; }     \
@@ -108,27 +99,5 @@ inline void ParentCornersOf(const tables::Topology& t, int node, int& first, int
   void Class::ParentCorners(int node, int& first, int& second) const {             \
     ParentCornersOf(topology, node, first, second);                                \
   }
-
-// The four extrapolations of a class with `nodes` nodes and its matrices.
-#define MESHKIT_EXTRAPOLATIONS(Class, nodes, matrices)                                \
-  void Class::ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const { \
-    Extrapolate(nodes, matrices, int(sizeof matrices / sizeof matrices[0]), in, out); \
-  }                                                                                   \
-  void Class::ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const { \
-    Extrapolate(nodes, matrices, int(sizeof matrices / sizeof matrices[0]), in, out); \
-  }                                                                                   \
-  void Class::ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const {    \
-    Extrapolate(nodes, matrices, int(sizeof matrices / sizeof matrices[0]), in, out); \
-  }                                                                                   \
-  void Class::ExtrapolateScalar(const List<double>& in, List<double>& out) const {    \
-    Extrapolate(nodes, matrices, int(sizeof matrices / sizeof matrices[0]), in, out); \
-  }
-
-// The four extrapolations of a class without any: the output stays as passed.
-#define MESHKIT_NO_EXTRAPOLATION(Class)                                         \
-  void Class::ExtrapolateTensor9(const List<Tensor9>&, List<Tensor9>&) const {} \
-  void Class::ExtrapolateTensor6(const List<Tensor6>&, List<Tensor6>&) const {} \
-  void Class::ExtrapolateVector(const List<Coord3>&, List<Coord3>&) const {}    \
-  void Class::ExtrapolateScalar(const List<double>&, List<double>&) const {}
 
 // NOLINTEND(bugprone-macro-parentheses)

@@ -5,13 +5,13 @@
 
 #include <typeinfo>
 
-#include <meshkit/surface_elements.h>
-#include <meshkit/volume_elements.h>
+#include <meshkit/surface/surface_classes.h>
+#include <meshkit/volume/volume_classes.h>
 
 #include "catalogue.h"
 #include "quadrature_tables.h"
-#include "surface_tables.h"
-#include "volume_tables.h"
+#include "surface/surface_tables.h"
+#include "volume/volume_tables.h"
 
 namespace Meshkit {
 namespace catalogue {

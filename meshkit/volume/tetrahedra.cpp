@@ -1,7 +1,7 @@
 // The tetrahedra: ECTetrahedral4 and ECTetrahedral10 on x, y, z >= 0,
 // x + y + z <= 1, with d = 1 - x - y - z the fourth barycentric coordinate.
-#include "extrapolation_tables.h"
-#include "volume_shared.h"
+#include "volume_extrapolation_tables.h"
+#include "volume_members.h"
 
 namespace Meshkit {
 
@@ -57,8 +57,8 @@ bool ECTetrahedral10::IsInside(const Coord3& p, double t) const { return InsideT
 Coord3 ECTetrahedral4::ClampToElement(const Coord3& p) const { return ClampToTetrahedron(p); }
 Coord3 ECTetrahedral10::ClampToElement(const Coord3& p) const { return ClampToTetrahedron(p); }
 
-MESHKIT_TOPOLOGY_OPERATIONS(ECTetrahedral4, tables::kTetrahedral4Topology)
-MESHKIT_TOPOLOGY_OPERATIONS(ECTetrahedral10, tables::kTetrahedral10Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECTetrahedral4, tables::kTetrahedral4Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECTetrahedral10, tables::kTetrahedral10Topology)
 MESHKIT_EXTRAPOLATIONS(ECTetrahedral4, 4, tables::kTetrahedral4Matrices)
 MESHKIT_EXTRAPOLATIONS(ECTetrahedral10, 10, tables::kTetrahedral10Matrices)
 

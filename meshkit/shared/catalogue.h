@@ -7,7 +7,7 @@
 #pragma once
 
 #include <meshkit/quadrature.h>
-#include <meshkit/surface_records.h>
+#include <meshkit/surface/surface_records.h>
 
 namespace Meshkit {
 

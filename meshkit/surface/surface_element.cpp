@@ -1,7 +1,7 @@
 // The operations SurfElemClass writes once for every surface class. Each
 // reaches the class's own shape functions, derivatives and quadrature
 // through virtual calls; sums run over nodes in node order, starting at 0.
-#include <meshkit/surf_elem_class.h>
+#include <meshkit/surface/surface_element.h>
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // The bricks: ECBrick8 (trilinear) on [0, 1]^3 and ECBrick20 (serendipity)
 // on [-1, 1]^3; corner i has x from bit 2 of i, y from bit 1, z from bit 0.
-#include "extrapolation_tables.h"
-#include "volume_shared.h"
+#include "volume_extrapolation_tables.h"
+#include "volume_members.h"
 
 namespace Meshkit {
 
@@ -113,8 +113,8 @@ bool ECBrick20::IsInside(const Coord3& p, double t) const { return InsideCube(p,
 Coord3 ECBrick8::ClampToElement(const Coord3& p) const { return ClampToUnitCube(p); }
 Coord3 ECBrick20::ClampToElement(const Coord3& p) const { return ClampToCube(p); }
 
-MESHKIT_TOPOLOGY_OPERATIONS(ECBrick8, tables::kBrick8Topology)
-MESHKIT_TOPOLOGY_OPERATIONS(ECBrick20, tables::kBrick20Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECBrick8, tables::kBrick8Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECBrick20, tables::kBrick20Topology)
 MESHKIT_EXTRAPOLATIONS(ECBrick8, 8, tables::kBrick8Matrices)
 MESHKIT_EXTRAPOLATIONS(ECBrick20, 20, tables::kBrick20Matrices)
 

@@ -8,9 +8,9 @@
 // caller's responsibility.
 #pragma once
 
-#include "api.h"
-#include "list.h"
-#include "records.h"
+#include <meshkit/api.h>
+#include <meshkit/list.h>
+#include <meshkit/records.h>
 
 namespace Meshkit {
 

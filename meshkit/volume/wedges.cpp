@@ -1,8 +1,8 @@
 // The wedges: the unit triangle x, y >= 0, x + y <= 1 (L = 1 - x - y) times
 // an interval in z. ECWedge6 has z in [0, 1] and node 0 at x = 1;
 // ECWedge15 has z in [-1, 1] and node 0 at the origin of the triangle.
-#include "extrapolation_tables.h"
-#include "volume_shared.h"
+#include "volume_extrapolation_tables.h"
+#include "volume_members.h"
 
 namespace Meshkit {
 
@@ -80,8 +80,8 @@ bool ECWedge15::IsInside(const Coord3& p, double t) const { return InsidePrism(p
 Coord3 ECWedge6::ClampToElement(const Coord3& p) const { return ClampToPrism(p, 0); }
 Coord3 ECWedge15::ClampToElement(const Coord3& p) const { return ClampToPrism(p, -1); }
 
-MESHKIT_TOPOLOGY_OPERATIONS(ECWedge6, tables::kWedge6Topology)
-MESHKIT_TOPOLOGY_OPERATIONS(ECWedge15, tables::kWedge15Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECWedge6, tables::kWedge6Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECWedge15, tables::kWedge15Topology)
 MESHKIT_EXTRAPOLATIONS(ECWedge6, 6, tables::kWedge6Matrices)
 MESHKIT_NO_EXTRAPOLATION(ECWedge15)
 

@@ -2,7 +2,7 @@
 // (node 4). ECPyramid5 has its base on x = +1 and its apex face x = -1;
 // ECPyramid13 its base on y = -1 and its apex face y = +1. Neither has an
 // extrapolation.
-#include "volume_shared.h"
+#include "volume_members.h"
 
 namespace Meshkit {
 
@@ -85,8 +85,8 @@ bool ECPyramid13::IsInside(const Coord3& p, double t) const { return InsideCube(
 Coord3 ECPyramid5::ClampToElement(const Coord3& p) const { return ClampToCube(p); }
 Coord3 ECPyramid13::ClampToElement(const Coord3& p) const { return ClampToCube(p); }
 
-MESHKIT_TOPOLOGY_OPERATIONS(ECPyramid5, tables::kPyramid5Topology)
-MESHKIT_TOPOLOGY_OPERATIONS(ECPyramid13, tables::kPyramid13Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECPyramid5, tables::kPyramid5Topology)
+MESHKIT_VOLUME_TOPOLOGY_OPERATIONS(ECPyramid13, tables::kPyramid13Topology)
 MESHKIT_NO_EXTRAPOLATION(ECPyramid5)
 MESHKIT_NO_EXTRAPOLATION(ECPyramid13)
 

@@ -1,27 +1,19 @@
 // The eight volume element classes. Each derives directly from ElemClass,
-// holds no data and lives in its own natural coordinates (see elem_class.h
+// holds no data and lives in its own natural coordinates (see volume_element.h
 // for the contracts and volume_tables.h for node coordinates and faces).
 #pragma once
 
-#include "elem_class.h"
+#include "volume_element.h"
 
 // The overrides every volume class declares, written once.
-#define MESHKIT_VOLUME_OPERATIONS                                                      \
-  int ShapeFunctions(const Coord3& p, double* values) const override;                  \
-  int ShapeDerivatives(const Coord3& p, double* derivatives) const override;           \
-  bool IsInside(const Coord3& p, double t) const override;                             \
-  Coord3 ClampToElement(const Coord3& p) const override;                               \
-  Coord3 CentrePoint() const override;                                                 \
-  int FaceCount() const override;                                                      \
-  int FaceNodeCount(int f) const override;                                             \
-  int FaceCornerCount(int f) const override;                                           \
-  const int* FaceNodes(int f) const override;                                          \
-  const int* FaceCorners(int f) const override;                                        \
-  void ParentCorners(int node, int& first, int& second) const override;                \
-  void ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const override; \
-  void ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const override; \
-  void ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const override;    \
-  void ExtrapolateScalar(const List<double>& in, List<double>& out) const override;
+#define MESHKIT_VOLUME_OPERATIONS                                            \
+  int ShapeFunctions(const Coord3& p, double* values) const override;        \
+  int ShapeDerivatives(const Coord3& p, double* derivatives) const override; \
+  bool IsInside(const Coord3& p, double t) const override;                   \
+  Coord3 ClampToElement(const Coord3& p) const override;                     \
+  Coord3 CentrePoint() const override;                                       \
+  int FaceCount() const override;                                            \
+  MESHKIT_FACE_AND_EXTRAPOLATION_OPERATIONS
 
 namespace Meshkit {
 

@@ -1,17 +1,16 @@
 // The two quadrilateral classes on the square [-1, 1]^2 (the linear one
 // included): SECQuadrilateral4 (bilinear) and SECQuadrilateral8 (quadratic
 // serendipity). Shape functions and derivatives stand side by side, one
-// written-out line per node; the inside test, the clamp, the node tables and
-// the quadrature are shared by both classes.
-#include <meshkit/surface_elements.h>
-#include "surface_tables.h"
+// written-out line per node; the inside test, the clamp and the quadrature
+// are shared by both classes; the topology and the extrapolations are read
+// from the classes' tables by the shared macros.
+#include "surface_extrapolation_tables.h"
+#include "surface_members.h"
 
 namespace Meshkit {
 namespace {
 
 using namespace surface_tables;
-
-constexpr int kCorners = 4;
 
 // -1 - t <= r, s <= 1 + t, bounds inclusive.
 bool InsideSquare(const Coord2& p, double t) {
@@ -21,19 +20,6 @@ bool InsideSquare(const Coord2& p, double t) {
 double ClampSymmetric(double v) { return v < -1.0 ? -1.0 : (v > 1.0 ? 1.0 : v); }
 
 Coord2 ClampToSquare(const Coord2& p) { return Coord2{ClampSymmetric(p.r), ClampSymmetric(p.s)}; }
-
-// Exact comparison with the class's node positions (first `nodes` of the
-// table).
-bool AtQuadrilateralNode(const Coord2& p, int nodes) {
-  for (int k = 0; k < nodes; ++k) {
-    if (p.r == kQuadrilateralNodes[k].r && p.s == kQuadrilateralNodes[k].s) return true;
-  }
-  return false;
-}
-
-Coord2 QuadrilateralNode(int node, int nodes) {
-  return node >= 0 && node < nodes ? kQuadrilateralNodes[node] : Coord2{0.0, 0.0};
-}
 
 void QuadrilateralQuadrature(Coord2* points, double* weights) {
   for (int q = 0; q < 4; ++q) {
@@ -159,30 +145,8 @@ Coord3 SECQuadrilateral4::ClampToElement(const Coord2& p) const {
   return Coord3{c.r, c.s, 0.0};
 }
 Coord2 SECQuadrilateral4::ClampToElement2D(const Coord2& p) const { return ClampToSquare(p); }
-Coord2 SECQuadrilateral4::NodeCoordinates(int node) const { return QuadrilateralNode(node, 4); }
-bool SECQuadrilateral4::IsAtNode(const Coord2& p) const { return AtQuadrilateralNode(p, 4); }
-Coord2 SECQuadrilateral4::CentrePoint() const { return kQuadrilateral4Centre; }
 void SECQuadrilateral4::SurfaceQuadrature(Coord2* points, double* weights) const {
   QuadrilateralQuadrature(points, weights);
-}
-int SECQuadrilateral4::FaceNodeCount(int) const { return 4; }
-int SECQuadrilateral4::FaceCornerCount(int) const { return kCorners; }
-const int* SECQuadrilateral4::FaceNodes(int) const { return kCountingRow; }
-const int* SECQuadrilateral4::FaceCorners(int) const { return kCountingRow; }
-void SECQuadrilateral4::ParentCorners(int node, int& first, int& second) const {
-  first = second = node;
-}
-void SECQuadrilateral4::ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const {
-  Extrapolate(4, kQuadrilateral4Matrices, 2, in, out);
-}
-void SECQuadrilateral4::ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const {
-  Extrapolate(4, kQuadrilateral4Matrices, 2, in, out);
-}
-void SECQuadrilateral4::ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const {
-  Extrapolate(4, kQuadrilateral4Matrices, 2, in, out);
-}
-void SECQuadrilateral4::ExtrapolateScalar(const List<double>& in, List<double>& out) const {
-  Extrapolate(4, kQuadrilateral4Matrices, 2, in, out);
 }
 
 // SECQuadrilateral8: the serendipity functions above.
@@ -212,38 +176,16 @@ Coord3 SECQuadrilateral8::ClampToElement(const Coord2& p) const {
   return Coord3{c.r, c.s, 0.0};
 }
 Coord2 SECQuadrilateral8::ClampToElement2D(const Coord2& p) const { return ClampToSquare(p); }
-Coord2 SECQuadrilateral8::NodeCoordinates(int node) const { return QuadrilateralNode(node, 8); }
-bool SECQuadrilateral8::IsAtNode(const Coord2& p) const { return AtQuadrilateralNode(p, 8); }
-Coord2 SECQuadrilateral8::CentrePoint() const { return kQuadrilateral8Centre; }
 // The 8-node quadrilateral integrates with the 2-by-2 rule of the 4-node one,
 // so that IntegrateScalar works; the area factor of a curved element is then
 // integrated approximately.
 void SECQuadrilateral8::SurfaceQuadrature(Coord2* points, double* weights) const {
   QuadrilateralQuadrature(points, weights);
 }
-int SECQuadrilateral8::FaceNodeCount(int) const { return 8; }
-int SECQuadrilateral8::FaceCornerCount(int) const { return kCorners; }
-const int* SECQuadrilateral8::FaceNodes(int) const { return kCountingRow; }
-const int* SECQuadrilateral8::FaceCorners(int) const { return kCountingRow; }
-void SECQuadrilateral8::ParentCorners(int node, int& first, int& second) const {
-  if (node >= 4 && node < 8) {
-    first = kQuadrilateral8Parents[node - 4][0];
-    second = kQuadrilateral8Parents[node - 4][1];
-  } else {
-    first = second = node;
-  }
-}
-void SECQuadrilateral8::ExtrapolateTensor9(const List<Tensor9>& in, List<Tensor9>& out) const {
-  Extrapolate(8, kQuadrilateral8Matrices, 2, in, out);
-}
-void SECQuadrilateral8::ExtrapolateTensor6(const List<Tensor6>& in, List<Tensor6>& out) const {
-  Extrapolate(8, kQuadrilateral8Matrices, 2, in, out);
-}
-void SECQuadrilateral8::ExtrapolateVector(const List<Coord3>& in, List<Coord3>& out) const {
-  Extrapolate(8, kQuadrilateral8Matrices, 2, in, out);
-}
-void SECQuadrilateral8::ExtrapolateScalar(const List<double>& in, List<double>& out) const {
-  Extrapolate(8, kQuadrilateral8Matrices, 2, in, out);
-}
+
+MESHKIT_SURFACE_TOPOLOGY_OPERATIONS(SECQuadrilateral4, surface_tables::kQuadrilateral4Topology)
+MESHKIT_SURFACE_TOPOLOGY_OPERATIONS(SECQuadrilateral8, surface_tables::kQuadrilateral8Topology)
+MESHKIT_EXTRAPOLATIONS(SECQuadrilateral4, 4, surface_tables::kQuadrilateral4Matrices)
+MESHKIT_EXTRAPOLATIONS(SECQuadrilateral8, 8, surface_tables::kQuadrilateral8Matrices)
 
 }  // namespace Meshkit
