@@ -230,6 +230,8 @@ bool BoxTree::LoadState(const char* data, std::size_t size, std::string* error) 
     // The nearest-box query's single walk needs node indices in pre-order,
     // as a build lays them out; a saved tree's insertions may have ended it.
     indexOrder_ = IndicesInPreOrder();
+    // The wide index is not in the state: it is laid out again here.
+    BuildQueryIndex();
   } catch (...) {
     DestroyTree();
     throw;
