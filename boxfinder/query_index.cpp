@@ -154,7 +154,17 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
   const auto itemsOf = [&](uint32_t w) {
     const Node& node = nodes_[w];
     uint32_t bits = EntryBits(entryMask(node));
-    if (node.children != kNone) bits |= ChildBits(childMask(children_[node.children]));
+    if (node.children != kNone) {
+      const Children& room = children_[node.children];
+      const uint32_t hit = childMask(room);
+      // Every child entered will be read whole: its lines are fetched
+      // side by side now rather than one miss after another later.
+      for (uint32_t m = hit; m != 0; m &= m - 1) {
+        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
+        for (std::size_t b = 0; b < sizeof(Node); b += 64) __builtin_prefetch(line + b);
+      }
+      bits |= ChildBits(hit);
+    }
     return bits;
   };
   uint32_t w = 0;
