@@ -7,12 +7,17 @@ built by the project's own CMake build, configured for this one interpreter
 (MODULES_FOR_PYTHON) in a temporary folder that is removed afterwards; the
 sources, compiler flags and link rules live in CMake alone. Each module is
 installed as a top-level extension module, so that `import Triad` works.
+setuptools' own folders (build/ and numeric_blocks.egg-info) go to a
+temporary folder of this run, removed at its exit, so that the clone stays
+as it was and installs from it under both interpreters, in either order,
+find no leftovers of each other.
 
 Needs CMake 3.20 or later (or the one named by the CMAKE environment
 variable), g++ and the interpreter's headers (Debian: cmake, g++ and, for
 Python 3, python3-dev). The same script runs under Python 2.7 (setuptools 41,
 pip 19) and Python 3 (setuptools 66, pip 23).
 """
+import atexit
 import io
 import os
 import shutil
@@ -40,6 +45,19 @@ def module_names():
 
 
 MODULES = module_names()
+
+
+def scratch_folder():
+    """A temporary folder for setuptools' build and egg-info folders, outside
+    the source tree and removed when this run ends. A folder left in the
+    tree would be seen by the next interpreter's pip (the egg-info as an
+    installed package, with the current folder on its path)."""
+    folder = tempfile.mkdtemp(prefix="numeric-blocks-setup-")
+    atexit.register(shutil.rmtree, folder, True)
+    return folder
+
+
+SCRATCH = scratch_folder()
 
 
 class CMakeExtension(Extension):
@@ -119,7 +137,10 @@ setup(
     py_modules=[],
     ext_modules=[CMakeExtension(name) for name in MODULES],
     cmdclass={"build_ext": CMakeBuild},
-    # setuptools' own build folders stay apart from CMake's in build/.
-    options={"build": {"build_base": os.path.join("build", "setuptools")}},
+    # Out of the source tree (options on the command line still win); an
+    # editable install (develop) keeps its egg-info in the tree, where its
+    # link into site-packages points.
+    options=dict([("build", {"build_base": os.path.join(SCRATCH, "build")})]
+                 + ([] if "develop" in sys.argv else [("egg_info", {"egg_base": SCRATCH})])),
     zip_safe=False,
 )

@@ -2,9 +2,12 @@
 
 Each location has its own Crackrate model (its own material constants) and
 its own initial crack length; all of them see the same load spectrum. One
-task is one location: the pickled model and its initial length, grown
+task is one location: the pickled model, its initial length and the
+number of cycles it is grown through (carried by the task, so that every
+worker runs what the task says, whatever its own module defaults), grown
 cycle by cycle through the spectrum (each cycle's stress intensity range
-from the spectrum and the current crack length) by grow_location. The same
+from the spectrum and the current crack length) by grow_location, in one
+native call (Crackrate.GrowCrack, exact mode). The same
 tasks run in this process (serial), on a multiprocessing pool (spawn start
 method where the interpreter has it; Python 2.7 has only fork), or on a
 Dask cluster (a LocalCluster of process workers, or a scheduler given by
@@ -41,9 +44,10 @@ CYCLES = 4000
 FAILED_LENGTH = 1.0
 
 
-def locations(count):
-    """The tasks: (pickled model, initial crack length) per location, with
-    constants and initial lengths varying from one location to the next."""
+def locations(count, cycles=None):
+    """The tasks: (pickled model, initial crack length, cycles) per
+    location, with constants and initial lengths varying from one location
+    to the next; cycles defaults to CYCLES as it is when this is called."""
     tasks = []
     for i in range(count):
         constants = list(BASE_CONSTANTS)
@@ -51,35 +55,33 @@ def locations(count):
         constants[KIC_INDEX] = 40.0 + (i % 7)
         model = Crackrate(constants, i % 2)
         initial = 0.03 + 0.002 * (i % 11)
-        tasks.append((pickle.dumps(model, pickle.HIGHEST_PROTOCOL), initial))
+        tasks.append((pickle.dumps(model, pickle.HIGHEST_PROTOCOL), initial,
+                      CYCLES if cycles is None else cycles))
     return tasks
 
 
-def grow_location(task, cycles=CYCLES):
-    """Grows one location's crack through `cycles` cycles of the spectrum:
-    returns (final crack length, cycles run, the overload state (Kol, rpz,
-    aol) the model ends with). A Python loop over Compute_Crackrate, one
-    call per cycle."""
-    pickled, a = task
+def grow_location(task, cycles=None):
+    """Grows one location's crack through its task's cycles of the
+    spectrum (or `cycles`, when given),
+    or until it reaches FAILED_LENGTH or fractures: returns (final crack
+    length, cycles run, the overload state (Kol, rpz, aol) the model ends
+    with). GrowCrack's exact mode takes each cycle through
+    Compute_Crackrate, with N the cycles so far and dK = S * sqrt(pi * a),
+    as a Python loop over the cycles would, bit for bit."""
+    pickled, a, task_cycles = task
+    if cycles is None:
+        cycles = task_cycles
     model = pickle.loads(pickled)
-    grow = model.Compute_Crackrate
     block = len(SPECTRUM)
-    n = 0
-    while n < cycles and a < FAILED_LENGTH:
-        stress_range, ratio = SPECTRUM[n % block]
-        dK = stress_range * math.sqrt(math.pi * a)
-        a += grow(dK, a, n, ratio)
-        n += 1
+    # The cycles as one pass of (S, R) rows, one cycle each.
+    cycle_rows = [SPECTRUM[n % block] for n in range(cycles)]
+    life = model.GrowCrack(cycle_rows, a, FAILED_LENGTH, per_cycle=True, passes=1)
     state = model.__reduce__()[1][2]
-    return a, n, tuple(state)
+    return life.length, life.cycles, tuple(state)
 
 
-def serial(tasks, cycles=CYCLES):
+def serial(tasks, cycles=None):
     return [grow_location(t, cycles) for t in tasks]
-
-
-def _grow_default(task):
-    return grow_location(task)
 
 
 def start_method():
@@ -99,7 +101,7 @@ def with_pool(tasks, processes=2):
     else:
         pool = multiprocessing.Pool(processes)
     try:
-        return pool.map(_grow_default, tasks, chunksize=max(1, len(tasks) // (4 * processes)))
+        return pool.map(grow_location, tasks, chunksize=max(1, len(tasks) // (4 * processes)))
     finally:
         pool.close()
         pool.join()

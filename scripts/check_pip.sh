@@ -17,9 +17,13 @@
 #     wheels of setuptools and wheel (python3-setuptools-whl, with
 #     python3-venv, and python3-wheel-whl), the way later pips build.
 #
-# Each install starts from a fresh copy of the tracked and not-ignored files
-# of the working tree (what a clone of it would hold once committed: no
-# build/), runs with no network when the machine can make a network
+# Both interpreters install from one copy of the tracked and not-ignored
+# files of the working tree (what a clone of it would hold once committed:
+# no build/), in both orders: Python 2.7 then Python 3 (setup.py install)
+# from one copy, Python 3 (wheel) then Python 2.7 from another. No install
+# may leave a file in the copy (git status, ignored files included) or meet
+# a phantom "existing installation" left by the other. Each install runs
+# with no network when the machine can make a network
 # namespace (unshare -n) and with pip's configuration files and PIP_*
 # variables set aside, and is then checked from an empty folder outside the
 # tree: every module imported from the install, real calls of each, and
@@ -66,11 +70,26 @@ pip_alone() {
   env "${unset[@]}" PIP_CONFIG_FILE=/dev/null PYTHONNOUSERSITE=1 "$@"
 }
 
-# fresh_source NAME: a new copy of the source tree in $WORK/NAME.
+# fresh_source NAME: a new copy of the source tree in $WORK/NAME, committed
+# to a git repository of its own so that git status shows what an install
+# leaves in it.
 fresh_source() {
   rm -rf "${WORK:?}/$1"
   mkdir -p "$WORK/$1"
   tar -xf "$WORK/source.tar" -C "$WORK/$1"
+  (cd "$WORK/$1" && git init -q && git add -A &&
+     git -c user.name=check_pip -c user.email=check_pip@localhost commit -q -m source)
+}
+
+# check_clean LABEL SOURCE: the install left SOURCE as it was.
+check_clean() {
+  local left
+  left="$(cd "$2" && git status --porcelain --ignored --untracked-files=all)"
+  if [ -n "$left" ]; then
+    echo "check_pip: FAILED: $1: pip install left files in the source tree:" >&2
+    printf '%s\n' "$left" | head -20 >&2
+    exit 1
+  fi
 }
 
 # pip_install LABEL SOURCE PYTHON PIP-ARGS...: pip install from SOURCE,
@@ -84,6 +103,14 @@ pip_install() {
     echo "check_pip: FAILED: $label: pip install $* ." >&2
     exit 1
   fi
+  # Nothing of ours is installed where this interpreter looks: an existing
+  # installation can only be a leftover of another install in the tree.
+  if grep -q "existing installation" "$WORK/$label.log"; then
+    cat "$WORK/$label.log" >&2
+    echo "check_pip: FAILED: $label: pip found an existing installation" >&2
+    exit 1
+  fi
+  check_clean "$label" "$source"
   echo "check_pip: $label: pip install $* . ($((SECONDS - start)) s)"
 }
 
@@ -197,32 +224,68 @@ sys.stdout.write(" ".join(left))')"
 
 total=$SECONDS
 
-# ----- Python 2.7: a throwaway prefix
-fresh_source src2
-pip_install python2.7 "$WORK/src2" "$PY2" --no-index --prefix "$WORK/prefix2"
-SITE2="$("$PY2" -c 'import sys
+# install_python2 LABEL SOURCE: Python 2.7 into a throwaway prefix, checked
+# and uninstalled.
+install_python2() {
+  local label="$1" source="$2" prefix="$WORK/prefix-$1" site
+  pip_install "$label" "$source" "$PY2" --no-index --prefix "$prefix"
+  site="$("$PY2" -c 'import sys
 from distutils.sysconfig import get_python_lib
-sys.stdout.write(get_python_lib(plat_specific=True, prefix=sys.argv[1]))' "$WORK/prefix2")"
-check_install python2.7 "$PY2" "$SITE2" "$SITE2"
-check_uninstall python2.7 "$PY2" "$SITE2"
+sys.stdout.write(get_python_lib(plat_specific=True, prefix=sys.argv[1]))' "$prefix")"
+  check_install "$label" "$PY2" "$site" "$site"
+  check_uninstall "$label" "$PY2" "$site"
+}
 
-# ----- Python 3: a fresh venv for each way
-if [ -n "$PY3" ]; then
-  for way in setup-py pep517; do
-    venv="$WORK/venv-$way"
-    "$PY3" -m venv "$venv"
-    fresh_source "src-$way"
-    case "$way" in
-      setup-py) pip_install "python3-$way" "$WORK/src-$way" "$venv/bin/python" --no-index ;;
-      pep517) pip_install "python3-$way" "$WORK/src-$way" "$venv/bin/python" --no-index \
-                --use-pep517 --find-links /usr/share/python-wheels ;;
-    esac
-    SITE3="$("$venv/bin/python" -c 'import sys, sysconfig
+# install_python3 LABEL SOURCE WAY: Python 3 into a fresh venv, by setup.py
+# install (setup-py) or a wheel (pep517), checked and uninstalled.
+install_python3() {
+  local label="$1" source="$2" way="$3" venv="$WORK/venv-$1" site
+  "$PY3" -m venv "$venv"
+  case "$way" in
+    setup-py) pip_install "$label" "$source" "$venv/bin/python" --no-index ;;
+    pep517) pip_install "$label" "$source" "$venv/bin/python" --no-index \
+              --use-pep517 --find-links /usr/share/python-wheels ;;
+  esac
+  site="$("$venv/bin/python" -c 'import sys, sysconfig
 sys.stdout.write(sysconfig.get_paths()["platlib"])')"
-    check_install "python3-$way" "$venv/bin/python" "$SITE3"
-    check_uninstall "python3-$way" "$venv/bin/python"
-  done
+  check_install "$label" "$venv/bin/python" "$site"
+  check_uninstall "$label" "$venv/bin/python"
+}
+
+# Python 2.7 then Python 3 from one copy, and Python 3 then Python 2.7 from
+# another.
+fresh_source src-2-then-3
+install_python2 python2.7-first "$WORK/src-2-then-3"
+if [ -n "$PY3" ]; then
+  install_python3 python3-setup-py-second "$WORK/src-2-then-3" setup-py
+  fresh_source src-3-then-2
+  install_python3 python3-pep517-first "$WORK/src-3-then-2" pep517
+  install_python2 python2.7-second "$WORK/src-3-then-2"
 else
   echo "check_pip: the build has no Python 3: only Python 2.7 checked"
 fi
+# A source distribution holds what the build needs: every folder of
+# modules.txt with its CMakeLists.txt (MANIFEST.in; the build passes over a
+# missing folder), and the CMake build configures from the unpacked archive
+# alone (every source file named is there).
+fresh_source src-sdist
+start=$SECONDS
+if ! (cd "$WORK/src-sdist" && "$PY2" setup.py -q sdist --dist-dir "$WORK/sdist" \
+        >"$WORK/sdist.log" 2>&1 &&
+      mkdir "$WORK/sdist-tree" &&
+      tar -xzf "$WORK"/sdist/numeric-blocks-*.tar.gz -C "$WORK/sdist-tree" --strip-components 1 &&
+      "${CMAKE:-cmake}" -S "$WORK/sdist-tree" -B "$WORK/sdist-build" \
+        -DMODULES_FOR_PYTHON="$PY2" >>"$WORK/sdist.log" 2>&1); then
+  cat "$WORK/sdist.log" >&2
+  echo "check_pip: FAILED: the source distribution does not configure" >&2
+  exit 1
+fi
+check_clean sdist "$WORK/src-sdist"
+for folder in $(awk '!/^#/ && NF >= 1 { print $1 }' "$ROOT/modules.txt"); do
+  if ! [ -f "$WORK/sdist-tree/$folder/CMakeLists.txt" ]; then
+    echo "check_pip: FAILED: the source distribution has no $folder/ (MANIFEST.in)" >&2
+    exit 1
+  fi
+done
+echo "check_pip: sdist: the source distribution configures ($((SECONDS - start)) s)"
 echo "check_pip: pip install . works offline for every interpreter ($((SECONDS - total)) s)"

@@ -37,10 +37,10 @@ def main(argv):
     else:
         pool = multiprocessing.Pool(2)
     try:
-        pool.map(example._grow_default, tasks[:2])  # the workers are up
+        pool.map(example.grow_location, tasks[:2])  # the workers are up
         chunk = max(1, count // 8)
         (took, _), got = timed(
-            lambda: pool.map(example._grow_default, tasks, chunksize=chunk), reps)
+            lambda: pool.map(example.grow_location, tasks, chunksize=chunk), reps)
     finally:
         pool.close()
         pool.join()

@@ -1,4 +1,7 @@
-"""Python interface of the Boxfinder module."""
+"""Python interface of the Boxfinder module; what its objects share with
+Crackrate and Eightfold (the factory-made type, its method lookup, copies
+through the rebuild function) is tested once in
+common/tests/test_native_object_scaffold.py."""
 import copy
 import math
 import pickle
@@ -11,7 +14,8 @@ import Triad
 import Boxfinder
 import roundtrip
 import rss
-from dialect import PY3, long_type, python2_only, python3_only, type_name
+from dialect import PY3, long_type, python2_only, python3_only
+from messages import MessageAssertions
 
 T = Triad.Triad
 
@@ -20,7 +24,7 @@ def unit_boxes():
     return Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1)], [(1, 1, 1), (2, 2, 2)], [7, 8])
 
 
-class ConstructionTest(unittest.TestCase):
+class ConstructionTest(MessageAssertions, unittest.TestCase):
 
     def test_empty_tree_answers_nothing(self):
         b = Boxfinder.Boxfinder([], [], [])
@@ -60,9 +64,7 @@ class ConstructionTest(unittest.TestCase):
         for call in (lambda: Boxfinder.Boxfinder([(10 ** 400, 0, 0)], [(1, 1, 1)], [4]),
                      lambda: b3.PtQuery((0, -10 ** 400, 0)),
                      lambda: b3.AddToTree((0, 0, 0), (0, 0, 10 ** 400), 5)):
-            with self.assertRaises(OverflowError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), str(interpreters.exception))
+            self.assertFails(OverflowError, str(interpreters.exception), call)
         self.assertEqual(b3.RangeQuery((-1e300,) * 3, (1e300,) * 3), [4])
 
     def test_swapped_corners_contain_only_coinciding_points(self):
@@ -80,16 +82,13 @@ class ConstructionTest(unittest.TestCase):
             (([(0, 0, 0)], [(1, 1, 1)], [5.0]), "third argument should a sequence of int's"),
         ]
         for args, message in cases:
-            with self.assertRaises(TypeError) as ctx:
-                Boxfinder.Boxfinder(*args)
-            self.assertEqual(str(ctx.exception), message)
+            self.assertFails(TypeError, message, lambda: Boxfinder.Boxfinder(*args))
 
     @python2_only('longs are not client integers')
     def test_longs_are_refused(self):
         for ids in ([long_type(5)], [2 ** 100]):
-            with self.assertRaises(TypeError) as ctx:
-                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], ids)
-            self.assertEqual(str(ctx.exception), "third argument should a sequence of int's")
+            self.assertFails(TypeError, "third argument should a sequence of int's",
+                             lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], ids))
 
     def test_ids_beyond_32_bits_overflow(self):
         cases = [(2 ** 31, "signed integer is greater than maximum"),
@@ -102,9 +101,8 @@ class ConstructionTest(unittest.TestCase):
                       (2 ** 100, "signed integer is greater than maximum"),
                       (-2 ** 100, "signed integer is less than minimum")]
         for big, message in cases:
-            with self.assertRaises(OverflowError) as ctx:
-                Boxfinder.Boxfinder([(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [1, big])
-            self.assertEqual(str(ctx.exception), message, big)
+            self.assertFails(OverflowError, message,
+                             Boxfinder.Boxfinder, [(0, 0, 0)] * 2, [(1, 1, 1)] * 2, [1, big])
         b = Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [2 ** 31 - 1])
         self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
         for big, message in [(2 ** 31, "signed integer is greater than maximum"),
@@ -112,9 +110,7 @@ class ConstructionTest(unittest.TestCase):
                              (2 ** 64, "Python int too large to convert to C long"),
                              (-2 ** 100, "Python int too large to convert to C long")]:
             for change in (b.AddToTree, b.RemoveFromTree):
-                with self.assertRaises(OverflowError) as ctx:
-                    change((0, 0, 0), (1, 1, 1), big)
-                self.assertEqual(str(ctx.exception), message, big)
+                self.assertFails(OverflowError, message, change, (0, 0, 0), (1, 1, 1), big)
         self.assertEqual(b.PtQuery((0, 0, 0)), [2 ** 31 - 1])
 
     @python3_only('every int is a client integer')
@@ -187,40 +183,6 @@ class MethodTest(unittest.TestCase):
 
 class ObjectTest(unittest.TestCase):
 
-    def test_type_name_and_method_lookup(self):
-        b = unit_boxes()
-        self.assertEqual(type(b).__name__, 'Boxfinder')
-        self.assertEqual(repr(type(b)), "<%s '%s'>" % ('class' if PY3 else 'type',
-                                                        type_name('Boxfinder', 'Boxfinder')))
-        self.assertRaises(TypeError, type(b))
-        names = ['AddToTree', 'PtQuery', 'RangeQuery', 'RemoveFromTree']
-        for name in names:
-            method = getattr(b, name)
-            self.assertEqual(method.__name__, name)
-            self.assertIs(method.__self__, b)
-        self.assertLess(set(names), set(dir(b)))
-        self.assertFalse(hasattr(b, '__dict__'))
-        # Python 2.7 readies the type only when something looks into it, and
-        # before that refuses assignments with TypeError.
-        self.assertRaises((AttributeError, TypeError), setattr, b, 'PtQuery', len)
-        self.assertEqual(b.PtQuery((1, 1, 1)), [8, 7])
-
-    @python2_only('the attribute slot of factory-made objects')
-    def test_the_method_list_of_python_2(self):
-        b = unit_boxes()
-        self.assertEqual(b.__methods__, ['AddToTree', 'Nearest', 'NearestMany', 'PtQuery',
-                                         'PtQueryMany', 'RangeQuery', 'RangeQueryMany',
-                                         'RemoveFromTree', '__reduce__'])
-
-    @python3_only('the generic attribute lookup')
-    def test_methods_live_on_the_type_under_python_3(self):
-        b = unit_boxes()
-        self.assertEqual(type(b).PtQuery(b, (1, 1, 1)), [8, 7])
-        with self.assertRaises(AttributeError) as caught:
-            b.NoSuchMethod
-        self.assertEqual(str(caught.exception),
-                         "'Boxfinder.Boxfinder' object has no attribute 'NoSuchMethod'")
-
     def test_many_results(self):
         n = 1000
         b = Boxfinder.Boxfinder([(0, 0, 0)] * n, [(1, 1, 1)] * n, range(n))
@@ -259,7 +221,7 @@ def brute_nearest(b, boxes, p, k, max_distance=float('inf')):
     return found[:k]
 
 
-class NearestTest(unittest.TestCase):
+class NearestTest(MessageAssertions, unittest.TestCase):
 
     def test_matches_brute_force_on_random_inverted_and_mesh_boxes_after_updates(self):
         rng = random.Random(4)
@@ -314,12 +276,9 @@ class NearestTest(unittest.TestCase):
         self.assertEqual(Boxfinder.Boxfinder([], [], []).Nearest((0, 0, 0), 1), [])
         self.assertEqual(b.Nearest((5, 5, 5), 2 ** 31 - 1), [8, 7])
         for k in (0, -3):
-            with self.assertRaises(ValueError) as caught:
-                b.Nearest((0, 0, 0), k)
-            self.assertEqual(str(caught.exception), 'k should be at least 1')
-        with self.assertRaises(TypeError) as caught:
-            b.Nearest((0, 0, 0), 1, True)
-        self.assertEqual(str(caught.exception), 'Nearest() takes 2 positional arguments (3 given)')
+            self.assertFails(ValueError, 'k should be at least 1', lambda: b.Nearest((0, 0, 0), k))
+        self.assertFails(TypeError, 'Nearest() takes 2 positional arguments (3 given)',
+                         lambda: b.Nearest((0, 0, 0), 1, True))
         for call in (lambda: b.Nearest((0, 0, 0), 1.5), lambda: b.Nearest((0, 0, 0)),
                      lambda: b.Nearest((0, 0, 0), 1, maxDistance='far'),
                      lambda: b.Nearest((0, 0, 0), 1, far=2), lambda: b.Nearest(5, 1)):
@@ -328,7 +287,7 @@ class NearestTest(unittest.TestCase):
         self.assertRaises(IndexError, b.Nearest, (0, 0), 1)
 
 
-class IndexIdTest(unittest.TestCase):
+class IndexIdTest(MessageAssertions, unittest.TestCase):
 
     class Index(object):
         """An integer of another type, as numpy's are."""
@@ -348,22 +307,19 @@ class IndexIdTest(unittest.TestCase):
         self.assertEqual(sorted(b.PtQuery((0, 0, 0))), [-2 ** 31, 4, 2 ** 31 - 1])
         for big, message in [(2 ** 31, "signed integer is greater than maximum"),
                              (-2 ** 100, "signed integer is less than minimum")]:
-            with self.assertRaises(OverflowError) as caught:
-                Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)])
-            self.assertEqual(str(caught.exception), message)
+            self.assertFails(OverflowError, message,
+                             lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [I(big)]))
             # AddToTree gives the messages it gives for the int itself.
             with self.assertRaises(OverflowError) as plain:
                 b.AddToTree((0, 0, 0), (1, 1, 1), big)
-            with self.assertRaises(OverflowError) as caught:
-                b.AddToTree((0, 0, 0), (1, 1, 1), I(big))
-            self.assertEqual(str(caught.exception), str(plain.exception))
+            self.assertFails(OverflowError, str(plain.exception),
+                             lambda: b.AddToTree((0, 0, 0), (1, 1, 1), I(big)))
         self.assertRaises(ValueError, Boxfinder.Boxfinder, [(0, 0, 0)], [(1, 1, 1)], [I(None)])
 
     @python2_only('ids are ints under Python 2.7')
     def test_objects_with_index_are_refused_under_python_2(self):
-        with self.assertRaises(TypeError) as caught:
-            Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)])
-        self.assertEqual(str(caught.exception), "third argument should a sequence of int's")
+        self.assertFails(TypeError, "third argument should a sequence of int's",
+                         lambda: Boxfinder.Boxfinder([(0, 0, 0)], [(1, 1, 1)], [self.Index(4)]))
 
 
 def rows(result):
@@ -378,7 +334,7 @@ def random_tree(rng, n):
     return Boxfinder.Boxfinder(lows, highs, list(range(n))), lows, highs
 
 
-class BatchTest(unittest.TestCase):
+class BatchTest(MessageAssertions, unittest.TestCase):
 
     def test_rows_are_the_single_queries_for_every_input_kind(self):
         rng = random.Random(9)
@@ -435,13 +391,10 @@ class BatchTest(unittest.TestCase):
 
     def test_refusals(self):
         b = unit_boxes()
-        with self.assertRaises(ValueError) as caught:
-            b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)])
-        self.assertEqual(str(caught.exception),
-                         'lows and highs should have the same number of rows')
-        with self.assertRaises(ValueError) as caught:
-            b.NearestMany([(0, 0, 0)], 0)
-        self.assertEqual(str(caught.exception), 'k should be at least 1')
+        self.assertFails(ValueError, 'lows and highs should have the same number of rows',
+                         lambda: b.RangeQueryMany([(0, 0, 0)], [(1, 1, 1), (2, 2, 2)]))
+        self.assertFails(ValueError, 'k should be at least 1',
+                         lambda: b.NearestMany([(0, 0, 0)], 0))
         self.assertRaises(TypeError, b.NearestMany, [(0, 0, 0)], 1, True)
         self.assertRaises(TypeError, b.PtQueryMany, 5)
         self.assertRaises(ValueError, b.PtQueryMany, [(0, 0)])
@@ -531,7 +484,7 @@ def change(b):
         b.RemoveFromTree(hi, lo, i + 1)
 
 
-class CopyTest(unittest.TestCase):
+class CopyTest(MessageAssertions, unittest.TestCase):
 
     def test_every_copy_answers_and_changes_as_the_original(self):
         for make in (unit_boxes, lambda: Boxfinder.Boxfinder(*grid_boxes(400)), changed_tree,
@@ -548,9 +501,7 @@ class CopyTest(unittest.TestCase):
 
     def test_the_state_is_one_compact_bytes_object(self):
         b = changed_tree(1000)
-        rebuild, (state,) = b.__reduce__()
-        self.assertIs(rebuild, Boxfinder._rebuild)
-        self.assertIsInstance(state, bytes)
+        state = b.__reduce__()[1][0]
         # A node's box, links, id, flag and exact subtree box: 109 bytes.
         self.assertLess(len(state), 110 * 1060 + 100)
         self.assertLess(len(pickle.dumps(b, pickle.HIGHEST_PROTOCOL)), len(state) + 100)
@@ -559,10 +510,9 @@ class CopyTest(unittest.TestCase):
         rebuild = Boxfinder._rebuild
         roundtrip.assert_damaged_states_handled(self, rebuild, changed_tree(40).__reduce__()[1][0],
                                                 answers, 'invalid Boxfinder state: ')
-        with self.assertRaises(ValueError) as caught:
-            rebuild(unit_boxes().__reduce__()[1][0][:-1])
-        self.assertEqual(str(caught.exception),
-                         'invalid Boxfinder state: length does not match the node count')
+        self.assertFails(ValueError,
+                         'invalid Boxfinder state: length does not match the node count',
+                         rebuild, unit_boxes().__reduce__()[1][0][:-1])
 
 
 class MemoryTest(unittest.TestCase):

@@ -3,7 +3,7 @@ cases every one of them must pass.
 
 Every way of copying is tried: copy.copy, copy.deepcopy, and each pickle
 protocol of each pickle module of the interpreter (cPickle too under Python
-2.7)."""
+2.7, the pure-Python pickler too under Python 3)."""
 import copy
 import pickle
 import struct
@@ -25,6 +25,11 @@ def ways():
         for protocol in range(module.HIGHEST_PROTOCOL + 1):
             result.append(('%s protocol %d' % (module.__name__, protocol),
                            lambda v, m=module, p=protocol: m.loads(m.dumps(v, p))))
+    if PY3:
+        # The interpreter's pure-Python pickler, besides its native one.
+        for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
+            result.append(('pure pickle protocol %d' % protocol,
+                           lambda v, p=protocol: pickle._loads(pickle._dumps(v, p))))
     return result
 
 

@@ -10,6 +10,7 @@ import unittest
 import ArrayProbe as P
 from dialect import PY3, python2_only, python3_only, type_name
 from rss import assert_ops_no_growth, calls
+from messages import MessageAssertions
 
 try:
     import numpy
@@ -39,11 +40,9 @@ class ShrinkOnFloat(object):
         return 1.5
 
 
-class ReadTest(unittest.TestCase):
+class ReadTest(MessageAssertions, unittest.TestCase):
     def assertRefused(self, error, message, *args):
-        with self.assertRaises(error) as caught:
-            P.Read(*args)
-        self.assertEqual(str(caught.exception), message)
+        self.assertFails(error, message, lambda: P.Read(*args))
 
     def test_sequences_nested_or_flat(self):
         self.assertEqual(P.Read([(1, 2, 3), [4.5, True, -0.0]]),
@@ -169,7 +168,7 @@ class ReadTest(unittest.TestCase):
         assert_ops_no_growth(self, ops, 3000)
 
 
-class OutTest(unittest.TestCase):
+class OutTest(MessageAssertions, unittest.TestCase):
     def test_writes_into_a_writable_buffer_and_returns_it(self):
         out = P.New((2, 3))
         self.assertIs(P.Negate([(1, 2, 3), (4, 5, 6)], out=out), out)
@@ -198,13 +197,10 @@ class OutTest(unittest.TestCase):
                 ([[0.0] * 3] * 2, TypeError, 'list'),
                 (doubles(0, 0), ValueError,
                  'an array of shape (2,)' if PY3 else 'an array.array of 2 numbers')]:
-            with self.assertRaises(error) as caught:
-                P.Negate(x, out=out)
-            self.assertEqual(str(caught.exception), message + came)
+            self.assertFails(error, message + came, lambda: P.Negate(x, out=out))
         if PY3:
-            with self.assertRaises(TypeError) as caught:
-                P.Negate(x, out=memoryview(bytes(48)).cast('d', (2, 3)))
-            self.assertEqual(str(caught.exception), message + 'a read-only array')
+            self.assertFails(TypeError, message + 'a read-only array',
+                             lambda: P.Negate(x, out=memoryview(bytes(48)).cast('d', (2, 3))))
 
     @needs_numpy
     def test_numpy_out(self):

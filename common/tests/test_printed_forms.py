@@ -16,6 +16,7 @@ from Ennead import Ennead
 from Hexad import Hexad
 from Triad import Triad
 from roundtrip import bits, pickle_ways
+from messages import MessageAssertions
 
 # Locales whose decimal point is a comma; the first one installed is used.
 COMMA_LOCALES = ['de_DE.UTF-8', 'de_DE.utf8', 'de_DE', 'fr_FR.UTF-8', 'fr_FR.utf8']
@@ -81,7 +82,7 @@ def components(value):
     return list(value.__reduce__()[1][0])
 
 
-class TestPickling(unittest.TestCase):
+class TestPickling(MessageAssertions, unittest.TestCase):
     def test_values_of_every_type_pickle_together(self):
         values = [Triad(1, -0.0, 3), Hexad(1, 2, 3, 4, 5, float('inf')),
                   Ennead(*range(9)), Triad(0.5, 0.25, 0.125)]
@@ -114,9 +115,7 @@ class TestPickling(unittest.TestCase):
                               (EnneadModule._rebuild, (nine, Triad)),
                               (TriadModule._rebuild, (nine,)),
                               (HexadModule._rebuild, (nine[:3],))]:
-            with self.assertRaises(TypeError) as cm:
-                rebuild(*args)
-            self.assertEqual(str(cm.exception), message)
+            self.assertFails(TypeError, message, lambda: rebuild(*args))
 
 
 if __name__ == '__main__':

@@ -19,6 +19,7 @@ import Triad
 
 import rss
 from dialect import PY3, python3_only, range_
+from messages import MessageAssertions
 
 CONSTANTS = [0, 50, 60, 40, 1, 1, 1e-10, 3, 0.5, 1, 5, 0.1, 0.1, 0.7, 2, 0.3, 0.1, 0.0381, 3,
              10000]
@@ -184,7 +185,7 @@ def from_bits(b):
 PAYLOAD_NAN = from_bits(0xfff8000000012345)
 
 
-class ExactUnderEveryProtocolTest(unittest.TestCase):
+class ExactUnderEveryProtocolTest(MessageAssertions, unittest.TestCase):
 
     def values(self):
         yield Triad.Triad(PAYLOAD_NAN, -0.0, 5e-324), lambda v: list(v)
@@ -241,9 +242,7 @@ class ExactUnderEveryProtocolTest(unittest.TestCase):
     def test_rebuild_refuses_malformed_text(self):
         message = "_rebuild takes the components of a value and a subclass of its type"
         for text in ['3ff0' * 11, '3ff0' * 13, 'g' * 48, '3FF0000000000000' * 3, '']:
-            with self.assertRaises(TypeError) as cm:
-                Triad._rebuild(text)
-            self.assertEqual(str(cm.exception), message)
+            self.assertFails(TypeError, message, lambda: Triad._rebuild(text))
         self.assertRaises(TypeError, Crackrate._rebuild, 'x' * 336, 1, '0' * 48)
         self.assertRaises(TypeError, Crackrate._rebuild, tuple(CONSTANTS), 1, '0' * 47)
 

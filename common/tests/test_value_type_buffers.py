@@ -13,6 +13,7 @@ from Hexad import Hexad
 from Triad import Triad
 from dialect import PY3, divide, inplace_divide
 from rss import assert_no_growth
+from messages import MessageAssertions
 
 try:
     import numpy
@@ -181,7 +182,7 @@ def future_floor_divide(a, b):
     exec(compile('r = a // b', '<script>', 'exec', __future__.division.compiler_flag, True), scope)
 
 
-class FutureDivision(unittest.TestCase):
+class FutureDivision(MessageAssertions, unittest.TestCase):
     def test_future_division_gives_the_bits_of_classic_division(self):
         tiny = 5e-324
         for cls, comps, _ in TYPES:
@@ -203,9 +204,7 @@ class FutureDivision(unittest.TestCase):
         for cls, comps, _ in TYPES:
             v = cls(*comps)
             for a, b in [(v, "2"), (v, v), (2, v)]:
-                with self.assertRaises(TypeError) as cm:
-                    future_divide(a, b)
-                self.assertEqual(str(cm.exception), messages[cls])
+                self.assertFails(TypeError, messages[cls], lambda: future_divide(a, b))
             with self.assertRaises(TypeError) as cm:
                 future_floor_divide(v, 2)
             self.assertIn("unsupported operand type(s) for //", str(cm.exception))

@@ -285,6 +285,25 @@ class OtherBindingsTest(unittest.TestCase):
         self.assertEqual(out.splitlines(), [NOT_FOUND + " False"] * 2 +
                          ["(1.0, 2.0, 3.0) Triad(x=1.0, y=2.0, z=3.0)"])
 
+    def test_the_vector_modules_own_import_error_fails_the_import(self):
+        out = self.run_script(None, '''
+            import sys
+            class NoTriad(object):
+                def find_module(self, name, path=None):  # Python 2.7
+                    return self if name == "Triad" else None
+                def load_module(self, name):
+                    raise ImportError("no module named Triad here")
+                def find_spec(self, name, path=None, target=None):  # Python 3
+                    if name == "Triad":
+                        self.load_module(name)
+            sys.meta_path.insert(0, NoTriad())
+            try:
+                import VectorProbe
+            except ImportError as e:
+                print(e, 'VectorProbe' in sys.modules)
+            ''')
+        self.assertEqual(out, "no module named Triad here False")
+
     def test_blocked_or_odd_vector_modules_fail_the_import(self):
         # None under the name is a blocked import; a non-module or a module
         # without the item has nothing to bind.

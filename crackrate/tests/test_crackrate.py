@@ -1,6 +1,8 @@
 """The Crackrate type: construction, methods and their formats, attributes,
-the overload history, copies and pickles, objects without a model, calls
-that must not hang, and memory growth."""
+the overload history, its state form in copies and pickles, calls that must
+not hang, and memory growth. What it shares with Boxfinder and Eightfold
+(objects without a model, copies through the rebuild function, subclass
+instances) is tested once in common/tests/test_native_object_scaffold.py."""
 import copy
 import math
 import os
@@ -15,8 +17,10 @@ import unittest
 import Crackrate
 from Crackrate import Crackrate as CR
 
+import roundtrip
 import rss
-from dialect import PY3, long_type, type_name
+from dialect import long_type
+from messages import MessageAssertions
 
 # UTS, YS, Kie, Kic, Ak, Bk, C, n, p, q, DK1, Cthp, Cthm, Rcl, alfa, ratio,
 # R, a0, np, damp.
@@ -56,19 +60,10 @@ class NoItems(object):
         raise KeyError("no item %d" % i)
 
 
-class ConstructionTest(unittest.TestCase):
+class ConstructionTest(MessageAssertions, unittest.TestCase):
 
-    def assertMessage(self, exc_type, message, fn, *args):
-        with self.assertRaises(exc_type) as caught:
-            fn(*args)
-        self.assertEqual(str(caught.exception), message)
-
-    def test_module_type_and_attribute_order(self):
+    def test_module_text_and_attribute_order(self):
         self.assertEqual(Crackrate.__doc__, "Python interface to Crackrate objects")
-        self.assertEqual(CR.__name__, "Crackrate")
-        self.assertEqual(repr(CR), "<%s '%s'>" % ("class" if PY3 else "type",
-                                                   type_name("Crackrate", "Crackrate")))
-        self.assertEqual(CR.__doc__, "Crackrate objects")
         obj = CR(REFERENCE, 1)
         self.assertEqual(values(obj), [float(v) for v in REFERENCE] + [3.0, 1.15, 60.0])
         for name in NAMES:
@@ -85,10 +80,10 @@ class ConstructionTest(unittest.TestCase):
         self.assertEqual(CR(REFERENCE, 1, extra=5).UTS, 0.0)  # keywords are ignored
 
     def test_refused_constants(self):
-        self.assertMessage(TypeError, NOT_SEQUENCE, CR, 5, 1)
-        self.assertMessage(TypeError, NOT_SEQUENCE, CR, {}, 1)
-        self.assertMessage(TypeError, BAD_LENGTH, CR, range(19), 1)
-        self.assertMessage(TypeError, BAD_LENGTH, CR, range(22), 1)
+        self.assertFails(TypeError, NOT_SEQUENCE, CR, 5, 1)
+        self.assertFails(TypeError, NOT_SEQUENCE, CR, {}, 1)
+        self.assertFails(TypeError, BAD_LENGTH, CR, range(19), 1)
+        self.assertFails(TypeError, BAD_LENGTH, CR, range(22), 1)
         self.assertRaises(TypeError, CR, REFERENCE)
         self.assertRaises(TypeError, CR, REFERENCE, 1.5)
         self.assertRaises(TypeError, CR, REFERENCE[:19] + ["x"], 1)
@@ -118,7 +113,7 @@ class ConstructionTest(unittest.TestCase):
         self.assertEqual(obj.R, 0.1)
 
 
-class MethodTest(unittest.TestCase):
+class MethodTest(MessageAssertions, unittest.TestCase):
 
     def setUp(self):
         self.obj = CR(REFERENCE, 1)
@@ -176,9 +171,7 @@ class MethodTest(unittest.TestCase):
             float(10 ** 400)
         for call in (lambda: obj.Paris(10 ** 400), lambda: obj.Calc_DKth(0.5, -10 ** 400),
                      lambda: CR(REFERENCE[:19] + [10 ** 400], 1)):
-            with self.assertRaises(OverflowError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), str(interpreters.exception))
+            self.assertFails(OverflowError, str(interpreters.exception), call)
         # Ints (cycle counts, the flag): bools and longs read as ints; beyond
         # a C int the interpreter's OverflowError.
         self.assertEqual(obj.CalcReff(long_type(7), 0.1), obj.CalcReff(7, 0.1))
@@ -191,9 +184,7 @@ class MethodTest(unittest.TestCase):
                            (-2 ** 200, "Python int too large to convert to C long")]:
             for call in (lambda: obj.Calc_Crackrate(10, 0.5, N), lambda: obj.CalcKeff(10, N),
                          lambda: obj.CalcReff(N, 0.1), lambda: CR(REFERENCE, N)):
-                with self.assertRaises(OverflowError) as caught:
-                    call()
-                self.assertEqual(str(caught.exception), message, N)
+                self.assertFails(OverflowError, message, call)
         self.assertEqual(obj.__reduce__()[1][2], (0.0, 0.0, 0.0))
 
     def test_ieee_results_propagate_without_exceptions(self):
@@ -249,13 +240,6 @@ class Slotted(CR):
         self.cycles = [0]
 
 
-class SlottedWithAttributes(Slotted):
-    """Slots of its base and an attribute dictionary of its own."""
-    def __init__(self, *anything):
-        Slotted.__init__(self)
-        self.notes = anything
-
-
 def bits(x):
     return struct.pack("<d", x)
 
@@ -272,52 +256,7 @@ def history(obj, start=0):
     return rates
 
 
-def duplicates(obj):
-    """(how, duplicate) for every copy and pickle route of both dialects."""
-    routes = [("copy", copy.copy), ("deepcopy", copy.deepcopy)]
-    for protocol in range(pickle.HIGHEST_PROTOCOL + 1):
-        routes.append(("pickle %d" % protocol,
-                       lambda o, p=protocol: pickle.loads(pickle.dumps(o, p))))
-        if PY3:
-            # The interpreter's pure-Python pickler, besides its native one.
-            routes.append(("pure pickle %d" % protocol,
-                           lambda o, p=protocol: pickle._loads(pickle._dumps(o, p))))
-        else:
-            routes.append(("cPickle %d" % protocol,
-                           lambda o, p=protocol: cPickle.loads(cPickle.dumps(o, p))))
-    return [(how, make(obj)) for how, make in routes]
-
-
-if not PY3:
-    import cPickle  # noqa: E402
-
-
 class CopyTest(unittest.TestCase):
-
-    def test_copies_carry_constants_flag_and_history_and_then_go_their_own_way(self):
-        original = reference(flag=0, Rso=2.5)
-        original.Compute_Crackrate(30, 0.5, 1000000, 0.0)
-        for duplicate in (copy.copy(original), copy.deepcopy(original)):
-            self.assertIs(type(duplicate), CR)
-            self.assertEqual(values(duplicate), values(original))
-            self.assertEqual(overload(duplicate), overload(original))
-            # The same next cycle gives the same retarded rate.
-            self.assertEqual(duplicate.Compute_Crackrate(14, 0.5001, 1000000, 0.0),
-                             original.Compute_Crackrate(14, 0.5001, 1000000, 0.0))
-            state = overload(original)
-            duplicate.Compute_Crackrate(40, 0.7, 1000000, 0.0)
-            duplicate.SetKol()
-            self.assertEqual(overload(original), state)
-
-    def test_short_constants_and_subclass_attributes_survive_a_copy(self):
-        class Sub(CR):
-            pass
-        obj = Sub(REFERENCE, 1)
-        obj.label = "crack A"
-        duplicate = copy.deepcopy(obj)
-        self.assertIs(type(duplicate), Sub)
-        self.assertEqual(duplicate.label, "crack A")
-        self.assertEqual(duplicate.Rso, 3.0)
 
     def test_every_route_continues_the_same_history_bit_for_bit(self):
         # Constants that pickles must carry exactly: signed zeros, values
@@ -333,7 +272,8 @@ class CopyTest(unittest.TestCase):
             self.assertNotEqual(overloaded, (0.0, 0.0, 0.0))
             twin = copy.copy(original)
             expected = history(twin, 40)
-            for how, duplicate in duplicates(original):
+            for how, way in roundtrip.ways():
+                duplicate = way(original)
                 self.assertIs(type(duplicate), CR, how)
                 self.assertEqual([bits(v) for v in values(duplicate)],
                                  [bits(v) for v in values(original)], how)
@@ -342,46 +282,12 @@ class CopyTest(unittest.TestCase):
                 # The original's history is its own.
                 self.assertEqual(overload(original), overloaded, how)
 
-    def test_subclass_instances_keep_class_attributes_and_slots_on_every_route(self):
-        labelled = Labelled("crack A", REFERENCE)
-        labelled.extra = {"inspections": [1, 2]}
-        slotted = Slotted()
-        both = SlottedWithAttributes(1, 2, 3)
-        both.cycles = 12345
-        for obj in (labelled, slotted, both):
-            history(obj)
-        for how, duplicate in duplicates(labelled):
-            self.assertIs(type(duplicate), Labelled, how)
-            self.assertEqual((duplicate.label, duplicate.extra),
-                             ("crack A", {"inspections": [1, 2]}), how)
-            self.assertEqual((duplicate.Kc, duplicate.alphag), (40.0, 2.55), how)
-            self.assertEqual(overload(duplicate), overload(labelled), how)
-        for how, duplicate in duplicates(slotted):
-            self.assertIs(type(duplicate), Slotted, how)
-            self.assertEqual((duplicate.name, duplicate.cycles), ("crack B", [0]), how)
-            self.assertRaises(AttributeError, getattr, duplicate, "unset")
-            self.assertFalse(hasattr(duplicate, "__dict__"), how)
-            self.assertEqual(history(duplicate, 40), history(copy.copy(slotted), 40), how)
-        for how, duplicate in duplicates(both):
-            self.assertIs(type(duplicate), SlottedWithAttributes, how)
-            self.assertEqual((duplicate.name, duplicate.cycles, duplicate.notes),
-                             ("crack B", 12345, (1, 2, 3)), how)
-        # A deep copy copies the attributes; a shallow one shares them.
-        self.assertIsNot(copy.deepcopy(labelled).extra, labelled.extra)
-        self.assertIs(copy.copy(labelled).extra, labelled.extra)
-
-    def test_the_reduction_names_the_rebuild_function_and_the_subclass(self):
-        obj = CR(REFERENCE, 1)
-        rebuild, args = obj.__reduce__()
-        self.assertIs(rebuild, Crackrate._rebuild)
+    def test_the_reduction_carries_the_constants_flag_and_overload_state(self):
+        args = CR(REFERENCE, 1).__reduce__()[1]
         self.assertEqual(len(args), 3)
         self.assertEqual(args[0], tuple(float(v) for v in REFERENCE) + (3.0,))
         self.assertEqual(args[1:], (1, (0.0, 0.0, 0.0)))
         self.assertEqual(Slotted().__reduce__()[1][3:], (Slotted,))
-        # A subclass instance without attributes or slot values has no state.
-        class Plain(CR):
-            pass
-        self.assertEqual(len(Plain(REFERENCE, 1).__reduce__()), 2)
 
     def test_rebuild_refuses_bad_input_with_type_error(self):
         constants = tuple(float(v) for v in REFERENCE) + (3.0,)
@@ -398,28 +304,6 @@ class CopyTest(unittest.TestCase):
         self.assertIs(type(rebuilt), Slotted)
         self.assertEqual(overload(rebuilt), (30.0, 0.25, 0.5))
         self.assertEqual(rebuilt.Kc, 40.0)
-
-
-class NoModelTest(unittest.TestCase):
-
-    def test_every_method_and_attribute_of_an_object_without_a_model_raises(self):
-        empty = CR.__new__(CR)
-        calls = [
-            (empty.Calc_Crackrate, (10, 0.5, 1)), (empty.CalcKeff, (10, 1)),
-            (empty.Calc_DKth, (0.5, 0.1)), (empty.Paris, (1,)), (empty.CalcReff, (1, 0.1)),
-            (empty.Setf, (0.1,)), (empty.dDKthbydReff, (0.5, 0.1)), (empty.SetKol, ()),
-            (empty.Compute_Crackrate, (10, 0.5, 1, 0.1)), (empty.Crackrate, (10, 0.5, 1, 0.1)),
-            (empty.__reduce__, ()), (copy.copy, (empty,)), (copy.deepcopy, (empty,)),
-        ] + [(getattr, (empty, name)) for name in NAMES]
-        calls += [(pickle.dumps, (empty, protocol))
-                  for protocol in range(pickle.HIGHEST_PROTOCOL + 1)]
-        for fn, args in calls:
-            self.assertRaises(ValueError, fn, *args)
-        # A failed construction does not give it one either.
-        self.assertRaises(TypeError, empty.__init__, range(19), 1)
-        self.assertRaises(ValueError, getattr, empty, "R")
-        empty.__init__(REFERENCE, 1)
-        self.assertEqual(empty.R, 0.1)
 
 
 def finishes(script, seconds=20):

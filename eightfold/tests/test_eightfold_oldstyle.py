@@ -14,9 +14,10 @@ from old_triad import OldTriad, OldTriadChild, install, on_build
 
 install()
 import Eightfold  # binds OldTriad
+from messages import MessageAssertions
 
 
-class OldStyleBindingTest(unittest.TestCase):
+class OldStyleBindingTest(MessageAssertions, unittest.TestCase):
 
     def tearDown(self):
         on_build[0] = None
@@ -38,9 +39,7 @@ class OldStyleBindingTest(unittest.TestCase):
         for call in (lambda: Eightfold.Eightfold((0, 0, 0), 1.0),
                      lambda: tree.RefineToSize([0, 0, 0], 0.1),
                      lambda: tree.ContainingCellSize((0, 0, 0))):
-            with self.assertRaises(TypeError) as caught:
-                call()
-            self.assertEqual(str(caught.exception), 'argument should be a Triad')
+            self.assertFails(TypeError, 'argument should be a Triad', call)
         self.assertEqual(len(tree.GetLeafCells()), 1)
 
     @python3_only('a bound Python class reads any indexable argument')

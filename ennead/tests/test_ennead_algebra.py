@@ -11,13 +11,14 @@ from Ennead import Ennead as E
 from batch_rows import as_array, bits, flat, numpy, random_rows, seeded
 from dialect import signature
 from rss import assert_ops_no_growth, calls
+from messages import MessageAssertions
 
 
 def values(t):
     return [t[r, c] for r in range(3) for c in range(3)]
 
 
-class TestMethods(unittest.TestCase):
+class TestMethods(MessageAssertions, unittest.TestCase):
     def setUp(self):
         self.t = E(2, 1, 0, 0, 3, 0, 1, 0, 4)
 
@@ -55,10 +56,8 @@ class TestMethods(unittest.TestCase):
         self.assertRaises(IndexError, self.t.Apply, (1, 2))
         self.assertRaises(TypeError, self.t.Apply)
         self.assertRaises(TypeError, self.t.Transpose, 1)
-        with self.assertRaises(TypeError) as cm:
-            self.t * Triad.Triad(1, 2, 3)
-        self.assertEqual(str(cm.exception),
-                         "Can only multiply a number or a Ennead with a Ennead instance")
+        self.assertFails(TypeError, "Can only multiply a number or a Ennead with a Ennead instance",
+                         lambda: self.t * Triad.Triad(1, 2, 3))
 
     def test_doc_strings_start_with_their_signature(self):
         for name in ['Transpose', 'Determinant', 'Inverse', 'Trace']:
@@ -110,7 +109,7 @@ class TestBatchesMatchTheMethods(unittest.TestCase):
         self.assertEqual(bits(flat(Ennead.ApplyMany(one, v))), bits(want))
 
 
-class TestBatchShapesAndOut(unittest.TestCase):
+class TestBatchShapesAndOut(MessageAssertions, unittest.TestCase):
     def test_results_keep_the_row_form_of_their_input(self):
         rows = [[1, 2, 3, 4, 5, 6, 7, 8, 10]] * 2
         self.assertEqual(Ennead.TransposeMany(as_array(rows, (2, 3, 3))).shape, (2, 3, 3))
@@ -140,34 +139,30 @@ class TestBatchShapesAndOut(unittest.TestCase):
     @unittest.skipIf(numpy is None, 'numpy is a test dependency of the Python 3 suites')
     def test_out_sharing_memory_otherwise_is_refused(self):
         a = numpy.arange(18.0).reshape(2, 3, 3)
-        with self.assertRaises(ValueError) as cm:
-            Ennead.TransposeMany(a[:1], out=a.reshape(-1)[1:10].reshape(1, 3, 3))
-        self.assertEqual(str(cm.exception), "out must be x itself or share no memory with it")
-        with self.assertRaises(ValueError) as cm:
-            Ennead.DeterminantMany(a, out=a.reshape(-1)[:2])
-        self.assertEqual(str(cm.exception), "out must share no memory with x")
-        with self.assertRaises(ValueError) as cm:
-            Ennead.ApplyMany(a, numpy.ones((2, 3)), out=a.reshape(-1)[3:9].reshape(2, 3))
-        self.assertEqual(str(cm.exception), "out must share no memory with tensors")
+        self.assertFails(ValueError, "out must be x itself or share no memory with it",
+                         lambda: Ennead.TransposeMany(a[:1],
+                                                      out=a.reshape(-1)[1:10].reshape(1, 3, 3)))
+        self.assertFails(ValueError, "out must share no memory with x",
+                         lambda: Ennead.DeterminantMany(a, out=a.reshape(-1)[:2]))
+        self.assertFails(ValueError, "out must share no memory with tensors",
+                         lambda: Ennead.ApplyMany(a, numpy.ones((2, 3)),
+                                                  out=a.reshape(-1)[3:9].reshape(2, 3)))
         self.assertEqual(a.ravel().tolist(), list(range(18)))
 
     def test_refusals(self):
         a = as_array([[1] * 9] * 2, (2, 3, 3))
-        with self.assertRaises(TypeError) as cm:
-            Ennead.ProductMany(E(*range(9)), E(*range(9)))
-        self.assertEqual(str(cm.exception), "ProductMany() takes at least one array of rows")
-        with self.assertRaises(ValueError) as cm:
-            Ennead.ProductMany(a, as_array([[1] * 9] * 3, (3, 3, 3)))
-        self.assertEqual(str(cm.exception), "a and b must have as many rows, not 2 and 3")
+        self.assertFails(TypeError, "ProductMany() takes at least one array of rows",
+                         lambda: Ennead.ProductMany(E(*range(9)), E(*range(9))))
+        self.assertFails(ValueError, "a and b must have as many rows, not 2 and 3",
+                         lambda: Ennead.ProductMany(a, as_array([[1] * 9] * 3, (3, 3, 3))))
         # One tensor is no batch: its buffer has the shape of one row.
         with self.assertRaises(ValueError) as cm:
             Ennead.TraceMany(E(*range(9)))
         self.assertIn("x must be a float64 array of shape (N, 3, 3) or (N, 9)", str(cm.exception))
         self.assertIn("not an array of shape (3, 3)", str(cm.exception))
         # A vector's buffer is a flat batch of one row.
-        with self.assertRaises(ValueError) as cm:
-            Ennead.ApplyMany(a, Triad.Triad(1, 2, 3))
-        self.assertEqual(str(cm.exception), "tensors and vectors must have as many rows, not 2 and 1")
+        self.assertFails(ValueError, "tensors and vectors must have as many rows, not 2 and 1",
+                         lambda: Ennead.ApplyMany(a, Triad.Triad(1, 2, 3)))
         if numpy is not None:
             with self.assertRaises(ValueError) as cm:
                 Ennead.TraceMany(numpy.zeros((2, 3, 4)))

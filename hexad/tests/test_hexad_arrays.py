@@ -9,6 +9,7 @@ from Hexad import Hexad as H
 from batch_rows import as_array, bits, flat, numpy, random_rows, seeded
 from dialect import signature
 from rss import assert_ops_no_growth, calls
+from messages import MessageAssertions
 
 SCALARS = ['Norm', 'I1', 'I2', 'I3', 'J2', 'EffectiveStress', 'EffectiveStrain']
 
@@ -93,7 +94,7 @@ class TestBatchesMatchTheMethods(unittest.TestCase):
         self.assertEqual(flat(Hexad.I1Many([[1, 2, 3, 4, 5, 6], (1.5, 0, 0, 0, 0, 0)])), [6.0, 1.5])
 
 
-class TestResultsAndOut(unittest.TestCase):
+class TestResultsAndOut(MessageAssertions, unittest.TestCase):
     def test_results_carry_their_shape_and_empty_batches_give_empty_results(self):
         x = as_array([[1, 2, 3, 4, 5, 6]] * 4)
         self.assertEqual(Hexad.NormMany(x).shape, (4,))
@@ -145,16 +146,15 @@ class TestResultsAndOut(unittest.TestCase):
     @unittest.skipIf(numpy is None, 'numpy is a test dependency of the Python 3 suites')
     def test_out_sharing_memory_otherwise_is_refused(self):
         x = numpy.arange(12.0).reshape(2, 6)
-        with self.assertRaises(ValueError) as cm:
-            Hexad.EffectiveStressMany(x, out=x.reshape(-1)[:2])
-        self.assertEqual(str(cm.exception), "out must share no memory with x")
-        with self.assertRaises(ValueError) as cm:
-            Hexad.DeviatoricPartMany(x[:1], out=x.reshape(-1)[1:7].reshape(1, 6))
-        self.assertEqual(str(cm.exception), "out must be x itself or share no memory with it")
-        with self.assertRaises(ValueError) as cm:
-            d = numpy.empty((2, 3, 3))
-            Hexad.PrincipalValuesMany(x, out=(d.reshape(-1)[:6].reshape(2, 3), d))
-        self.assertEqual(str(cm.exception), "out directions must share no memory with out values")
+        self.assertFails(ValueError, "out must share no memory with x",
+                         lambda: Hexad.EffectiveStressMany(x, out=x.reshape(-1)[:2]))
+        self.assertFails(ValueError, "out must be x itself or share no memory with it",
+                         lambda: Hexad.DeviatoricPartMany(x[:1],
+                                                          out=x.reshape(-1)[1:7].reshape(1, 6)))
+        d = numpy.empty((2, 3, 3))
+        self.assertFails(ValueError, "out directions must share no memory with out values",
+                         lambda: Hexad.PrincipalValuesMany(
+                             x, out=(d.reshape(-1)[:6].reshape(2, 3), d)))
         self.assertEqual(x.ravel().tolist(), list(range(12)))
 
     def test_refusals_name_what_was_expected_and_what_came(self):
@@ -170,16 +170,12 @@ class TestResultsAndOut(unittest.TestCase):
                 Hexad.EffectiveStressMany(arg)
             self.assertIn(text, str(cm.exception))
         x = as_array([[1, 2, 3, 4, 5, 6]] * 2)
-        with self.assertRaises(ValueError) as cm:
-            Hexad.TractionMany(x, as_array([[1, 0, 0]] * 3))
-        self.assertEqual(str(cm.exception),
-                         "tensors and normals must have as many rows, not 2 and 3")
+        self.assertFails(ValueError, "tensors and normals must have as many rows, not 2 and 3",
+                         lambda: Hexad.TractionMany(x, as_array([[1, 0, 0]] * 3)))
         self.assertRaises(TypeError, Hexad.PrincipalValuesMany, x, out=[1, 2])
         self.assertRaises(ValueError, Hexad.NormMany, x, out=as_array([[0.0]] * 3, (3,)))
-        with self.assertRaises(TypeError) as cm:
-            Hexad.NormMany(x, x)
-        self.assertEqual(str(cm.exception),
-                         "NormMany() takes exactly 1 positional argument (2 given)")
+        self.assertFails(TypeError, "NormMany() takes exactly 1 positional argument (2 given)",
+                         lambda: Hexad.NormMany(x, x))
         with self.assertRaises(TypeError) as cm:
             Hexad.NormMany(x=x)
         self.assertRaises(TypeError, Hexad.NormMany, x, output=None)

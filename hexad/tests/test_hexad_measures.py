@@ -1,6 +1,6 @@
 """Invariants, effective measures and principal values of Hexad tensors,
-principal directions through every kind of bound vector class, and memory
-stability of every method."""
+the release of partly built principal directions, and memory stability of
+every method."""
 import math
 import os
 import random
@@ -12,7 +12,7 @@ import unittest
 import rss
 import Triad
 from Hexad import Hexad as H
-from dialect import PRINT_FUNCTION, long_type, python2_only, python3_only, text
+from dialect import PRINT_FUNCTION, long_type, text
 
 R2 = math.sqrt(0.5)
 
@@ -124,62 +124,15 @@ def run_fresh(script):
     return proc.returncode, text(out), text(err)
 
 
-class TestBoundVectorKinds(unittest.TestCase):
+class TestPrincipalDirectionsThroughTheBinding(unittest.TestCase):
+    """The kinds of bound vector class are tested once, in
+    common/tests/test_vector_binding.py; here, what PrincipalValues does
+    with a vector that cannot be built."""
+
     def check(self, script):
         code, out, err = run_fresh(script)
         self.assertEqual(code, 0, err)
         self.assertEqual(out.strip(), "ok", out + err)
-
-    @python2_only('old-style classes')
-    def test_old_style_class(self):
-        self.check("""
-            import sys, types
-            m = types.ModuleType("Triad")
-            class Triad:
-                def __init__(self, x, y, z):
-                    self.c = (x, y, z)
-            m.Triad = Triad
-            sys.modules["Triad"] = m
-            from Hexad import Hexad
-            p, dirs = Hexad(1, 3, 2, 0, 0, 0).PrincipalValues()
-            assert all(isinstance(v, Triad) for v in dirs), dirs
-            assert [v.c for v in dirs] == [(0, 1, 0), (0, 0, 1), (1, 0, 0)], dirs
-            print("ok")
-            """)
-
-    @python3_only('a factory function, what stands in for an old-style class there')
-    def test_factory_function(self):
-        self.check("""
-            import sys, types
-            m = types.ModuleType("Triad")
-            made = []
-            def Triad(x, y, z):
-                made.append((x, y, z))
-                return ["direction", x, y, z]
-            m.Triad = Triad
-            sys.modules["Triad"] = m
-            from Hexad import Hexad
-            p, dirs = Hexad(1, 3, 2, 0, 0, 0).PrincipalValues()
-            assert dirs == [["direction", 0, 1, 0], ["direction", 0, 0, 1],
-                            ["direction", 1, 0, 0]], dirs
-            assert made == [(0, 1, 0), (0, 0, 1), (1, 0, 0)], made
-            assert all(type(c) is float for v in dirs for c in v[1:]), dirs
-            print("ok")
-            """)
-
-    def test_built_in_function(self):
-        self.check("""
-            import sys, types
-            m = types.ModuleType("Triad")
-            m.Triad = max
-            sys.modules["Triad"] = m
-            from Hexad import Hexad
-            p, dirs = Hexad(0, 0, 0, 1, 0, 0).PrincipalValues()
-            # max() of each direction's components
-            assert [round(d, 12) for d in dirs] == [round(0.5 ** 0.5, 12), 1.0,
-                                                    round(0.5 ** 0.5, 12)], dirs
-            print("ok")
-            """)
 
     def test_failing_factory_releases_the_partial_result(self):
         self.check("""
@@ -207,42 +160,6 @@ class TestBoundVectorKinds(unittest.TestCase):
                 pass
             print("ok")
             """ % os.path.dirname(rss.__file__))
-
-    def test_an_object_that_is_no_class_is_refused(self):
-        self.check("""
-            import sys, types
-            m = types.ModuleType("Triad")
-            m.Triad = 42
-            sys.modules["Triad"] = m
-            from Hexad import Hexad
-            try:
-                Hexad(1, 2, 3, 4, 5, 6).PrincipalValues()
-            except TypeError as e:
-                assert str(e) == "Problem building Triad object", e
-            else:
-                raise AssertionError("no exception")
-            print("ok")
-            """)
-
-    def test_missing_vector_module_fails_the_import(self):
-        code, out, err = run_fresh("""
-            import sys
-            class NoTriad(object):
-                def find_module(self, name, path=None):  # Python 2.7
-                    return self if name == "Triad" else None
-                def load_module(self, name):
-                    raise ImportError("no module named Triad here")
-                def find_spec(self, name, path=None, target=None):  # Python 3
-                    if name == "Triad":
-                        self.load_module(name)
-            sys.meta_path.insert(0, NoTriad())
-            try:
-                import Hexad
-            except ImportError as e:
-                assert str(e) == "no module named Triad here", e
-                print("ok")
-            """)
-        self.assertEqual(out.strip(), "ok", out + err)
 
 
 class TestMemory(unittest.TestCase):

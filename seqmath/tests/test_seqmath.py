@@ -8,6 +8,7 @@ from Seqmath import Plus, Minus, Star, Divide, ScalarMult
 from Triad import Triad
 from rss import assert_no_growth, calls
 from dialect import PY3, long_type, python2_only, python3_only, type_name
+from messages import MessageAssertions
 
 BINARY = [Plus, Minus, Star, Divide]
 # The interpreter's `/`: classic division under Python 2.7, true division
@@ -54,7 +55,7 @@ class ModuleTest(unittest.TestCase):
                           "Vector/Scalar multiply"])
 
 
-class ResultTest(unittest.TestCase):
+class ResultTest(MessageAssertions, unittest.TestCase):
     def test_worked_cases(self):
         self.assertEqual(Plus([1, 2], (3.5, 4)), [4.5, 6])
         self.assertEqual(Minus([1], [3]), [-2])
@@ -99,30 +100,24 @@ class ResultTest(unittest.TestCase):
         self.assertEqual(comps(Divide([Triad(2, 4, 6)], [2])[0]), (1.0, 2.0, 3.0))
         self.assertEqual(comps(Star([2], [Triad(1, 2, 3)])[0]), (2.0, 4.0, 6.0))
         self.assertEqual(comps(ScalarMult([Triad(1, 2, 3)], 0.5)[0]), (0.5, 1.0, 1.5))
-        with self.assertRaises(TypeError) as cm:
-            Divide([2], [Triad(1, 2, 3)])
-        self.assertEqual(str(cm.exception), "Can only divide a Triad by a number")
+        self.assertFails(TypeError, "Can only divide a Triad by a number",
+                         lambda: Divide([2], [Triad(1, 2, 3)]))
 
 
-class RefusalTest(unittest.TestCase):
-    def check(self, exc, message, fn, *args):
-        with self.assertRaises(exc) as cm:
-            fn(*args)
-        self.assertEqual(str(cm.exception), message, (fn, args))
-
+class RefusalTest(MessageAssertions, unittest.TestCase):
     def test_messages_in_the_written_order(self):
         for fn in BINARY:
-            self.check(TypeError, "Both arguments must be sequences", fn, 1, [1])
-            self.check(TypeError, "Both arguments must be sequences", fn, [1], {})
+            self.assertFails(TypeError, "Both arguments must be sequences", fn, 1, [1])
+            self.assertFails(TypeError, "Both arguments must be sequences", fn, [1], {})
             # The sequence check comes before the lengths.
-            self.check(TypeError, "Both arguments must be sequences", fn, [1, 2], 1)
-            self.check(TypeError, "Both sequences must have the same length", fn, [1, 2], [1])
-            self.check(TypeError, "Both sequences must have the same length", fn, [], "x")
-            self.check(TypeError, "function takes exactly 2 arguments (1 given)", fn, [1])
-        self.check(TypeError, "First argument must be sequences", ScalarMult, 5, 2)
-        self.check(TypeError, "First argument must be sequences", ScalarMult, 5, "x")
-        self.check(TypeError, "Second argument must be a number", ScalarMult, [1], "x")
-        self.check(TypeError, "Second argument must be a number", ScalarMult, [1], [2])
+            self.assertFails(TypeError, "Both arguments must be sequences", fn, [1, 2], 1)
+            self.assertFails(TypeError, "Both sequences must have the same length", fn, [1, 2], [1])
+            self.assertFails(TypeError, "Both sequences must have the same length", fn, [], "x")
+            self.assertFails(TypeError, "function takes exactly 2 arguments (1 given)", fn, [1])
+        self.assertFails(TypeError, "First argument must be sequences", ScalarMult, 5, 2)
+        self.assertFails(TypeError, "First argument must be sequences", ScalarMult, 5, "x")
+        self.assertFails(TypeError, "Second argument must be a number", ScalarMult, [1], "x")
+        self.assertFails(TypeError, "Second argument must be a number", ScalarMult, [1], [2])
 
     def interpreters_message(self, exc, fn, *args):
         with self.assertRaises(exc) as cm:
@@ -131,21 +126,21 @@ class RefusalTest(unittest.TestCase):
 
     def test_element_failures_are_the_interpreters(self):
         for x, y in [(1, 0), (2, 0.0), (1.5, 0), (10 ** 30, 0), (1, False), (True, -0.0)]:
-            self.check(ZeroDivisionError,
+            self.assertFails(ZeroDivisionError,
                        self.interpreters_message(ZeroDivisionError, SLASH, x, y),
                        Divide, [1, x], [1, y])
-        self.check(TypeError, "unsupported operand type(s) for +: 'int' and 'str'",
+        self.assertFails(TypeError, "unsupported operand type(s) for +: 'int' and 'str'",
                    Plus, [1], ["a"])
-        self.check(TypeError, "can't multiply sequence by non-int of type 'float'",
+        self.assertFails(TypeError, "can't multiply sequence by non-int of type 'float'",
                    ScalarMult, ["ab"], 1.5)
 
     def test_an_object_without_a_length_fails_with_the_interpreters_error(self):
         # A Triad passes the sequence check but has no length.
         v = Triad(1, 2, 3)
         message = "object of type '%s' has no len()" % type_name('Triad', 'Triad')
-        self.check(TypeError, message, Plus, v, v)
-        self.check(TypeError, message, Plus, [1, 2, 3], v)
-        self.check(TypeError, message, ScalarMult, v, 2)
+        self.assertFails(TypeError, message, Plus, v, v)
+        self.assertFails(TypeError, message, Plus, [1, 2, 3], v)
+        self.assertFails(TypeError, message, ScalarMult, v, 2)
 
         class NoLength:
             def __getitem__(self, i):
@@ -162,13 +157,13 @@ class RefusalTest(unittest.TestCase):
                 taken.append(self)
                 raise ValueError("no length today")
         first, second = Bad(), Bad()
-        self.check(ValueError, "no length today", Star, first, second)
+        self.assertFails(ValueError, "no length today", Star, first, second)
         self.assertEqual(taken, [first])
 
     def test_an_object_that_cannot_be_iterated_gets_the_view_message(self):
-        self.check(TypeError, "type error", Plus, Opaque(), [1])
-        self.check(TypeError, "type error", Plus, [1], Opaque())
-        self.check(TypeError, "type error", ScalarMult, Opaque(), 1)
+        self.assertFails(TypeError, "type error", Plus, Opaque(), [1])
+        self.assertFails(TypeError, "type error", Plus, [1], Opaque())
+        self.assertFails(TypeError, "type error", ScalarMult, Opaque(), 1)
 
 
 class MemoryTest(unittest.TestCase):
