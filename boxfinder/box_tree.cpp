@@ -215,14 +215,16 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   // Everything that may fail is done before the tree changes.
   ReserveForInsertion();
   EnsureBounds();
-  ReserveIndexForInsertion();
   indexOrder_ = false;
+  // The wide index cannot follow the nodes an insertion moves: from here the
+  // queries walk the binary tree.
+  index_.Clear();
+  slotOf_.clear();
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
     rootEnter_ = EnterOf(root_);
     height_ = std::max<int64_t>(height_, 1);
-    FollowInsertion(kNoNode, 0, root_);
     return;
   }
   frames_.clear();
@@ -252,25 +254,21 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
     to.clientId = clientId;
     to.active = 1;
   };
-  // The node made, and on which side of node i it hangs.
-  uint32_t fresh;
-  int side = 1;
   if (node->link[0] == kNoNode) {
-    side = 0;
     if (centre > c[axis]) {
-      fresh = NewNode(lo, hi, clientId, 1);
-      At(i).link[0] = fresh;
+      const uint32_t added = NewNode(lo, hi, clientId, 1);
+      At(i).link[0] = added;
     } else {
-      fresh = pushDown();
-      node->link[0] = fresh;
+      const uint32_t copy = pushDown();
+      node->link[0] = copy;
       take(*node);
     }
   } else if (c[axis] >= centre) {
-    fresh = NewNode(lo, hi, clientId, 1);
-    At(i).link[1] = fresh;
+    const uint32_t added = NewNode(lo, hi, clientId, 1);
+    At(i).link[1] = added;
   } else {
-    fresh = pushDown();
-    node->link[1] = fresh;
+    const uint32_t copy = pushDown();
+    node->link[1] = copy;
     const uint32_t li = node->link[0];
     Node& left = At(li);
     if (c[axis] > (left.lo[axis] + left.hi[axis]) * 0.5) {
@@ -295,7 +293,6 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   // The children of the node where the walk ended are new or changed.
   RefreshChildBoxes(i);
   RefreshAndWidenStack(true);
-  FollowInsertion(i, side, fresh);
 }
 
 // ---- Removal --------------------------------------------------------------

@@ -254,13 +254,6 @@ class BoxTree {
   bool IndicesInPreOrder() const;
   // Lays the wide query index out over the binary tree (box_tree_index.cpp).
   void BuildQueryIndex();
-  // Room in the index for what an insertion adds, taken before it changes
-  // anything; then the index following the insertion below node `parent`
-  // on `side` of the node `fresh`, and laid out again once the wide nodes
-  // made so since the last layout pass a quarter of those it laid out.
-  void ReserveIndexForInsertion();
-  void FollowInsertion(uint32_t parent, int side, uint32_t fresh);
-  void RefreshIndexEntry(uint32_t i);
 
   // Block b's nodes and subtree boxes. The build's blocks, which come
   // first, lie in two mappings of their own (one for the nodes, one for the
@@ -294,10 +287,6 @@ class BoxTree {
   // node * QueryIndex::kSlots + slot).
   QueryIndex index_;
   std::vector<uint32_t> slotOf_;
-  // Wide nodes the last layout made, and those insertions have made since
-  // (or insertions into a tree without an index).
-  std::size_t laidOut_ = 0;
-  std::size_t indexDebt_ = 0;
 
   // Scratch stacks, kept with capacity for the tree's height so that
   // removals and queries never allocate.

@@ -1,15 +1,11 @@
-// The box tree's wide query index (query_index.h): laid out over the
-// binary tree after a build or a state load, and kept up to date by
-// removals (which flag an entry) and insertions (which add an entry or a
-// wide node and widen the children's float boxes above it), until the wide
-// nodes insertions made pass a quarter of those laid out: then it is laid
-// out again, at a cost amortised over those insertions.
+// The box tree's wide query index (query_index.h): made from the binary
+// tree after a build or a state load, kept up to date by removals, and set
+// aside by the first insertion, after which the queries walk the binary
+// tree itself.
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include "box_tree.h"
-#include "float_bounds.h"
 
 namespace boxfinder {
 
@@ -121,8 +117,7 @@ void BoxTree::BuildQueryIndex() {
     if (stack.size() > before) ++parents;
   }
 
-  // Node numbers are block * kNodesPerBlock + slot, below this.
-  slotOf_.assign(static_cast<std::size_t>(BlockCount()) * kNodesPerBlock, kNoNode);
+  slotOf_.assign(static_cast<std::size_t>(nodeCount_), kNoNode);
   index_.Reserve(triangles.size(), parents);
   std::size_t levels = 0;
   for (const Triangle& t : triangles) {
@@ -144,72 +139,6 @@ void BoxTree::BuildQueryIndex() {
   index_.SetHeight(levels);
   index_.MarkReady();
   scratch_.wide.reserve(levels + 1);
-  laidOut_ = index_.NodeCount();
-  indexDebt_ = 0;
-}
-
-void BoxTree::ReserveIndexForInsertion() {
-  if (!index_.Ready()) return;
-  index_.ReserveOneMore();
-  // The new node may lie in a block added for it.
-  const std::size_t numbers = static_cast<std::size_t>(BlockCount()) * kNodesPerBlock;
-  if (slotOf_.size() < numbers) {
-    if (slotOf_.capacity() < numbers) slotOf_.reserve(std::max(numbers, 2 * slotOf_.capacity()));
-    slotOf_.resize(numbers, kNoNode);
-  }
-  if (scratch_.wide.capacity() < index_.Height() + 2) scratch_.wide.reserve(index_.Height() + 2);
-}
-
-void BoxTree::RefreshIndexEntry(uint32_t i) {
-  const Node& node = At(i);
-  const uint32_t w = slotOf_[i] / QueryIndex::kSlots;
-  index_.SetEntry(w, static_cast<int>(slotOf_[i] % QueryIndex::kSlots), node.lo, node.hi,
-                  node.clientId, node.active != 0);
-  if (node.active && CanMatch(node.lo, node.hi)) index_.Widen(w, node.lo, node.hi);
-}
-
-void BoxTree::FollowInsertion(uint32_t parent, int side, uint32_t fresh) {
-  bool layOut = false;
-  if (!index_.Ready()) {
-    // A tree grown by insertions alone gets an index after a while too.
-    layOut = ++indexDebt_ > 64 + static_cast<std::size_t>(nodeCount_) / 16;
-  } else if (parent == kNoNode) {
-    layOut = true;
-  } else {
-    const uint32_t at = slotOf_[parent];
-    const uint32_t w = at / QueryIndex::kSlots;
-    const int q = 2 * static_cast<int>(at % QueryIndex::kSlots) + 1 + side;
-    if (q < QueryIndex::kTriangleSlots) {
-      // An empty slot of the parent's triangle (nothing hangs below it).
-      slotOf_[fresh] = w * QueryIndex::kSlots + static_cast<uint32_t>(q);
-    } else {
-      // Below the triangle's bottom: a wide node of its own, whose top slot
-      // the nodes later hung below it fill downwards.
-      const uint32_t made = index_.AddNode();
-      const float nan[3] = {kNaNF, kNaNF, kNaNF};
-      index_.SetChild(w, q - QueryIndex::kTriangleSlots, nan, nan, made);
-      slotOf_[fresh] = made * QueryIndex::kSlots;
-      std::size_t level = 1;
-      for (uint32_t up = made; index_.ParentOf(up) != QueryIndex::kNone;
-           up = index_.ParentOf(up) / QueryIndex::kSlots)
-        ++level;
-      index_.SetHeight(std::max(index_.Height(), level));
-      layOut = ++indexDebt_ > laidOut_ / 4 + 64;
-    }
-    RefreshIndexEntry(fresh);
-    RefreshIndexEntry(parent);
-    // The parent's left child may have taken the new box (see InsertBox).
-    if (At(parent).link[0] != kNoNode) RefreshIndexEntry(At(parent).link[0]);
-  }
-  if (!layOut) return;
-  try {
-    BuildQueryIndex();
-  } catch (const std::bad_alloc&) {
-    // The queries walk the binary tree until a later insertion tries again.
-    index_.Clear();
-    slotOf_.clear();
-    indexDebt_ = 0;
-  }
 }
 
 }  // namespace boxfinder

@@ -92,8 +92,6 @@ void QueryIndex::Clear() {
   nodes_.shrink_to_fit();
   children_.clear();
   children_.shrink_to_fit();
-  parent_.clear();
-  parent_.shrink_to_fit();
   height_ = 0;
   ready_ = false;
 }
@@ -106,33 +104,7 @@ uint32_t QueryIndex::AddNode() {
   std::memset(node.id, 0, sizeof node.id);
   node.children = kNone;
   nodes_.push_back(node);
-  parent_.push_back(kNone);
   return static_cast<uint32_t>(nodes_.size() - 1);
-}
-
-void QueryIndex::ReserveOneMore() {
-  const auto grow = [](auto& v) {
-    if (v.capacity() == v.size()) v.reserve(2 * v.size() + 1);
-  };
-  grow(nodes_);
-  grow(parent_);
-  grow(children_);
-}
-
-void QueryIndex::Widen(uint32_t w, const double lo[3], const double hi[3]) {
-  float flo[3], fhi[3];
-  for (int a = 0; a < 3; ++a) {
-    flo[a] = FloatBelow(lo[a]);
-    fhi[a] = FloatAbove(hi[a]);
-  }
-  for (uint32_t up = parent_[w]; up != kNone; up = parent_[up / kSlots]) {
-    Children& room = children_[nodes_[up / kSlots].children];
-    const uint32_t c = up % kSlots;
-    for (int a = 0; a < 3; ++a) {
-      room.lo[a][c] = LowerOfF(room.lo[a][c], flo[a]);
-      room.hi[a][c] = UpperOfF(room.hi[a][c], fhi[a]);
-    }
-  }
 }
 
 void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
@@ -167,12 +139,10 @@ void QueryIndex::SetChild(uint32_t w, int c, const float lo[3], const float hi[3
     room.hi[a][c] = hi[a];
   }
   room.node[c] = child;
-  parent_[child] = w * kSlots + static_cast<uint32_t>(c);
 }
 
 std::size_t QueryIndex::MemoryBytes() const {
-  return nodes_.capacity() * sizeof(Node) + children_.capacity() * sizeof(Children) +
-         parent_.capacity() * sizeof(uint32_t);
+  return nodes_.capacity() * sizeof(Node) + children_.capacity() * sizeof(Children);
 }
 
 template <class EntryMask, class ChildMask>

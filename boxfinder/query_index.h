@@ -45,7 +45,6 @@ class QueryIndex {
   // Room for `nodes` wide nodes, `parents` of them with children below.
   void Reserve(std::size_t nodes, std::size_t parents) {
     nodes_.reserve(nodes);
-    parent_.reserve(nodes);
     children_.reserve(parents);
   }
   // Entry `slot` of wide node w: an exact box and its id; inactive entries
@@ -56,16 +55,6 @@ class QueryIndex {
   // Child c of wide node w: the float box around its active boxes (NaN:
   // none) and the wide node holding it.
   void SetChild(uint32_t w, int c, const float lo[3], const float hi[3], uint32_t child);
-  // Room for one more wide node with children, so that an insertion can
-  // add one without failing half-way (throws std::bad_alloc before any
-  // change).
-  void ReserveOneMore();
-  std::size_t NodeCount() const { return nodes_.size(); }
-  // The wide node w hangs from (parent * kSlots + child), kNone for the root.
-  uint32_t ParentOf(uint32_t w) const { return parent_[w]; }
-  // Widens the float boxes of the children on the path from the root down
-  // to wide node w so that they take in [lo, hi] (a box that can match).
-  void Widen(uint32_t w, const double lo[3], const double hi[3]);
   // Levels of wide nodes on the deepest path, for the walks' stacks.
   void SetHeight(std::size_t height) { height_ = height; }
   std::size_t Height() const { return height_; }
@@ -96,7 +85,6 @@ class QueryIndex {
 
   std::vector<Node> nodes_;
   std::vector<Children> children_;
-  std::vector<uint32_t> parent_;
   std::size_t height_ = 0;
   bool ready_ = false;
 };
