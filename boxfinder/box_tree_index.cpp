@@ -1,7 +1,8 @@
 // The box tree's wide query index (query_index.h): made from the binary
-// tree after a build or a state load, kept up to date by removals, and set
-// aside by the first insertion, after which the queries walk the binary
-// tree itself.
+// tree after a build or the load of a tree never inserted into, kept up to
+// date by removals, and set aside by the first insertion, after which the
+// queries walk the binary tree itself (which passes by chains of removed
+// boxes that moved boxes leave, where the index would walk them).
 #include <algorithm>
 #include <vector>
 
@@ -117,7 +118,8 @@ void BoxTree::BuildQueryIndex() {
     if (stack.size() > before) ++parents;
   }
 
-  slotOf_.assign(static_cast<std::size_t>(nodeCount_), kNoNode);
+  // Node numbers are block * kNodesPerBlock + slot, below this.
+  slotOf_.assign(static_cast<std::size_t>(BlockCount()) * kNodesPerBlock, kNoNode);
   index_.Reserve(triangles.size(), parents);
   std::size_t levels = 0;
   for (const Triangle& t : triangles) {
