@@ -219,7 +219,7 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   // The wide index cannot follow the nodes an insertion moves: from here the
   // queries walk the binary tree.
   index_.Clear();
-  slotOf_.clear();
+  std::vector<uint32_t>().swap(slotOf_);
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
