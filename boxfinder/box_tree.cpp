@@ -200,6 +200,7 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
     frames_.reserve(static_cast<std::size_t>(height_ + 1));
     scratch_.pending.reserve(static_cast<std::size_t>(height_ + 1));
     scratch_.bounds.reserve(static_cast<std::size_t>(height_ + 1));
+    BuildQueryIndex();
   } catch (...) {
     DestroyTree();
     throw;
@@ -215,6 +216,10 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   ReserveForInsertion();
   EnsureBounds();
   indexOrder_ = false;
+  // The wide index cannot follow the nodes an insertion moves: from here the
+  // queries walk the binary tree.
+  index_.Clear();
+  std::vector<uint32_t>().swap(slotOf_);
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
@@ -332,6 +337,9 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
     if (f.stage == 0) {
       if (node.active && node.clientId == clientId) {
         node.active = 0;
+        if (index_.Ready())
+          index_.Deactivate(slotOf_[i] / QueryIndex::kSlots,
+                            static_cast<int>(slotOf_[i] % QueryIndex::kSlots));
         RefreshBounds(i);
         frames_.pop_back();
         const bool changed = StoreActiveBox(i, frames_.empty() ? kNoNode : frames_.back().node);

@@ -34,6 +34,8 @@
 
 #include <meshkit/list.h>
 
+#include "query_index.h"
+
 namespace boxfinder {
 
 // A node in linked form, as ExportNodes hands it out for inspection: the
@@ -221,6 +223,7 @@ class BoxTree {
     std::vector<const Node*> pending;
     std::vector<double> bounds;
     std::vector<Queued> queue;
+    std::vector<QueryIndex::Frame> wide;
   };
 
   Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }
@@ -249,6 +252,8 @@ class BoxTree {
   // Whether node i is the i-th node in pre-order for every i (as a build
   // lays them out), by a walk over the links.
   bool IndicesInPreOrder() const;
+  // Lays the wide query index out over the binary tree (box_tree_index.cpp).
+  void BuildQueryIndex();
 
   // Block b's nodes and subtree boxes. The build's blocks, which come
   // first, lie in two mappings of their own (one for the nodes, one for the
@@ -276,6 +281,12 @@ class BoxTree {
   int32_t nextFree_ = -1;
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
+
+  // The wide query index while it mirrors the tree (after a build or a
+  // load, through removals), and where each node's entry lies in it (wide
+  // node * QueryIndex::kSlots + slot).
+  QueryIndex index_;
+  std::vector<uint32_t> slotOf_;
 
   // Scratch stacks, kept with capacity for the tree's height so that
   // removals and queries never allocate.

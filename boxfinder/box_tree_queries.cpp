@@ -46,6 +46,10 @@ static void Walk(const Node* root, const FloatBox& rootBox, std::vector<const No
 // lo <= FloatBelow(qhi) and FloatAbove(qlo) <= hi. The query's corners are
 // rounded once, and the walk compares floats with floats.
 void BoxTree::PointWith(Scratch& scratch, const double p[3], Meshkit::List<int>& out) const {
+  if (index_.Ready()) {
+    index_.QueryPoint(p, scratch.wide, out);
+    return;
+  }
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(p[a]);
@@ -59,6 +63,10 @@ void BoxTree::PointWith(Scratch& scratch, const double p[3], Meshkit::List<int>&
 
 void BoxTree::RangeWith(Scratch& scratch, const double qlo[3], const double qhi[3],
                         Meshkit::List<int>& out) const {
+  if (index_.Ready()) {
+    index_.QueryRange(qlo, qhi, scratch.wide, out);
+    return;
+  }
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(qhi[a]);
@@ -313,6 +321,7 @@ BoxTree::Scratch BoxTree::NewScratch() const {
   scratch.pending.reserve(static_cast<std::size_t>(height_ + 1));
   scratch.bounds.reserve(static_cast<std::size_t>(height_ + 1));
   scratch.queue.reserve(kQueueRoom);
+  scratch.wide.reserve(index_.Height() + 1);
   return scratch;
 }
 

@@ -230,6 +230,11 @@ bool BoxTree::LoadState(const char* data, std::size_t size, std::string* error) 
     // The nearest-box query's single walk needs node indices in pre-order,
     // as a build lays them out; a saved tree's insertions may have ended it.
     indexOrder_ = IndicesInPreOrder();
+    // The wide index is not in the state: it is laid out again here for a
+    // tree never inserted into (node numbers in pre-order), as after a
+    // build; a tree with insertions is answered by the binary walk, as it
+    // was when saved.
+    if (indexOrder_) BuildQueryIndex();
   } catch (...) {
     DestroyTree();
     throw;

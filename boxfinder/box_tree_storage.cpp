@@ -79,6 +79,9 @@ void BoxTree::DestroyTree() {
   nodes_.clear();
   bounds_.clear();
   root_ = kNoNode;
+  index_.Clear();
+  slotOf_.clear();
+  slotOf_.shrink_to_fit();
   indexOrder_ = true;
   rootEnter_ = kNoNode;
   nextFree_ = -1;
@@ -94,7 +97,9 @@ std::size_t BoxTree::MemoryBytes() const {
          added_.size() * sizeof(NodeBlock) + added_.capacity() * sizeof(NodeBlock*) +
          nodes_.capacity() * sizeof(Node*) + bounds_.capacity() * sizeof(Bounds*) +
          frames_.capacity() * sizeof(Frame) + scratch_.pending.capacity() * sizeof(const Node*) +
-         scratch_.bounds.capacity() * sizeof(double) + scratch_.queue.capacity() * sizeof(Queued);
+         scratch_.bounds.capacity() * sizeof(double) + scratch_.queue.capacity() * sizeof(Queued) +
+         index_.MemoryBytes() + slotOf_.capacity() * sizeof(uint32_t) +
+         scratch_.wide.capacity() * sizeof(QueryIndex::Frame);
   // NOLINTEND(bugprone-sizeof-expression)
 }
 

@@ -807,10 +807,31 @@ def boxfinder_table(module):
     def state(tree):
         return (tuple(tree.RangeQuery(*everything)), tuple(tree.PtQuery((0.5, 0.5, 0.5))))
 
+    damaged = damaged_states(module, make, state)
+
+    def with_keywords(name):
+        # Nearest and NearestMany with their keywords, each given or not,
+        # valid or hostile.
+        def entry(tree, args, rng=random.Random(11)):
+            tree = tree if tree is not None else make(rng)
+            keywords = {}
+            if rng.random() < 0.7:
+                keywords['withDistances'] = rng.choice([True, False, 0, 1, None, hostile(rng)])
+            if rng.random() < 0.7:
+                keywords['maxDistance'] = rng.choice([None, 0.0, 0.1, 2.0, -1.0, NAN, INF,
+                                                      -0.0, hostile(rng)])
+            return getattr(tree, name)(*args, **keywords)
+        return entry
+
+    def extra(rng):
+        return damaged(rng) + [(name + ' with keywords', with_keywords(name))
+                               for name in ('Nearest', 'NearestMany')]
+
     return Table(module, make, state,
                  {'Boxfinder': 3, 'AddToTree': 3, 'RemoveFromTree': 3, 'PtQuery': 1,
                   'RangeQuery': 2, 'Nearest': 2, 'PtQueryMany': 1, 'RangeQueryMany': 2,
-                  'NearestMany': 2, '_rebuild': 1}, extra=damaged_states(module, make, state))
+                  'NearestMany': 2, '_rebuild': 1, 'Nearest with keywords': 2,
+                  'NearestMany with keywords': 2}, extra=extra)
 
 
 def seqmath_table(module):

@@ -2,9 +2,12 @@
 // and a sequence of insertions, removals and queries, applied both to the
 // production tree and to the literal rendering of its algorithms
 // (boxfinder/tests/literal_tree.h). Every removal must report the same
-// outcome and every query the literal rendering's ids in its order.
+// outcome and every query the literal rendering's ids in its order. A
+// save and load of the tree (whose query index is laid out again) may come
+// between any two steps.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <meshkit/list.h>
@@ -96,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tree.BuildFromArrays(n, lo.data(), hi.data(), ids.data());
   ref.BuildFromArrays(n, lo.data(), hi.data(), ids.data());
   for (int op = 0; op < kMaxOperations && !in.Done(); ++op) {
-    int kind = in.Below(4);
+    int kind = in.Below(5);
     Box b = ReadBox(in);
     if (kind == 0) {
       tree.InsertBox(b.lo, b.hi, b.id);
@@ -113,6 +116,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         b.id = ids[i];
       }
       Check(tree.RemoveBox(b.lo, b.hi, b.id) == ref.RemoveBox(b.lo, b.hi, b.id));
+    } else if (kind == 4) {
+      std::string state;
+      tree.SaveState(&state);
+      std::string error;
+      Check(tree.LoadState(state.data(), state.size(), &error));
     } else {
       CompareQueries(tree, ref, b);
     }

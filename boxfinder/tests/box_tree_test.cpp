@@ -787,4 +787,113 @@ TEST(BoxTreeBatch, EachRowIsTheSingleQuery) {
   EXPECT_TRUE(points.ids.empty());
 }
 
+// The wide query index (query_index.h) answers the point and range queries
+// while the tree is as built, loaded or only removed from. These cases
+// compare it with the literal tree's walk at box corners (where the float
+// rounding of the children's boxes is at its edge), at random points and
+// over ranges, some inverted, by the exhaustive scan of the literal tree
+// (which is the literal walk's answer, see ExpectSameAnswers) or, for NaN
+// centres, which the literal build cannot split, of the tree's own nodes.
+void ExpectIndexLikeOracle(const BoxTree& t, const BoxNode* ref, const Boxes& b, std::mt19937& rng,
+                           int queries) {
+  std::uniform_real_distribution<double> u(-0.1, 1.1), e(-0.02, 0.2);
+  for (int q = 0; q < queries; ++q) {
+    double p[3] = {u(rng), u(rng), u(rng)};
+    if (q % 2 == 0 && b.Count() > 0) {
+      const int i = static_cast<int>(rng() % b.Count());
+      std::memcpy(p, q % 4 == 0 ? &b.lo[3 * i] : &b.hi[3 * i], sizeof p);
+    }
+    ASSERT_EQ(ScanPoint(ref, p), Point(t, p)) << "query " << q;
+    const double hi[3] = {p[0] + e(rng), p[1] + e(rng), p[2] + e(rng)};
+    ASSERT_EQ(ScanRange(ref, p, hi), Range(t, p, hi)) << "query " << q;
+  }
+}
+
+// Boxes with a NaN corner here and there among random ones.
+Boxes NaNCorneredBoxes(std::mt19937& rng, int n) {
+  Boxes b = RandomBoxes(rng, n, 0.1, 30);
+  for (int i = 0; i < n; i += 7) b.lo[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
+  for (int i = 3; i < n; i += 11) b.hi[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
+  return b;
+}
+
+// Many boxes on few centres: the median split leaves a lopsided tree whose
+// triangles are partly empty and leave it from above their bottom level.
+Boxes FewCentreBoxes(std::mt19937& rng, int n) {
+  Boxes b;
+  for (int i = 0; i < n; ++i) {
+    const double c = static_cast<int>(rng() % 3) * 0.5, w = static_cast<int>(rng() % 5) * 0.05;
+    const double l[3] = {c - w, 0.5 - w, c - w}, h[3] = {c + w, 0.5 + w, c + w};
+    b.Add(l, h, i);
+  }
+  return b;
+}
+
+TEST(BoxTreeIndex, AsBuiltMatchesTheLiteralWalkOnEveryKindOfBox) {
+  std::mt19937 rng(21);
+  std::vector<Boxes> sets = {RandomBoxes(rng, 3000, 0.1, 100), RandomBoxes(rng, 500, 0.0, 40),
+                             MixedBoxes(rng, 800, 0.1), MeshBoxes(5), FewCentreBoxes(rng, 700)};
+  // Every size up to two full triangles deep, so the root's triangle takes
+  // each number of levels.
+  for (int n = 1; n <= 40; ++n) sets.push_back(RandomBoxes(rng, n, 0.3, 1000));
+  for (const Boxes& b : sets) {
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    ExpectIndexLikeOracle(t, ref.root, b, rng, 200);
+  }
+  const Boxes b = NaNCorneredBoxes(rng, 900);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  ExpectIndexLikeOracle(t, Root(t), b, rng, 400);
+}
+
+TEST(BoxTreeIndex, RemovalsInsertionsAndLoadsKeepTheAnswers) {
+  std::mt19937 rng(22);
+  for (int round = 0; round < 4; ++round) {
+    Boxes b = round % 2 == 0 ? MixedBoxes(rng, 1500, 0.1) : FewCentreBoxes(rng, 1200);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    // Removals flag the index's entries, interleaved with queries.
+    for (int step = 0; step < 400; ++step) {
+      const int i = static_cast<int>(rng() % b.Count());
+      ASSERT_EQ(ref.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]),
+                t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]));
+      if (step % 40 == 0) ExpectIndexLikeOracle(t, ref.root, b, rng, 30);
+    }
+    // A loaded tree lays its index out again, from removed boxes as well.
+    std::string state;
+    t.SaveState(&state);
+    BoxTree loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.LoadState(state.data(), state.size(), &error)) << error;
+    ExpectIndexLikeOracle(loaded, ref.root, b, rng, 200);
+    // After insertions the binary walk answers; a load of that tree (node
+    // numbers no longer in pre-order, deeper chains) has an index again.
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int step = 0; step < 300; ++step) {
+      const double c = round % 2 == 0 ? u(rng) : 0.5, l[3] = {c, u(rng), c};
+      const double h[3] = {c + 0.01 * step, l[1] + 0.02, c};
+      ref.InsertBox(l, h, 5000 + step);
+      loaded.InsertBox(l, h, 5000 + step);
+      b.Add(l, h, 5000 + step);
+      if (step % 50 == 0) ExpectIndexLikeOracle(loaded, ref.root, b, rng, 30);
+    }
+    state.clear();
+    loaded.SaveState(&state);
+    BoxTree again;
+    ASSERT_TRUE(again.LoadState(state.data(), state.size(), &error)) << error;
+    ExpectIndexLikeOracle(again, ref.root, b, rng, 300);
+    for (int step = 0; step < 200; ++step) {
+      const int i = static_cast<int>(rng() % b.Count());
+      ASSERT_EQ(ref.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]),
+                again.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]));
+    }
+    ExpectIndexLikeOracle(again, ref.root, b, rng, 300);
+  }
+}
+
 }  // namespace

@@ -1,0 +1,265 @@
+// The wide index's walks: a visit tests a triangle's exact boxes and its
+// children's float boxes side by side, then takes the hits in the
+// triangle's pre-order (see query_index.h).
+#include "query_index.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+
+#include "float_bounds.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace boxfinder {
+
+namespace {
+
+constexpr int kItems = QueryIndex::kTriangleSlots + QueryIndex::kSlots;  // 31
+
+// The pre-order of a triangle's items: entry s, then the items below its
+// left child, then those below its right one; below a bottom slot s hang the
+// children 2(s-7) and 2(s-7)+1. Item codes: an entry is its slot, a child
+// c is kSlots + c.
+struct Order {
+  std::array<int, kItems> item{};
+  std::array<int, QueryIndex::kSlots> entryPos{};
+  std::array<int, QueryIndex::kSlots> childPos{};
+};
+
+constexpr void Visit(Order& o, int& pos, int s) {
+  o.entryPos[s] = pos;
+  o.item[pos++] = s;
+  if (s < QueryIndex::kBottomSlot) {
+    Visit(o, pos, 2 * s + 1);
+    Visit(o, pos, 2 * s + 2);
+  } else {
+    for (int side = 0; side < 2; ++side) {
+      const int c = 2 * (s - QueryIndex::kBottomSlot) + side;
+      o.childPos[c] = pos;
+      o.item[pos++] = QueryIndex::kSlots + c;
+    }
+  }
+}
+
+constexpr Order MakeOrder() {
+  Order o{};
+  int pos = 0;
+  Visit(o, pos, 0);
+  // The padding slot takes no place: it never holds an entry.
+  o.entryPos[QueryIndex::kTriangleSlots] = kItems;
+  return o;
+}
+
+constexpr Order kOrder = MakeOrder();
+
+// Where the hits of eight slots (or children) lie in the pre-order: for
+// each byte of a 16-bit hit mask, the positions' bits.
+struct Scatter {
+  std::array<uint32_t, 256> entries[2]{};
+  std::array<uint32_t, 256> children[2]{};
+};
+
+constexpr uint32_t Bit(int pos) { return pos < 32 ? uint32_t{1} << pos : 0; }
+
+constexpr Scatter MakeScatter() {
+  Scatter s{};
+  for (int half = 0; half < 2; ++half)
+    for (int m = 0; m < 256; ++m)
+      for (int b = 0; b < 8; ++b)
+        if ((m >> b) & 1) {
+          s.entries[half][m] |= Bit(kOrder.entryPos[8 * half + b]);
+          s.children[half][m] |= Bit(kOrder.childPos[8 * half + b]);
+        }
+  return s;
+}
+
+constexpr Scatter kScatter = MakeScatter();
+
+inline uint32_t EntryBits(uint32_t mask) {
+  return kScatter.entries[0][mask & 0xff] | kScatter.entries[1][mask >> 8];
+}
+inline uint32_t ChildBits(uint32_t mask) {
+  return kScatter.children[0][mask & 0xff] | kScatter.children[1][mask >> 8];
+}
+
+}  // namespace
+
+void QueryIndex::Clear() {
+  nodes_.clear();
+  nodes_.shrink_to_fit();
+  children_.clear();
+  children_.shrink_to_fit();
+  height_ = 0;
+  ready_ = false;
+}
+
+uint32_t QueryIndex::AddNode() {
+  Node node;
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int a = 0; a < 3; ++a)
+    for (int s = 0; s < kSlots; ++s) node.lo[a][s] = node.hi[a][s] = nan;
+  std::memset(node.id, 0, sizeof node.id);
+  node.children = kNone;
+  nodes_.push_back(node);
+  return static_cast<uint32_t>(nodes_.size() - 1);
+}
+
+void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
+                          bool active) {
+  Node& node = nodes_[w];
+  for (int a = 0; a < 3; ++a) {
+    node.lo[a][slot] = lo[a];
+    node.hi[a][slot] = hi[a];
+  }
+  node.id[slot] = id;
+  if (!active) Deactivate(w, slot);
+}
+
+void QueryIndex::Deactivate(uint32_t w, int slot) {
+  // A NaN corner admits no point and no range.
+  nodes_[w].lo[0][slot] = std::numeric_limits<double>::quiet_NaN();
+}
+
+void QueryIndex::SetChild(uint32_t w, int c, const float lo[3], const float hi[3], uint32_t child) {
+  Node& node = nodes_[w];
+  if (node.children == kNone) {
+    Children room;
+    for (int a = 0; a < 3; ++a)
+      for (int s = 0; s < kSlots; ++s) room.lo[a][s] = room.hi[a][s] = kNaNF;
+    for (uint32_t& n : room.node) n = kNone;
+    children_.push_back(room);
+    node.children = static_cast<uint32_t>(children_.size() - 1);
+  }
+  Children& room = children_[node.children];
+  for (int a = 0; a < 3; ++a) {
+    room.lo[a][c] = lo[a];
+    room.hi[a][c] = hi[a];
+  }
+  room.node[c] = child;
+}
+
+std::size_t QueryIndex::MemoryBytes() const {
+  return nodes_.capacity() * sizeof(Node) + children_.capacity() * sizeof(Children);
+}
+
+template <class EntryMask, class ChildMask>
+void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Frame>& stack,
+                      Meshkit::List<int>& out) const {
+  out.Clear();
+  stack.clear();
+  if (nodes_.empty()) return;
+  const auto itemsOf = [&](uint32_t w) {
+    const Node& node = nodes_[w];
+    uint32_t bits = EntryBits(entryMask(node));
+    if (node.children != kNone) {
+      const Children& room = children_[node.children];
+      const uint32_t hit = childMask(room);
+      // Every child entered will be read whole: its lines are fetched
+      // side by side now rather than one miss after another later.
+      for (uint32_t m = hit; m != 0; m &= m - 1) {
+        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
+        for (std::size_t b = 0; b < sizeof(Node); b += 64) __builtin_prefetch(line + b);
+      }
+      bits |= ChildBits(hit);
+    }
+    return bits;
+  };
+  uint32_t w = 0;
+  uint32_t rest = itemsOf(0);
+  for (;;) {
+    while (rest != 0) {
+      const int item = kOrder.item[__builtin_ctz(rest)];
+      rest &= rest - 1;
+      if (item < kSlots) {
+        out.Append(nodes_[w].id[item]);
+        continue;
+      }
+      // Into the child; the rest of this node's items wait.
+      const uint32_t child = children_[nodes_[w].children].node[item - kSlots];
+      if (rest != 0) stack.push_back(Frame{w, rest});
+      w = child;
+      rest = itemsOf(w);
+    }
+    if (stack.empty()) return;
+    w = stack.back().wide;
+    rest = stack.back().rest;
+    stack.pop_back();
+  }
+}
+
+// The masks of one visit: bit s is lane s's outcome. Every comparison is
+// evaluated, so the tests carry no branch; a NaN fails every comparison
+// and admits nothing. With SSE2, two exact boxes (four float boxes) are
+// compared at a time.
+namespace {
+
+#if defined(__SSE2__)
+inline uint32_t InsideMask(const double (&lo)[3][QueryIndex::kSlots],
+                           const double (&hi)[3][QueryIndex::kSlots], const double qlo[3],
+                           const double qhi[3]) {
+  // Lane s: lo <= qhi and qlo <= hi on every axis (for a point, qlo = qhi).
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 2) {
+    __m128d ok = _mm_set1_pd(-1.0);
+    for (int a = 0; a < 3; ++a) {
+      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_loadu_pd(&lo[a][s]), _mm_set1_pd(qhi[a])));
+      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_set1_pd(qlo[a]), _mm_loadu_pd(&hi[a][s])));
+    }
+    m |= static_cast<uint32_t>(_mm_movemask_pd(ok)) << s;
+  }
+  return m;
+}
+inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
+                           const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
+                           const float qhi[3]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 4) {
+    __m128 ok = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (int a = 0; a < 3; ++a) {
+      ok = _mm_and_ps(ok, _mm_cmple_ps(_mm_loadu_ps(&lo[a][s]), _mm_set1_ps(qhi[a])));
+      ok = _mm_and_ps(ok, _mm_cmple_ps(_mm_set1_ps(qlo[a]), _mm_loadu_ps(&hi[a][s])));
+    }
+    m |= static_cast<uint32_t>(_mm_movemask_ps(ok)) << s;
+  }
+  return m;
+}
+#else
+template <class T>
+inline uint32_t InsideMask(const T (&lo)[3][QueryIndex::kSlots],
+                           const T (&hi)[3][QueryIndex::kSlots], const T qlo[3], const T qhi[3]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; ++s)
+    m |= static_cast<uint32_t>((lo[0][s] <= qhi[0]) & (qlo[0] <= hi[0][s]) & (lo[1][s] <= qhi[1]) &
+                               (qlo[1] <= hi[1][s]) & (lo[2][s] <= qhi[2]) & (qlo[2] <= hi[2][s]))
+         << s;
+  return m;
+}
+#endif
+
+}  // namespace
+
+void QueryIndex::QueryPoint(const double p[3], std::vector<Frame>& stack,
+                            Meshkit::List<int>& out) const {
+  QueryRange(p, p, stack, out);
+}
+
+// A box [lo, hi] overlaps [qlo, qhi] when lo <= qhi and qlo <= hi on every
+// axis (for a point, qlo = qhi = p: the box holds it); a float box around
+// boxes can overlap it only when lo <= FloatBelow(qhi) and FloatAbove(qlo)
+// <= hi, the tests the binary tree prunes with.
+void QueryIndex::QueryRange(const double qlo[3], const double qhi[3], std::vector<Frame>& stack,
+                            Meshkit::List<int>& out) const {
+  float below[3], above[3];
+  for (int a = 0; a < 3; ++a) {
+    below[a] = FloatBelow(qhi[a]);
+    above[a] = FloatAbove(qlo[a]);
+  }
+  Walk([qlo, qhi](const Node& n) { return InsideMask(n.lo, n.hi, qlo, qhi); },
+       [&below, &above](const Children& c) { return InsideMask(c.lo, c.hi, above, below); }, stack,
+       out);
+}
+
+}  // namespace boxfinder

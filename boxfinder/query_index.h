@@ -1,0 +1,92 @@
+// QueryIndex: the box tree's query side laid out for the hardware. The
+// binary tree is cut into triangles of four levels (up to 15 nodes); one
+// wide node holds a triangle's exact boxes and ids side by side (structure
+// of arrays), and for the up to 16 subtrees hanging below the triangle their
+// float boxes (rounded outwards, around their active boxes) and the wide
+// nodes that hold them. A query tests a whole triangle and its 16 children
+// in one visit instead of following four levels of links one by one.
+//
+// The index mirrors the binary tree node for node, so a walk that takes a
+// wide node's entries and children in the pre-order of their triangle gives
+// exactly the binary tree's pre-order: no keys and no sort. A removed box is
+// flagged where it lies (its entry admits nothing); the children's float
+// boxes may then be wider than their active boxes, which prunes less and
+// changes no result.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <meshkit/list.h>
+
+namespace boxfinder {
+
+class QueryIndex {
+ public:
+  // Slots of a triangle in heap order: slot s has children 2s+1 and 2s+2;
+  // the bottom slots 7..14 have subtrees c = 2(s-7) and 2(s-7)+1 below.
+  static constexpr int kSlots = 16;  // 15 used, one padding
+  static constexpr int kBottomSlot = 7;
+  static constexpr int kTriangleSlots = 15;
+  static constexpr uint32_t kNone = 0xffffffffu;
+
+  struct Frame {
+    uint32_t wide;
+    uint32_t rest;  // items of the node's pre-order still to take, one bit each
+  };
+
+  // Forgets every node; Ready() is false until MarkReady.
+  void Clear();
+  bool Ready() const { return ready_; }
+  void MarkReady() { ready_ = true; }
+  // A new wide node with every entry and child empty; returns its number.
+  uint32_t AddNode();
+  // Room for `nodes` wide nodes, `parents` of them with children below.
+  void Reserve(std::size_t nodes, std::size_t parents) {
+    nodes_.reserve(nodes);
+    children_.reserve(parents);
+  }
+  // Entry `slot` of wide node w: an exact box and its id; inactive entries
+  // admit nothing.
+  void SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
+                bool active);
+  void Deactivate(uint32_t w, int slot);
+  // Child c of wide node w: the float box around its active boxes (NaN:
+  // none) and the wide node holding it.
+  void SetChild(uint32_t w, int c, const float lo[3], const float hi[3], uint32_t child);
+  // Levels of wide nodes on the deepest path, for the walks' stacks.
+  void SetHeight(std::size_t height) { height_ = height; }
+  std::size_t Height() const { return height_; }
+  std::size_t MemoryBytes() const;
+
+  // Ids of the active entries holding p, or overlapping [qlo, qhi], in the
+  // pre-order of the binary tree the index mirrors. `stack` is the walk's
+  // room (reserved for Height() + 1 frames, so it does not allocate).
+  void QueryPoint(const double p[3], std::vector<Frame>& stack, Meshkit::List<int>& out) const;
+  void QueryRange(const double qlo[3], const double qhi[3], std::vector<Frame>& stack,
+                  Meshkit::List<int>& out) const;
+
+ private:
+  struct alignas(64) Children {
+    float lo[3][kSlots];
+    float hi[3][kSlots];
+    uint32_t node[kSlots];
+  };
+  struct alignas(64) Node {
+    double lo[3][kSlots];
+    double hi[3][kSlots];
+    int32_t id[kSlots];
+    uint32_t children;  // index into children_, kNone when nothing hangs below
+  };
+  template <class EntryMask, class ChildMask>
+  void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
+            Meshkit::List<int>& out) const;
+
+  std::vector<Node> nodes_;
+  std::vector<Children> children_;
+  std::size_t height_ = 0;
+  bool ready_ = false;
+};
+
+}  // namespace boxfinder
