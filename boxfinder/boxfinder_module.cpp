@@ -403,10 +403,18 @@ constexpr char kRebuildDoc[] =
     "A Boxfinder object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef kTreeMethods[] = {
-    {"AddToTree", AddToTree, METH_VARARGS, nullptr},
-    {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
-    {"PtQuery", PtQuery, METH_VARARGS, nullptr},
-    {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+    {"AddToTree", AddToTree, METH_VARARGS,
+     "AddToTree($self, lo, hi, id, /)\n--\n\nAdds the box of corners lo and hi (three numbers "
+     "each) under the int id."},
+    {"RemoveFromTree", RemoveFromTree, METH_VARARGS,
+     "RemoveFromTree($self, lo, hi, id, /)\n--\n\nRemoves the live box of corners lo and hi "
+     "stored under id."},
+    {"PtQuery", PtQuery, METH_VARARGS,
+     "PtQuery($self, p, /)\n--\n\nThe ids of the live boxes containing the point p (three "
+     "numbers), a list."},
+    {"RangeQuery", RangeQuery, METH_VARARGS,
+     "RangeQuery($self, lo, hi, /)\n--\n\nThe ids of the live boxes meeting the box of corners "
+     "lo and hi, a list."},
     {"Nearest", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Nearest)),
      METH_VARARGS | METH_KEYWORDS, kNearestDoc},
     {"PtQueryMany", PtQueryMany, METH_VARARGS, kPtQueryManyDoc},
@@ -436,8 +444,14 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
   });
 }
 
+constexpr char kModuleDoc[] =
+    "A search tree of axis-aligned boxes with int ids: Boxfinder(lower, upper, ids) makes\n"
+    "one; its methods add and remove boxes and find those at a point, in a box or nearest.";
+
 PyMethodDef kModuleMethods[] = {
-    {"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
+    {"Boxfinder", NewBoxfinder, METH_VARARGS,
+     "Boxfinder($module, lower, upper, ids, /)\n--\n\nA box tree of the boxes of corners "
+     "lower[i] and upper[i] (three numbers each) and int ids[i]."},
     {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr}};
 
@@ -448,7 +462,7 @@ MODULE_INIT(Boxfinder) {
   if (!Native::SetUpFactoryType<kTreeMethods>(0, nativeobject::Readiness::OnlyUnderPython3)) {
     return nullptr;
   }
-  PyObject* module = Native::CreateModule(kModuleMethods, nullptr, false);
+  PyObject* module = Native::CreateModule(kModuleMethods, kModuleDoc, false);
   if (module != nullptr && !pyarray::AddArrayType(module, "Boxfinder")) return nullptr;
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;

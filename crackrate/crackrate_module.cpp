@@ -288,21 +288,43 @@ PyObject* GrowCrack(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef kMethods[] = {
-    {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS, nullptr},
-    {"CalcKeff", CalcKeff, METH_VARARGS, nullptr},
-    {"Calc_DKth", OfLengthAndRatio<&CrackrateModel::Calc_DKth>, METH_VARARGS, nullptr},
-    {"Paris", OfOne<&CrackrateModel::Paris>, METH_VARARGS, nullptr},
-    {"CalcReff", CalcReff, METH_VARARGS, nullptr},
-    {"Setf", OfOne<&CrackrateModel::Setf>, METH_VARARGS, nullptr},
-    {"dDKthbydReff", OfLengthAndRatio<&CrackrateModel::dDKthbydReff>, METH_VARARGS, nullptr},
-    {"SetKol", SetKol, METH_VARARGS, nullptr},
-    {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
-    {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS,
+     "Calc_Crackrate($self, dK, a, N, R=1000.0, DKth=-1.0, /)\n--\n\nThe rate of one cycle of "
+     "range dK at length a after N cycles, a float;\nR >= 100 (or NaN) uses the stored ratio, "
+     "DKth < 0 computes the threshold."},
+    {"CalcKeff", CalcKeff, METH_VARARGS,
+     "CalcKeff($self, K, N, R=1000.0, /)\n--\n\nThe effective stress intensity of K after N "
+     "cycles, a float;\nR > 100 uses the effective stored ratio."},
+    {"Calc_DKth", OfLengthAndRatio<&CrackrateModel::Calc_DKth>, METH_VARARGS,
+     "Calc_DKth($self, a, R, /)\n--\n\nThe threshold range at crack length a and ratio R, a "
+     "float."},
+    {"Paris", OfOne<&CrackrateModel::Paris>, METH_VARARGS,
+     "Paris($self, dK, /)\n--\n\nThe Paris rate C * dK**n, a float."},
+    {"CalcReff", CalcReff, METH_VARARGS,
+     "CalcReff($self, N, x, /)\n--\n\nThe effective ratio after N cycles at ratio x, a float; "
+     "x >= 1000 uses the stored ratio."},
+    {"Setf", OfOne<&CrackrateModel::Setf>, METH_VARARGS,
+     "Setf($self, R, /)\n--\n\nThe crack-closure function f(R), a float."},
+    {"dDKthbydReff", OfLengthAndRatio<&CrackrateModel::dDKthbydReff>, METH_VARARGS,
+     "dDKthbydReff($self, a, R, /)\n--\n\nThe derivative of Calc_DKth(a, R) with respect to R "
+     "at fixed a, a float."},
+    {"SetKol", SetKol, METH_VARARGS,
+     "SetKol($self, /)\n--\n\nForgets the remembered overload; returns None."},
+    {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS,
+     "Compute_Crackrate($self, dK, a, N, R, /)\n--\n\nThe rate of the next cycle in load "
+     "order, retarded by the remembered overload,\na float; the cycle becomes the overload "
+     "where it governs."},
+    {"Crackrate", Compute_Crackrate, METH_VARARGS,
+     "Crackrate($self, dK, a, N, R, /)\n--\n\nCompute_Crackrate under its second name."},
     {"GrowCrack", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(GrowCrack)),
      METH_VARARGS | METH_KEYWORDS, crackrate_binding::kGrowCrackDoc},
-    {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
+    {"__reduce__", Reduce, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("__reduce__($self, /)",
+                        "rebuild the model from its constants and history")},
     {"__reduce_ex__", ReduceEx, METH_VARARGS,
-     "rebuild the model from its constants and history, exactly under every pickle protocol"},
+     PYCOMPAT_FIXED_DOC("__reduce_ex__($self, protocol=0, /)",
+                        "rebuild the model from its constants and "
+                        "history, exactly under every pickle protocol")},
     {nullptr, nullptr, 0, nullptr}};
 
 // --- attributes -----------------------------------------------------------
@@ -331,13 +353,17 @@ struct GetSetTable {
 GetSetTable kGetSet;
 
 PyMethodDef kFunctions[] = {
-    {"_rebuild", Rebuild, METH_VARARGS, "rebuild a copied or pickled model"},
+    {"_rebuild", Rebuild, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("_rebuild($module, constants, flag, state, cls=None, /)",
+                        "rebuild a copied or "
+                        "pickled model")},
     {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Crackrate) {
-  if (!Native::SetUpClassType("Crackrate objects", kMethods, kGetSet.rows, Init)) return nullptr;
+  const char* doc = PYCOMPAT_FIXED_DOC("Crackrate(constants, flag, /)", "Crackrate objects");
+  if (!Native::SetUpClassType(doc, kMethods, kGetSet.rows, Init)) return nullptr;
   PyObject* module =
       Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
   if (module == nullptr) return nullptr;

@@ -172,17 +172,33 @@ constexpr char kRebuildDoc[] =
     "An Eightfold object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
 PyMethodDef Methods[] = {
-    {"RefineToSize", RefineToSize, METH_VARARGS, nullptr},
-    {"UniformRefine", UniformRefine, METH_VARARGS, nullptr},
-    {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS, nullptr},
-    {"ContainingCellSize", ContainingCellSize, METH_VARARGS, nullptr},
-    {"GetLeafCells", GetLeafCells, METH_VARARGS, nullptr},
+    {"RefineToSize", RefineToSize, METH_VARARGS,
+     "RefineToSize($self, point, size, /)\n--\n\nSplits the cells around the point (three "
+     "numbers) until their half-size is at most\nsize; returns None."},
+    {"UniformRefine", UniformRefine, METH_VARARGS,
+     "UniformRefine($self, size, /)\n--\n\nSplits every leaf until its half-size is at most "
+     "size; returns None."},
+    {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS,
+     "RefineOneLevelDiff($self, /)\n--\n\nSplits leaves until face neighbours differ by at most "
+     "one level; returns None."},
+    {"ContainingCellSize", ContainingCellSize, METH_VARARGS,
+     "ContainingCellSize($self, point, /)\n--\n\nThe half-size of the leaf containing the point "
+     "(three numbers), a float."},
+    {"GetLeafCells", GetLeafCells, METH_VARARGS,
+     "GetLeafCells($self, /)\n--\n\nThe leaves in pre-order as a list of (centre, edge) "
+     "tuples: the centre a vector,\nthe edge the full edge length (twice the half-size)."},
     {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
+constexpr char kModuleDoc[] =
+    "An octree of cubic cells: Eightfold(centre, size) makes one; its methods refine it\n"
+    "to sizes, balance it to one level between neighbours and list its leaves.";
+
 PyMethodDef ModuleFunctions[] = {
-    {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
+    {"Eightfold", NewEightfold, METH_VARARGS,
+     "Eightfold($module, centre, size, /)\n--\n\nA new tree of one cubic cell of half-size "
+     "size around centre (three numbers)."},
     {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr},
 };
@@ -193,7 +209,7 @@ MODULE_INIT(Eightfold) {
   if (!Native::SetUpFactoryType<Methods>(Py_TPFLAGS_DEFAULT, nativeobject::Readiness::Always)) {
     return nullptr;
   }
-  PyObject* module = Native::CreateModule(ModuleFunctions, nullptr, false);
+  PyObject* module = Native::CreateModule(ModuleFunctions, kModuleDoc, false);
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;
 }

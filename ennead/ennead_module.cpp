@@ -21,8 +21,9 @@ const char kTwoIndicesMessage[] =
 // A single index cannot name a component: the one-index protocol is
 // replaced by the row-and-column access below, and its message is the one
 // that asks for both.
-constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
-    "Ennead", "ddddddddd", "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
+constexpr valuetype::Texts kTexts =
+    VALUETYPE_TENSOR_TEXTS("Ennead", "xx, xy, xz, yx, yy, yz, zx, zy, zz", "ddddddddd",
+                           "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
 
 // Two tensors multiply to their matrix product, a new tensor.
 using Tensor =
@@ -157,9 +158,13 @@ PyMappingMethods kMapping = [] {
 
 // The component methods, in storage order.
 constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz"};
-constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
-                                 "yx component", "yy component", "yz component",
-                                 "zx component", "zy component", "zz component"};
+// Fixed texts, each with the signature Python 3 reads.
+#define ENNEAD_COMPONENT_DOC(name) PYCOMPAT_FIXED_DOC(name "($self, /)", name " component")
+constexpr const char* kDocs[] = {
+    ENNEAD_COMPONENT_DOC("xx"), ENNEAD_COMPONENT_DOC("xy"), ENNEAD_COMPONENT_DOC("xz"),
+    ENNEAD_COMPONENT_DOC("yx"), ENNEAD_COMPONENT_DOC("yy"), ENNEAD_COMPONENT_DOC("yz"),
+    ENNEAD_COMPONENT_DOC("zx"), ENNEAD_COMPONENT_DOC("zy"), ENNEAD_COMPONENT_DOC("zz")};
+#undef ENNEAD_COMPONENT_DOC
 // --- tensor algebra -------------------------------------------------------
 
 // A new tensor whose components Op(a, out) writes from this one's.
