@@ -23,14 +23,15 @@ constexpr char kName[] = "Crackrate";
 // The object owns its model, which is null until the constructor has run.
 using Native = nativeobject::NativeObject<CrackrateModel, kName>;
 
-const char kNotSequence[] = "First argument must be a sequences";
-const char kBadLength[] = "First argument must have 20 or 21 entries";
+const char kNotSequenceMessage[] = "First argument must be a sequences";
+const char kBadLengthMessage[] = "First argument must have 20 or 21 entries";
 const char kChangedSizeMessage[] = "constants changed size while they were read";
-const char kNoModel[] = "Crackrate object has no model: construct it from its constants first";
+const char kNoModelMessage[] =
+    "Crackrate object has no model: construct it from its constants first";
 
 // The object's model, or null with ValueError for an object that was made
 // through __new__ alone.
-CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModel); }
+CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModelMessage); }
 
 // Reads the constants into `out` and returns their count (20 or 21), or -1
 // with an exception set. Every entry is converted before anything is
@@ -43,16 +44,16 @@ CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModel);
 // construction.
 int ReadConstants(PyObject* sequence, double* out) {
   if (!PySequence_Check(sequence)) {
-    PyErr_SetString(PyExc_TypeError, kNotSequence);
+    PyErr_SetString(PyExc_TypeError, kNotSequenceMessage);
     return -1;
   }
   const Py_ssize_t length = PySequence_Size(sequence);
   if (length < 0) return -1;
   if (length != crackrate::kShortConstants && length != crackrate::kFullConstants) {
-    PyErr_SetString(PyExc_TypeError, kBadLength);
+    PyErr_SetString(PyExc_TypeError, kBadLengthMessage);
     return -1;
   }
-  pysupport::Owned fast(PySequence_Fast(sequence, kNotSequence));
+  pysupport::Owned fast(PySequence_Fast(sequence, kNotSequenceMessage));
   if (fast.get() == nullptr) return -1;
   pysupport::Owned entries(PySequence_Tuple(fast.get()));
   if (entries.get() == nullptr) return -1;
@@ -60,7 +61,7 @@ int ReadConstants(PyObject* sequence, double* out) {
   // same rule.
   const Py_ssize_t count = PyTuple_GET_SIZE(entries.get());
   if (count != crackrate::kShortConstants && count != crackrate::kFullConstants) {
-    PyErr_SetString(PyExc_TypeError, kBadLength);
+    PyErr_SetString(PyExc_TypeError, kBadLengthMessage);
     return -1;
   }
   for (Py_ssize_t i = 0; i < count; ++i) {
@@ -352,7 +353,7 @@ struct GetSetTable {
 };
 GetSetTable kGetSet;
 
-PyMethodDef kFunctions[] = {
+PyMethodDef kModuleFunctions[] = {
     {"_rebuild", Rebuild, METH_VARARGS,
      PYCOMPAT_FIXED_DOC("_rebuild($module, constants, flag, state, cls=None, /)",
                         "rebuild a copied or "
@@ -365,7 +366,7 @@ MODULE_INIT(Crackrate) {
   const char* doc = PYCOMPAT_FIXED_DOC("Crackrate(constants, flag, /)", "Crackrate objects");
   if (!Native::SetUpClassType(doc, kMethods, kGetSet.rows, Init)) return nullptr;
   PyObject* module =
-      Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
+      Native::CreateModule(kModuleFunctions, "Python interface to Crackrate objects", true);
   if (module == nullptr) return nullptr;
   crackrate_binding::AddLifeTypes(module);
   return module;

@@ -257,7 +257,7 @@ PyObject* ApplyMany(PyObject*, PyObject* args, PyObject* kwargs) {
 
 constexpr int kBatchFlags = METH_VARARGS | METH_KEYWORDS;
 
-PyMethodDef kFunctions[] = {
+PyMethodDef kModuleFunctions[] = {
     {"ProductMany", reinterpret_cast<PyCFunction>(ProductMany), kBatchFlags,
      "ProductMany($module, a, b, /, *, out=None)\n--\n\nThe matrix product a.b of each row "
      "pair (each (N, 3, 3) or (N, 9), or one Ennead):\nan Array of a's shape, or out; out may "
@@ -287,7 +287,7 @@ PyMethodDef kFunctions[] = {
 // Binds the vector class after adding the type, although no operation uses
 // it: Triad must be importable wherever Ennead is.
 MODULE_INIT(Ennead) {
-  PyObject* module = Tensor::InitModule(kMethods.data(), kFunctions,
+  PyObject* module = Tensor::InitModule(kMethods.data(), kModuleFunctions,
                                         "Module that implements a full 2nd order (3-by-3) tensor",
                                         &kSequence, &kMapping);
   if (module != nullptr && !PyErr_Occurred() && pyarray::AddArrayType(module, "Ennead")) {

@@ -157,6 +157,8 @@ PyObject* TractionMany(PyObject*, PyObject* args, PyObject* kwargs) {
 // (the columns of the solver's rotation, as the method's vectors are).
 // out= is a pair of arrays (values, directions), apart from x and from each
 // other.
+const char kOutPairMessage[] = "out must be a pair of arrays (values, directions)";
+
 PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   static const char kFunction[] = "PrincipalValuesMany";
   PyObject* x;
@@ -165,7 +167,7 @@ PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   PyObject* outs[2] = {Py_None, Py_None};
   if (outObj != Py_None) {
     if (!PyTuple_Check(outObj) || PyTuple_GET_SIZE(outObj) != 2) {
-      PyErr_SetString(PyExc_TypeError, "out must be a pair of arrays (values, directions)");
+      PyErr_SetString(PyExc_TypeError, kOutPairMessage);
       return nullptr;
     }
     outs[0] = PyTuple_GET_ITEM(outObj, 0);
@@ -212,7 +214,7 @@ PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
-PyMethodDef kFunctions[] = {
+PyMethodDef kModuleFunctions[] = {
     HEXAD_SCALAR_MANY(Norm),
     HEXAD_SCALAR_MANY(I1),
     HEXAD_SCALAR_MANY(I2),
@@ -239,8 +241,8 @@ PyMethodDef kFunctions[] = {
 }  // namespace
 
 MODULE_INIT(Hexad) {
-  PyObject* module =
-      Tensor::InitModule(kMethods, kFunctions, "Module that implements a column 2nd order tensor");
+  PyObject* module = Tensor::InitModule(kMethods, kModuleFunctions,
+                                        "Module that implements a column 2nd order tensor");
   if (module != nullptr && !PyErr_Occurred() && pyarray::AddArrayType(module, "Hexad")) {
     VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesAndFunctions);
   }

@@ -30,6 +30,7 @@ using Vector =
     valuetype::ValueType<triad::kComponents, valuetype::Kind::Vector, kTexts, triad::Dot>;
 
 const char kArgumentMessage[] = "argument should be a Triad object";
+const char kZeroLengthMessage[] = "Cannot normalize a zero length Triad";
 const char* const kPositionMessages[] = {"first argument should be a Triad object",
                                          "second argument should be a Triad object",
                                          "third argument should be a Triad object"};
@@ -41,7 +42,7 @@ PyObject* Magnitude(PyObject* self, PyObject*) {
 PyObject* Normalize(PyObject* self, PyObject*) {
   const double* v = Vector::Components(self);
   const double m = triad::Magnitude(v);
-  if (m == 0.0) return Vector::Fail("Cannot normalize a zero length Triad");
+  if (m == 0.0) return Vector::Fail(kZeroLengthMessage);
   return Vector::Make([&](double* out) {
     for (int i = 0; i < 3; ++i) out[i] = v[i] / m;
   });
