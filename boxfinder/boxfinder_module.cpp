@@ -28,6 +28,9 @@ using Native = nativeobject::NativeObject<BoxTree, kName>;
 
 const char kCountMessage[] = "max, min, and client_data lists should all be the same length";
 const char kVectorListMessage[] = "argument should a sequence of Triad's";
+// The interpreter's own "i" conversion messages, for ids read without it.
+const char kAboveIntMessage[] = "signed integer is greater than maximum";
+const char kBelowIntMessage[] = "signed integer is less than minimum";
 const char kIdSequenceMessage[] = "third argument should a sequence of ints";
 const char kIdItemMessage[] = "third argument should a sequence of int's";
 const char kBusyMessage[] = "the tree cannot change while a batch query reads it";
@@ -93,11 +96,11 @@ bool ReadIntList(PyObject* seq, std::vector<int32_t>* out) {
     pycompat::SmallIntValue(number, &value);
     Py_DECREF(number);
     if (value > INT32_MAX) {
-      PyErr_SetString(PyExc_OverflowError, "signed integer is greater than maximum");
+      PyErr_SetString(PyExc_OverflowError, kAboveIntMessage);
       return false;
     }
     if (value < INT32_MIN) {
-      PyErr_SetString(PyExc_OverflowError, "signed integer is less than minimum");
+      PyErr_SetString(PyExc_OverflowError, kBelowIntMessage);
       return false;
     }
     out->push_back(static_cast<int32_t>(value));
@@ -402,11 +405,19 @@ constexpr char kRebuildDoc[] =
     "_rebuild($module, state, /)\n--\n\n"
     "A Boxfinder object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
-PyMethodDef kTreeMethods[] = {
-    {"AddToTree", AddToTree, METH_VARARGS, nullptr},
-    {"RemoveFromTree", RemoveFromTree, METH_VARARGS, nullptr},
-    {"PtQuery", PtQuery, METH_VARARGS, nullptr},
-    {"RangeQuery", RangeQuery, METH_VARARGS, nullptr},
+PyMethodDef kMethods[] = {
+    {"AddToTree", AddToTree, METH_VARARGS,
+     "AddToTree($self, lo, hi, id, /)\n--\n\nAdds the box of corners lo and hi (three numbers "
+     "each) under the int id."},
+    {"RemoveFromTree", RemoveFromTree, METH_VARARGS,
+     "RemoveFromTree($self, lo, hi, id, /)\n--\n\nRemoves the live box of corners lo and hi "
+     "stored under id."},
+    {"PtQuery", PtQuery, METH_VARARGS,
+     "PtQuery($self, p, /)\n--\n\nThe ids of the live boxes containing the point p (three "
+     "numbers), a list."},
+    {"RangeQuery", RangeQuery, METH_VARARGS,
+     "RangeQuery($self, lo, hi, /)\n--\n\nThe ids of the live boxes meeting the box of corners "
+     "lo and hi, a list."},
     {"Nearest", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Nearest)),
      METH_VARARGS | METH_KEYWORDS, kNearestDoc},
     {"PtQueryMany", PtQueryMany, METH_VARARGS, kPtQueryManyDoc},
@@ -436,8 +447,14 @@ PyObject* NewBoxfinder(PyObject*, PyObject* args) {
   });
 }
 
-PyMethodDef kModuleMethods[] = {
-    {"Boxfinder", NewBoxfinder, METH_VARARGS, nullptr},
+constexpr char kModuleDoc[] =
+    "A search tree of axis-aligned boxes with int ids: Boxfinder(lower, upper, ids) makes\n"
+    "one; its methods add and remove boxes and find those at a point, in a box or nearest.";
+
+PyMethodDef kModuleFunctions[] = {
+    {"Boxfinder", NewBoxfinder, METH_VARARGS,
+     "Boxfinder($module, lower, upper, ids, /)\n--\n\nA box tree of the boxes of corners "
+     "lower[i] and upper[i] (three numbers each) and int ids[i]."},
     {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr}};
 
@@ -445,10 +462,10 @@ PyMethodDef kModuleMethods[] = {
 
 MODULE_INIT(Boxfinder) {
   // The type has no flags and, under Python 2.7, is not readied.
-  if (!Native::SetUpFactoryType<kTreeMethods>(0, nativeobject::Readiness::OnlyUnderPython3)) {
+  if (!Native::SetUpFactoryType<kMethods>(0, nativeobject::Readiness::OnlyUnderPython3)) {
     return nullptr;
   }
-  PyObject* module = Native::CreateModule(kModuleMethods, nullptr, false);
+  PyObject* module = Native::CreateModule(kModuleFunctions, kModuleDoc, false);
   if (module != nullptr && !pyarray::AddArrayType(module, "Boxfinder")) return nullptr;
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;

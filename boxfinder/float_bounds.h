@@ -4,6 +4,7 @@
 // by the tree's updates, its storage and its queries.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -14,8 +15,8 @@ constexpr float kNaNF = std::numeric_limits<float>::quiet_NaN();
 
 // The smaller and larger of two subtree-box coordinates, ignoring a NaN on
 // either side (NaN only when both are NaN).
-inline double LowerOf(double l, double r) { return (l < r || r != r) ? l : r; }
-inline double UpperOf(double l, double r) { return (l > r || r != r) ? l : r; }
+inline double LowerOf(double l, double r) { return (l < r || std::isnan(r)) ? l : r; }
+inline double UpperOf(double l, double r) { return (l > r || std::isnan(r)) ? l : r; }
 
 // Float bounds that enclose a double interval: the lower one rounded down,
 // the upper one rounded up; NaN stays NaN. The conversion rounds to nearest;
@@ -90,8 +91,8 @@ inline void Centre(const double lo[3], const double hi[3], double c[3]) {
 // Float bounds of a box for the queries' active boxes: NaN (admits nothing)
 // when a coordinate is NaN, since such a box matches no point and no range.
 inline bool CanMatch(const double lo[3], const double hi[3]) {
-  return lo[0] == lo[0] && lo[1] == lo[1] && lo[2] == lo[2] && hi[0] == hi[0] && hi[1] == hi[1] &&
-         hi[2] == hi[2];
+  return !std::isnan(lo[0]) && !std::isnan(lo[1]) && !std::isnan(lo[2]) && !std::isnan(hi[0]) &&
+         !std::isnan(hi[1]) && !std::isnan(hi[2]);
 }
 
 // The smaller and larger of two float bounds, ignoring a NaN on either side
@@ -100,11 +101,11 @@ inline bool CanMatch(const double lo[3], const double hi[3]) {
 // which goes the same way for nearly every node, remains a branch.
 inline float LowerOfF(float l, float r) {
   const float m = r < l ? r : l;
-  return l != l ? r : m;
+  return std::isnan(l) ? r : m;
 }
 inline float UpperOfF(float l, float r) {
   const float m = r > l ? r : l;
-  return l != l ? r : m;
+  return std::isnan(l) ? r : m;
 }
 
 // Whether a float box is the empty one (NaN throughout: no active box).

@@ -20,6 +20,18 @@
 #define Py_TPFLAGS_CHECKTYPES 0
 #endif
 
+// A fixed doc string `text` with the signature `signature` ("Name($self,
+// a, /)", "Name($module, a, /)" or, for a type, "Name(a, /)"). Python 3 reads the
+// signature for help() and inspect.signature and leaves it out of __doc__,
+// which stays `text` exactly; Python 2.7 reads none, so there the doc string
+// is `text` alone. Doc strings that are not fixed texts write the signature
+// in full and show it under both interpreters.
+#if PY_MAJOR_VERSION >= 3
+#define PYCOMPAT_FIXED_DOC(signature, text) signature "\n--\n\n" text
+#else
+#define PYCOMPAT_FIXED_DOC(signature, text) text
+#endif
+
 namespace pycompat {
 
 constexpr bool kPython3 = PY_MAJOR_VERSION >= 3;

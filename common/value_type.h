@@ -49,13 +49,14 @@ struct Texts {
 };
 
 // The texts of the tensor types, one pattern over the type name; only the
-// in-place scaling and the index messages differ between them. The fields
-// are in the order of Texts.
+// in-place scaling and the index messages differ between them, and the
+// doc string's signature names the type's components `parameters`. The
+// fields are in the order of Texts.
 // clang-format off
-#define VALUETYPE_TENSOR_TEXTS(name, format, inplaceMultiply, index)      \
+#define VALUETYPE_TENSOR_TEXTS(name, parameters, format, inplaceMultiply, index) \
   valuetype::Texts{                                                       \
       name,                                                               \
-      name " objects",                                                    \
+      PYCOMPAT_FIXED_DOC(name "(" parameters ", /)", name " objects"), \
       format,                                                             \
       "Both operands should be " name " instances",                       \
       "Both operands should be " name " instances",                       \
@@ -200,15 +201,21 @@ class ValueType {
   }
 
   static constexpr PyMethodDef kReduceMethod = {
-      "__reduce__", Reduce, METH_NOARGS, "rebuild the value from its components for copying"};
+      "__reduce__", Reduce, METH_NOARGS,
+      PYCOMPAT_FIXED_DOC("__reduce__($self, /)",
+                         "rebuild the value from its components for copying")};
   static constexpr PyMethodDef kReduceExMethod = {
       "__reduce_ex__", ReduceEx, METH_VARARGS,
-      "rebuild the value from its components, exactly under every pickle protocol"};
+      PYCOMPAT_FIXED_DOC("__reduce_ex__($self, protocol=0, /)",
+                         "rebuild the value from its components, exactly "
+                         "under every pickle protocol")};
 
   // The module function that copies and pickles rebuild values with; every
   // module of a value type lists it among its functions.
-  static constexpr PyMethodDef kRebuildFunction = {"_rebuild", Rebuild, METH_VARARGS,
-                                                   "rebuild a copied or pickled value"};
+  static constexpr PyMethodDef kRebuildFunction = {
+      "_rebuild", Rebuild, METH_VARARGS,
+      PYCOMPAT_FIXED_DOC("_rebuild($module, components, cls=None, /)",
+                         "rebuild a copied or pickled value")};
 
   // Makes the type ready with `methods` (and, when given, item protocols of
   // the module's own instead of the one-index one), creates the module

@@ -11,7 +11,7 @@ namespace {
 PyObject* VectorClass = nullptr;
 BuildKinds AllowedKinds = BuildKinds::ClassesOnly;
 
-const char kBuildProblem[] = "Problem building Triad object";
+const char kBuildProblemMessage[] = "Problem building Triad object";
 
 bool RequireBinding() {
   if (VectorClass != nullptr) return true;
@@ -104,7 +104,7 @@ PyObject* BuildVector(double x, double y, double z) {
     result = pycompat::NewOldStyleInstance(cls, args);
   } else if (PyCFunction_Check(cls) && AllowedKinds == BuildKinds::ClassesAndFunctions) {
     result = pycompat::CallBuiltin(cls, args);
-    if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblem);
+    if (result == nullptr) PyErr_SetString(PyExc_TypeError, kBuildProblemMessage);
   } else if (PyType_Check(cls) ||
              (pycompat::kPython3 && !PyCFunction_Check(cls) && PyCallable_Check(cls))) {
     // A type is built as calling it builds it: its creation slot, then its
@@ -115,7 +115,7 @@ PyObject* BuildVector(double x, double y, double z) {
     // other callable that makes vectors, a factory function say.
     result = PyObject_Call(cls, args, nullptr);
   } else {
-    PyErr_SetString(PyExc_TypeError, kBuildProblem);
+    PyErr_SetString(PyExc_TypeError, kBuildProblemMessage);
   }
   Py_DECREF(cls);
   Py_DECREF(args);

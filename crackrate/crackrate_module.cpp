@@ -23,14 +23,15 @@ constexpr char kName[] = "Crackrate";
 // The object owns its model, which is null until the constructor has run.
 using Native = nativeobject::NativeObject<CrackrateModel, kName>;
 
-const char kNotSequence[] = "First argument must be a sequences";
-const char kBadLength[] = "First argument must have 20 or 21 entries";
+const char kNotSequenceMessage[] = "First argument must be a sequences";
+const char kBadLengthMessage[] = "First argument must have 20 or 21 entries";
 const char kChangedSizeMessage[] = "constants changed size while they were read";
-const char kNoModel[] = "Crackrate object has no model: construct it from its constants first";
+const char kNoModelMessage[] =
+    "Crackrate object has no model: construct it from its constants first";
 
 // The object's model, or null with ValueError for an object that was made
 // through __new__ alone.
-CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModel); }
+CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModelMessage); }
 
 // Reads the constants into `out` and returns their count (20 or 21), or -1
 // with an exception set. Every entry is converted before anything is
@@ -43,16 +44,16 @@ CrackrateModel* ModelOf(PyObject* self) { return Native::CoreOf(self, kNoModel);
 // construction.
 int ReadConstants(PyObject* sequence, double* out) {
   if (!PySequence_Check(sequence)) {
-    PyErr_SetString(PyExc_TypeError, kNotSequence);
+    PyErr_SetString(PyExc_TypeError, kNotSequenceMessage);
     return -1;
   }
   const Py_ssize_t length = PySequence_Size(sequence);
   if (length < 0) return -1;
   if (length != crackrate::kShortConstants && length != crackrate::kFullConstants) {
-    PyErr_SetString(PyExc_TypeError, kBadLength);
+    PyErr_SetString(PyExc_TypeError, kBadLengthMessage);
     return -1;
   }
-  pysupport::Owned fast(PySequence_Fast(sequence, kNotSequence));
+  pysupport::Owned fast(PySequence_Fast(sequence, kNotSequenceMessage));
   if (fast.get() == nullptr) return -1;
   pysupport::Owned entries(PySequence_Tuple(fast.get()));
   if (entries.get() == nullptr) return -1;
@@ -60,7 +61,7 @@ int ReadConstants(PyObject* sequence, double* out) {
   // same rule.
   const Py_ssize_t count = PyTuple_GET_SIZE(entries.get());
   if (count != crackrate::kShortConstants && count != crackrate::kFullConstants) {
-    PyErr_SetString(PyExc_TypeError, kBadLength);
+    PyErr_SetString(PyExc_TypeError, kBadLengthMessage);
     return -1;
   }
   for (Py_ssize_t i = 0; i < count; ++i) {
@@ -288,21 +289,43 @@ PyObject* GrowCrack(PyObject* self, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef kMethods[] = {
-    {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS, nullptr},
-    {"CalcKeff", CalcKeff, METH_VARARGS, nullptr},
-    {"Calc_DKth", OfLengthAndRatio<&CrackrateModel::Calc_DKth>, METH_VARARGS, nullptr},
-    {"Paris", OfOne<&CrackrateModel::Paris>, METH_VARARGS, nullptr},
-    {"CalcReff", CalcReff, METH_VARARGS, nullptr},
-    {"Setf", OfOne<&CrackrateModel::Setf>, METH_VARARGS, nullptr},
-    {"dDKthbydReff", OfLengthAndRatio<&CrackrateModel::dDKthbydReff>, METH_VARARGS, nullptr},
-    {"SetKol", SetKol, METH_VARARGS, nullptr},
-    {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
-    {"Crackrate", Compute_Crackrate, METH_VARARGS, nullptr},
+    {"Calc_Crackrate", Calc_Crackrate, METH_VARARGS,
+     "Calc_Crackrate($self, dK, a, N, R=1000.0, DKth=-1.0, /)\n--\n\nThe rate of one cycle of "
+     "range dK at length a after N cycles, a float;\nR >= 100 (or NaN) uses the stored ratio, "
+     "DKth < 0 computes the threshold."},
+    {"CalcKeff", CalcKeff, METH_VARARGS,
+     "CalcKeff($self, K, N, R=1000.0, /)\n--\n\nThe effective stress intensity of K after N "
+     "cycles, a float;\nR > 100 uses the effective stored ratio."},
+    {"Calc_DKth", OfLengthAndRatio<&CrackrateModel::Calc_DKth>, METH_VARARGS,
+     "Calc_DKth($self, a, R, /)\n--\n\nThe threshold range at crack length a and ratio R, a "
+     "float."},
+    {"Paris", OfOne<&CrackrateModel::Paris>, METH_VARARGS,
+     "Paris($self, dK, /)\n--\n\nThe Paris rate C * dK**n, a float."},
+    {"CalcReff", CalcReff, METH_VARARGS,
+     "CalcReff($self, N, x, /)\n--\n\nThe effective ratio after N cycles at ratio x, a float; "
+     "x >= 1000 uses the stored ratio."},
+    {"Setf", OfOne<&CrackrateModel::Setf>, METH_VARARGS,
+     "Setf($self, R, /)\n--\n\nThe crack-closure function f(R), a float."},
+    {"dDKthbydReff", OfLengthAndRatio<&CrackrateModel::dDKthbydReff>, METH_VARARGS,
+     "dDKthbydReff($self, a, R, /)\n--\n\nThe derivative of Calc_DKth(a, R) with respect to R "
+     "at fixed a, a float."},
+    {"SetKol", SetKol, METH_VARARGS,
+     "SetKol($self, /)\n--\n\nForgets the remembered overload; returns None."},
+    {"Compute_Crackrate", Compute_Crackrate, METH_VARARGS,
+     "Compute_Crackrate($self, dK, a, N, R, /)\n--\n\nThe rate of the next cycle in load "
+     "order, retarded by the remembered overload,\na float; the cycle becomes the overload "
+     "where it governs."},
+    {"Crackrate", Compute_Crackrate, METH_VARARGS,
+     "Crackrate($self, dK, a, N, R, /)\n--\n\nCompute_Crackrate under its second name."},
     {"GrowCrack", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(GrowCrack)),
      METH_VARARGS | METH_KEYWORDS, crackrate_binding::kGrowCrackDoc},
-    {"__reduce__", Reduce, METH_NOARGS, "rebuild the model from its constants and history"},
+    {"__reduce__", Reduce, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("__reduce__($self, /)",
+                        "rebuild the model from its constants and history")},
     {"__reduce_ex__", ReduceEx, METH_VARARGS,
-     "rebuild the model from its constants and history, exactly under every pickle protocol"},
+     PYCOMPAT_FIXED_DOC("__reduce_ex__($self, protocol=0, /)",
+                        "rebuild the model from its constants and "
+                        "history, exactly under every pickle protocol")},
     {nullptr, nullptr, 0, nullptr}};
 
 // --- attributes -----------------------------------------------------------
@@ -330,16 +353,20 @@ struct GetSetTable {
 };
 GetSetTable kGetSet;
 
-PyMethodDef kFunctions[] = {
-    {"_rebuild", Rebuild, METH_VARARGS, "rebuild a copied or pickled model"},
+PyMethodDef kModuleFunctions[] = {
+    {"_rebuild", Rebuild, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("_rebuild($module, constants, flag, state, cls=None, /)",
+                        "rebuild a copied or "
+                        "pickled model")},
     {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 
 MODULE_INIT(Crackrate) {
-  if (!Native::SetUpClassType("Crackrate objects", kMethods, kGetSet.rows, Init)) return nullptr;
+  const char* doc = PYCOMPAT_FIXED_DOC("Crackrate(constants, flag, /)", "Crackrate objects");
+  if (!Native::SetUpClassType(doc, kMethods, kGetSet.rows, Init)) return nullptr;
   PyObject* module =
-      Native::CreateModule(kFunctions, "Python interface to Crackrate objects", true);
+      Native::CreateModule(kModuleFunctions, "Python interface to Crackrate objects", true);
   if (module == nullptr) return nullptr;
   crackrate_binding::AddLifeTypes(module);
   return module;

@@ -14,21 +14,23 @@
 #include "python_support.h"
 #include "vector_binding.h"
 
+using eightfold::EightfoldTree;
+
 namespace {
 
 constexpr char kName[] = "Eightfold";
 // The object owns its octree; objects are made only by the module function.
 using Native = nativeobject::NativeObject<EightfoldTree, kName>;
 
-const char kBadSize[] = "size must be a positive finite number";
-const char kTooManyCells[] = "UniformRefine would need more cells than memory can hold";
+const char kBadSizeMessage[] = "size must be a positive finite number";
+const char kTooManyCellsMessage[] = "UniformRefine would need more cells than memory can hold";
 
 // Every object the module function makes has its tree.
 EightfoldTree* TreeOf(PyObject* self) { return Native::Slot(self); }
 
 bool CheckSize(double size) {
   if (EightfoldTree::IsUsableSize(size)) return true;
-  PyErr_SetString(PyExc_ValueError, kBadSize);
+  PyErr_SetString(PyExc_ValueError, kBadSizeMessage);
   return false;
 }
 
@@ -64,7 +66,7 @@ PyObject* UniformRefine(PyObject* self, PyObject* args) {
   if (!CheckSize(size)) return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
     if (!TreeOf(self)->UniformRefine(size)) {
-      PyErr_SetString(PyExc_MemoryError, kTooManyCells);
+      PyErr_SetString(PyExc_MemoryError, kTooManyCellsMessage);
       return nullptr;
     }
     Py_RETURN_NONE;
@@ -171,18 +173,34 @@ constexpr char kRebuildDoc[] =
     "_rebuild($module, state, /)\n--\n\n"
     "An Eightfold object from the bytes its __reduce__ gave; ValueError for an unsound state.";
 
-PyMethodDef Methods[] = {
-    {"RefineToSize", RefineToSize, METH_VARARGS, nullptr},
-    {"UniformRefine", UniformRefine, METH_VARARGS, nullptr},
-    {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS, nullptr},
-    {"ContainingCellSize", ContainingCellSize, METH_VARARGS, nullptr},
-    {"GetLeafCells", GetLeafCells, METH_VARARGS, nullptr},
+PyMethodDef kMethods[] = {
+    {"RefineToSize", RefineToSize, METH_VARARGS,
+     "RefineToSize($self, point, size, /)\n--\n\nSplits the cells around the point (three "
+     "numbers) until their half-size is at most\nsize; returns None."},
+    {"UniformRefine", UniformRefine, METH_VARARGS,
+     "UniformRefine($self, size, /)\n--\n\nSplits every leaf until its half-size is at most "
+     "size; returns None."},
+    {"RefineOneLevelDiff", RefineOneLevelDiff, METH_VARARGS,
+     "RefineOneLevelDiff($self, /)\n--\n\nSplits leaves until face neighbours differ by at most "
+     "one level; returns None."},
+    {"ContainingCellSize", ContainingCellSize, METH_VARARGS,
+     "ContainingCellSize($self, point, /)\n--\n\nThe half-size of the leaf containing the point "
+     "(three numbers), a float."},
+    {"GetLeafCells", GetLeafCells, METH_VARARGS,
+     "GetLeafCells($self, /)\n--\n\nThe leaves in pre-order as a list of (centre, edge) "
+     "tuples: the centre a vector,\nthe edge the full edge length (twice the half-size)."},
     {"__reduce__", Native::ReduceToBytes<TreeState>, METH_NOARGS, kReduceDoc},
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef ModuleFunctions[] = {
-    {"Eightfold", NewEightfold, METH_VARARGS, nullptr},
+constexpr char kModuleDoc[] =
+    "An octree of cubic cells: Eightfold(centre, size) makes one; its methods refine it\n"
+    "to sizes, balance it to one level between neighbours and list its leaves.";
+
+PyMethodDef kModuleFunctions[] = {
+    {"Eightfold", NewEightfold, METH_VARARGS,
+     "Eightfold($module, centre, size, /)\n--\n\nA new tree of one cubic cell of half-size "
+     "size around centre (three numbers)."},
     {"_rebuild", Native::RebuildFromBytes<TreeState>, METH_VARARGS, kRebuildDoc},
     {nullptr, nullptr, 0, nullptr},
 };
@@ -190,10 +208,10 @@ PyMethodDef ModuleFunctions[] = {
 }  // namespace
 
 MODULE_INIT(Eightfold) {
-  if (!Native::SetUpFactoryType<Methods>(Py_TPFLAGS_DEFAULT, nativeobject::Readiness::Always)) {
+  if (!Native::SetUpFactoryType<kMethods>(Py_TPFLAGS_DEFAULT, nativeobject::Readiness::Always)) {
     return nullptr;
   }
-  PyObject* module = Native::CreateModule(ModuleFunctions, nullptr, false);
+  PyObject* module = Native::CreateModule(kModuleFunctions, kModuleDoc, false);
   if (module != nullptr) VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesOnly);
   return module;
 }

@@ -28,6 +28,8 @@
 #include "eightfold_tree.h"
 #include "state_bytes.h"
 
+namespace eightfold {
+
 namespace {
 
 constexpr char kMagic[8] = "Octree";
@@ -207,3 +209,5 @@ std::unique_ptr<EightfoldTree> EightfoldTree::LoadState(const char* data, std::s
   tree->leaves_ = static_cast<std::size_t>(h.leaves);
   return tree;
 }
+
+}  // namespace eightfold

@@ -11,6 +11,8 @@
 #include <limits>
 #include <new>
 
+namespace eightfold {
+
 namespace {
 
 // Per face direction: the axis bit mirrored when crossing the face, and the
@@ -352,3 +354,5 @@ void EightfoldTree::RefineOneLevelDiff() {
     }
   }
 }
+
+}  // namespace eightfold

@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <vector>
 
+namespace eightfold {
+
 struct EightfoldCell {
   EightfoldCell* child[8] = {nullptr, nullptr, nullptr, nullptr,
                              nullptr, nullptr, nullptr, nullptr};
@@ -211,3 +213,5 @@ bool EightfoldTree::VisitLeaves(Visitor&& visit) const {
   }
   return true;
 }
+
+}  // namespace eightfold

@@ -21,8 +21,9 @@ const char kTwoIndicesMessage[] =
 // A single index cannot name a component: the one-index protocol is
 // replaced by the row-and-column access below, and its message is the one
 // that asks for both.
-constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
-    "Ennead", "ddddddddd", "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
+constexpr valuetype::Texts kTexts =
+    VALUETYPE_TENSOR_TEXTS("Ennead", "xx, xy, xz, yx, yy, yz, zx, zy, zz", "ddddddddd",
+                           "Can only in-place multiply a Ennead by a number", kTwoIndicesMessage);
 
 // Two tensors multiply to their matrix product, a new tensor.
 using Tensor =
@@ -157,9 +158,13 @@ PyMappingMethods kMapping = [] {
 
 // The component methods, in storage order.
 constexpr const char* kNames[] = {"xx", "xy", "xz", "yx", "yy", "yz", "zx", "zy", "zz"};
-constexpr const char* kDocs[] = {"xx component", "xy component", "xz component",
-                                 "yx component", "yy component", "yz component",
-                                 "zx component", "zy component", "zz component"};
+// Fixed texts, each with the signature Python 3 reads.
+#define ENNEAD_COMPONENT_DOC(name) PYCOMPAT_FIXED_DOC(name "($self, /)", name " component")
+constexpr const char* kDocs[] = {
+    ENNEAD_COMPONENT_DOC("xx"), ENNEAD_COMPONENT_DOC("xy"), ENNEAD_COMPONENT_DOC("xz"),
+    ENNEAD_COMPONENT_DOC("yx"), ENNEAD_COMPONENT_DOC("yy"), ENNEAD_COMPONENT_DOC("yz"),
+    ENNEAD_COMPONENT_DOC("zx"), ENNEAD_COMPONENT_DOC("zy"), ENNEAD_COMPONENT_DOC("zz")};
+#undef ENNEAD_COMPONENT_DOC
 // --- tensor algebra -------------------------------------------------------
 
 // A new tensor whose components Op(a, out) writes from this one's.
@@ -252,7 +257,7 @@ PyObject* ApplyMany(PyObject*, PyObject* args, PyObject* kwargs) {
 
 constexpr int kBatchFlags = METH_VARARGS | METH_KEYWORDS;
 
-PyMethodDef kFunctions[] = {
+PyMethodDef kModuleFunctions[] = {
     {"ProductMany", reinterpret_cast<PyCFunction>(ProductMany), kBatchFlags,
      "ProductMany($module, a, b, /, *, out=None)\n--\n\nThe matrix product a.b of each row "
      "pair (each (N, 3, 3) or (N, 9), or one Ennead):\nan Array of a's shape, or out; out may "
@@ -282,7 +287,7 @@ PyMethodDef kFunctions[] = {
 // Binds the vector class after adding the type, although no operation uses
 // it: Triad must be importable wherever Ennead is.
 MODULE_INIT(Ennead) {
-  PyObject* module = Tensor::InitModule(kMethods.data(), kFunctions,
+  PyObject* module = Tensor::InitModule(kMethods.data(), kModuleFunctions,
                                         "Module that implements a full 2nd order (3-by-3) tensor",
                                         &kSequence, &kMapping);
   if (module != nullptr && !PyErr_Occurred() && pyarray::AddArrayType(module, "Ennead")) {

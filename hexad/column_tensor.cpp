@@ -121,6 +121,10 @@ inline void Visit(Lane& s, int sweep, int pair, double threshold) {
   const int p = kP[pair];
   const int q = kQ[pair];
   double& apq = s.off[pair];
+  // The underflow test of the classical cyclic method: after the first
+  // four sweeps, an element so small that a hundred times it no longer
+  // changes either diagonal element it couples (in double precision) is
+  // set to zero without a rotation.
   const double g = 100.0 * std::fabs(apq);
   if (sweep >= 4 && std::fabs(d[p]) + g == std::fabs(d[p]) &&
       std::fabs(d[q]) + g == std::fabs(d[q])) {
@@ -130,6 +134,8 @@ inline void Visit(Lane& s, int sweep, int pair, double threshold) {
   if (!(std::fabs(apq) > threshold)) return;
   double h = d[q] - d[p];
   double tangent;
+  // theta = h / (2 apq) so large that its square would overflow: the
+  // tangent is 1 / (2 theta) = apq / h.
   if (std::fabs(h) + g == std::fabs(h)) {
     tangent = apq / h;
   } else {
@@ -167,6 +173,11 @@ void Solve(Lane (&lanes)[L]) {
         continue;
       }
       s.r.sweeps = sweep + 1;
+      // The thresholds of the classical cyclic method: in the first four
+      // sweeps, rotations of elements no larger than a fifth of the mean
+      // off-diagonal size, 0.2 * sm / n^2 with n = 3, are skipped (they buy
+      // little while the large elements still dominate); afterwards every
+      // nonzero element is rotated.
       threshold[l] = sweep < 4 ? 0.2 * sm / 9.0 : 0.0;
       any = true;
     }

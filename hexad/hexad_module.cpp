@@ -14,8 +14,9 @@
 
 namespace {
 
-constexpr valuetype::Texts kTexts = VALUETYPE_TENSOR_TEXTS(
-    "Hexad", "dddddd", "Can only multiply a Hexad by a number", "Hexad index must be 0-5");
+constexpr valuetype::Texts kTexts =
+    VALUETYPE_TENSOR_TEXTS("Hexad", "xx, yy, zz, xy, yz, zx", "dddddd",
+                           "Can only multiply a Hexad by a number", "Hexad index must be 0-5");
 
 // Two tensors multiply to their double contraction, a float.
 using Tensor =
@@ -57,22 +58,39 @@ PyObject* PrincipalValues(PyObject* self, PyObject*) {
   return Py_BuildValue("OO", tensor.get(), list.get());
 }
 
+// The doc strings are fixed texts; Python 3 reads the signature in front
+// of each and shows the text alone. EffectiveStrain, DeviatoricPart and
+// PrincipalValues accept any positional arguments and ignore them, while
+// the other measures take none: callers rely on both behaviours as they
+// are, so the flags stay as they are and the signatures say so.
 PyMethodDef kMethods[] = {
-    {"xx", Tensor::Component<hexad::kXX>, METH_NOARGS, "xx component"},
-    {"yy", Tensor::Component<hexad::kYY>, METH_NOARGS, "yy component"},
-    {"zz", Tensor::Component<hexad::kZZ>, METH_NOARGS, "zz component"},
-    {"xy", Tensor::Component<hexad::kXY>, METH_NOARGS, "xy component"},
-    {"yz", Tensor::Component<hexad::kYZ>, METH_NOARGS, "yz component"},
-    {"zx", Tensor::Component<hexad::kZX>, METH_NOARGS, "zx component"},
-    {"Norm", Scalar<hexad::Norm>, METH_NOARGS, "L2 matrix norm"},
-    {"I1", Scalar<hexad::I1>, METH_NOARGS, "first invariant"},
-    {"I2", Scalar<hexad::I2>, METH_NOARGS, "second invariant"},
-    {"I3", Scalar<hexad::I3>, METH_NOARGS, "third invariant"},
-    {"J2", Scalar<hexad::J2>, METH_NOARGS, "second invariant of the deviatoric tensor"},
-    {"EffectiveStress", Scalar<hexad::EffectiveStress>, METH_NOARGS, "tensor effective stress"},
-    {"EffectiveStrain", Scalar<hexad::EffectiveStrain>, METH_VARARGS, "tensor effective strain"},
-    {"DeviatoricPart", DeviatoricPart, METH_VARARGS, "deviatoric tensor"},
-    {"PrincipalValues", PrincipalValues, METH_VARARGS, "principal values"},
+    {"xx", Tensor::Component<hexad::kXX>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("xx($self, /)", "xx component")},
+    {"yy", Tensor::Component<hexad::kYY>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("yy($self, /)", "yy component")},
+    {"zz", Tensor::Component<hexad::kZZ>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("zz($self, /)", "zz component")},
+    {"xy", Tensor::Component<hexad::kXY>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("xy($self, /)", "xy component")},
+    {"yz", Tensor::Component<hexad::kYZ>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("yz($self, /)", "yz component")},
+    {"zx", Tensor::Component<hexad::kZX>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("zx($self, /)", "zx component")},
+    {"Norm", Scalar<hexad::Norm>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("Norm($self, /)", "L2 matrix norm")},
+    {"I1", Scalar<hexad::I1>, METH_NOARGS, PYCOMPAT_FIXED_DOC("I1($self, /)", "first invariant")},
+    {"I2", Scalar<hexad::I2>, METH_NOARGS, PYCOMPAT_FIXED_DOC("I2($self, /)", "second invariant")},
+    {"I3", Scalar<hexad::I3>, METH_NOARGS, PYCOMPAT_FIXED_DOC("I3($self, /)", "third invariant")},
+    {"J2", Scalar<hexad::J2>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("J2($self, /)", "second invariant of the deviatoric tensor")},
+    {"EffectiveStress", Scalar<hexad::EffectiveStress>, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("EffectiveStress($self, /)", "tensor effective stress")},
+    {"EffectiveStrain", Scalar<hexad::EffectiveStrain>, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("EffectiveStrain($self, /, *args)", "tensor effective strain")},
+    {"DeviatoricPart", DeviatoricPart, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("DeviatoricPart($self, /, *args)", "deviatoric tensor")},
+    {"PrincipalValues", PrincipalValues, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("PrincipalValues($self, /, *args)", "principal values")},
     {"Traction", VectorBinding::VectorMethod<Tensor, hexad::Traction>, METH_O,
      "Traction($self, n, /)\n--\n\nThe traction on a plane of unit normal n (any three numbers "
      "by index),\nthe tensor applied to n: a new vector of the bound Triad class."},
@@ -139,6 +157,8 @@ PyObject* TractionMany(PyObject*, PyObject* args, PyObject* kwargs) {
 // (the columns of the solver's rotation, as the method's vectors are).
 // out= is a pair of arrays (values, directions), apart from x and from each
 // other.
+const char kOutPairMessage[] = "out must be a pair of arrays (values, directions)";
+
 PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   static const char kFunction[] = "PrincipalValuesMany";
   PyObject* x;
@@ -147,7 +167,7 @@ PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   PyObject* outs[2] = {Py_None, Py_None};
   if (outObj != Py_None) {
     if (!PyTuple_Check(outObj) || PyTuple_GET_SIZE(outObj) != 2) {
-      PyErr_SetString(PyExc_TypeError, "out must be a pair of arrays (values, directions)");
+      PyErr_SetString(PyExc_TypeError, kOutPairMessage);
       return nullptr;
     }
     outs[0] = PyTuple_GET_ITEM(outObj, 0);
@@ -194,7 +214,7 @@ PyObject* PrincipalValuesMany(PyObject*, PyObject* args, PyObject* kwargs) {
   });
 }
 
-PyMethodDef kFunctions[] = {
+PyMethodDef kModuleFunctions[] = {
     HEXAD_SCALAR_MANY(Norm),
     HEXAD_SCALAR_MANY(I1),
     HEXAD_SCALAR_MANY(I2),
@@ -221,8 +241,8 @@ PyMethodDef kFunctions[] = {
 }  // namespace
 
 MODULE_INIT(Hexad) {
-  PyObject* module =
-      Tensor::InitModule(kMethods, kFunctions, "Module that implements a column 2nd order tensor");
+  PyObject* module = Tensor::InitModule(kMethods, kModuleFunctions,
+                                        "Module that implements a column 2nd order tensor");
   if (module != nullptr && !PyErr_Occurred() && pyarray::AddArrayType(module, "Hexad")) {
     VectorBinding::BindVectorClass(VectorBinding::BuildKinds::ClassesAndFunctions);
   }

@@ -227,13 +227,22 @@ PyObject* ScalarMult(PyObject*, PyObject* args) {
 }
 
 PyMethodDef kModuleFunctions[] = {
-    {"Plus", ApplyElementwise<Addition>, METH_VARARGS, "Add two sequences"},
-    {"Minus", ApplyElementwise<Subtraction>, METH_VARARGS, "Subtract two sequences"},
-    {"Star", ApplyElementwise<Multiplication>, METH_VARARGS, "Multiply two sequences"},
-    {"Divide", ApplyElementwise<Division>, METH_VARARGS, "Divide two sequences"},
-    {"ScalarMult", ScalarMult, METH_VARARGS, "Vector/Scalar multiply"},
+    {"Plus", ApplyElementwise<Addition>, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("Plus($module, a, b, /)", "Add two sequences")},
+    {"Minus", ApplyElementwise<Subtraction>, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("Minus($module, a, b, /)", "Subtract two sequences")},
+    {"Star", ApplyElementwise<Multiplication>, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("Star($module, a, b, /)", "Multiply two sequences")},
+    {"Divide", ApplyElementwise<Division>, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("Divide($module, a, b, /)", "Divide two sequences")},
+    {"ScalarMult", ScalarMult, METH_VARARGS,
+     PYCOMPAT_FIXED_DOC("ScalarMult($module, s, k, /)", "Vector/Scalar multiply")},
     {nullptr, nullptr, 0, nullptr}};
+
+constexpr char kModuleDoc[] =
+    "Elementwise arithmetic on sequences of numbers: Plus, Minus, Star and Divide of two\n"
+    "sequences of one length, ScalarMult of a sequence by a number; each gives a new list.";
 
 }  // namespace
 
-MODULE_INIT(Seqmath) { return pycompat::CreateModule("Seqmath", kModuleFunctions, nullptr); }
+MODULE_INIT(Seqmath) { return pycompat::CreateModule("Seqmath", kModuleFunctions, kModuleDoc); }

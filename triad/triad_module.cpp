@@ -10,7 +10,7 @@ namespace {
 
 constexpr valuetype::Texts kTexts = {
     "Triad",
-    "Triad objects",
+    PYCOMPAT_FIXED_DOC("Triad(x, y, z, /)", "Triad objects"),
     "ddd",
     "Can only add a number or a Triad to a Triad instance",
     "Can only subtract a number or a Triad from a Triad instance",
@@ -30,6 +30,7 @@ using Vector =
     valuetype::ValueType<triad::kComponents, valuetype::Kind::Vector, kTexts, triad::Dot>;
 
 const char kArgumentMessage[] = "argument should be a Triad object";
+const char kZeroLengthMessage[] = "Cannot normalize a zero length Triad";
 const char* const kPositionMessages[] = {"first argument should be a Triad object",
                                          "second argument should be a Triad object",
                                          "third argument should be a Triad object"};
@@ -41,7 +42,7 @@ PyObject* Magnitude(PyObject* self, PyObject*) {
 PyObject* Normalize(PyObject* self, PyObject*) {
   const double* v = Vector::Components(self);
   const double m = triad::Magnitude(v);
-  if (m == 0.0) return Vector::Fail("Cannot normalize a zero length Triad");
+  if (m == 0.0) return Vector::Fail(kZeroLengthMessage);
   return Vector::Make([&](double* out) {
     for (int i = 0; i < 3; ++i) out[i] = v[i] / m;
   });
@@ -71,16 +72,21 @@ PyObject* Min(PyObject* self, PyObject* args) {
   return ComponentwiseUpdate(self, args, [](double a, double b) { return a < b; });
 }
 
-PyMethodDef kMethods[] = {{"x", Vector::Component<0>, METH_NOARGS, "x coordinate"},
-                          {"y", Vector::Component<1>, METH_NOARGS, "y coordinate"},
-                          {"z", Vector::Component<2>, METH_NOARGS, "z coordinate"},
-                          {"Magnitude", Magnitude, METH_NOARGS, "vector magnitude"},
-                          {"Normalize", Normalize, METH_NOARGS, "normalize the vector"},
-                          {"Max", Max, METH_VARARGS, "componentwise max"},
-                          {"Min", Min, METH_VARARGS, "componentwise min"},
-                          Vector::kReduceMethod,
-                          Vector::kReduceExMethod,
-                          {nullptr, nullptr, 0, nullptr}};
+// The method doc strings are fixed texts; Python 3 reads the signature
+// in front of each and shows the text alone.
+PyMethodDef kMethods[] = {
+    {"x", Vector::Component<0>, METH_NOARGS, PYCOMPAT_FIXED_DOC("x($self, /)", "x coordinate")},
+    {"y", Vector::Component<1>, METH_NOARGS, PYCOMPAT_FIXED_DOC("y($self, /)", "y coordinate")},
+    {"z", Vector::Component<2>, METH_NOARGS, PYCOMPAT_FIXED_DOC("z($self, /)", "z coordinate")},
+    {"Magnitude", Magnitude, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("Magnitude($self, /)", "vector magnitude")},
+    {"Normalize", Normalize, METH_NOARGS,
+     PYCOMPAT_FIXED_DOC("Normalize($self, /)", "normalize the vector")},
+    {"Max", Max, METH_VARARGS, PYCOMPAT_FIXED_DOC("Max($self, other, /)", "componentwise max")},
+    {"Min", Min, METH_VARARGS, PYCOMPAT_FIXED_DOC("Min($self, other, /)", "componentwise min")},
+    Vector::kReduceMethod,
+    Vector::kReduceExMethod,
+    {nullptr, nullptr, 0, nullptr}};
 
 // ----- module functions -----
 
@@ -110,10 +116,14 @@ PyObject* TripleProd(PyObject*, PyObject* args) {
                                                  Vector::Components(v[2])));
 }
 
-PyMethodDef kModuleFunctions[] = {{"CrossProd", CrossProd, METH_VARARGS, nullptr},
-                                  {"TripleProd", TripleProd, METH_VARARGS, nullptr},
-                                  Vector::kRebuildFunction,
-                                  {nullptr, nullptr, 0, nullptr}};
+PyMethodDef kModuleFunctions[] = {
+    {"CrossProd", CrossProd, METH_VARARGS,
+     "CrossProd($module, a, b, /)\n--\n\nThe cross product a x b of two Triads, a new Triad."},
+    {"TripleProd", TripleProd, METH_VARARGS,
+     "TripleProd($module, a, b, c, /)\n--\n\nThe triple product a . (b x c) of three Triads, a "
+     "float."},
+    Vector::kRebuildFunction,
+    {nullptr, nullptr, 0, nullptr}};
 
 }  // namespace
 

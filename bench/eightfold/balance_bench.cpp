@@ -23,6 +23,9 @@
 
 #include "eightfold_tree.h"
 
+using eightfold::EightfoldCell;
+using eightfold::EightfoldTree;
+
 namespace {
 
 struct Point {

@@ -15,6 +15,8 @@
 #include "byte_reader.h"
 #include "eightfold_tree.h"
 
+using eightfold::EightfoldTree;
+
 namespace {
 
 // Stops the run with a crash report, which libFuzzer turns into a finding.

@@ -17,6 +17,8 @@
 #include "eightfold_tree.h"
 #include "state_corpus.h"
 
+using eightfold::EightfoldTree;
+
 namespace {
 
 void Check(bool holds) {

@@ -13,6 +13,8 @@
 
 #include "eightfold_tree.h"
 
+using eightfold::EightfoldTree;
+
 namespace {
 
 // Offsets of the header fields (the layout at the top of

@@ -10,6 +10,14 @@
 
 #include "written_procedures.h"
 
+using eightfold::ChildIndex;
+using eightfold::ChildSign;
+using eightfold::EightfoldCell;
+using eightfold::EightfoldTree;
+using eightfold::FaceDirection;
+using eightfold::FaceNeighbourResult;
+using eightfold::kFaceDirections;
+
 namespace {
 
 using written::Leaf;

@@ -12,6 +12,12 @@
 
 namespace written {
 
+using eightfold::EightfoldCell;
+using eightfold::EightfoldTree;
+using eightfold::FaceDirection;
+using eightfold::FaceNeighbourResult;
+using eightfold::kFaceDirections;
+
 // A leaf as (centre x, y, z, half-size).
 using Leaf = std::tuple<double, double, double, double>;
 

@@ -6,6 +6,7 @@
 // the inverse and transpose written over their operand match those written
 // apart, the trace of the transpose is its own, and the
 // tensor applied to a vector is the product with the vector as a column.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +18,7 @@
 namespace {
 
 bool Same(double x, double y) {
-  if (x != x || y != y) return x != x && y != y;
+  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
   return std::memcmp(&x, &y, sizeof x) == 0;
 }
 

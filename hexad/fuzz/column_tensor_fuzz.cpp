@@ -5,6 +5,7 @@
 // rows, the traction on the next tensor's first three components, and the
 // principal solver, which must stop within its sweeps on any input and give
 // each tensor the same bits in lockstep with others as alone.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,7 +18,7 @@
 namespace {
 
 bool Same(double x, double y) {
-  if (x != x || y != y) return x != x && y != y;
+  if (std::isnan(x) || std::isnan(y)) return std::isnan(x) && std::isnan(y);
   return std::memcmp(&x, &y, sizeof x) == 0;
 }
 
