@@ -38,8 +38,10 @@ void BoxTree::BuildQueryIndex() {
   index_.Clear();
   slotOf_.clear();
   if (root_ == kNoNode) return;
+  // Node numbers are block * kNodesPerBlock + slot, below this.
+  const std::size_t numbers = static_cast<std::size_t>(BlockCount()) * kNodesPerBlock;
   // Heights, children before parents (a pre-order walk, then backwards).
-  std::vector<uint32_t> height(static_cast<std::size_t>(nodeCount_), 0);
+  std::vector<uint32_t> height(numbers, 0);
   {
     std::vector<uint32_t> order;
     order.reserve(static_cast<std::size_t>(nodeCount_));
@@ -118,8 +120,7 @@ void BoxTree::BuildQueryIndex() {
     if (stack.size() > before) ++parents;
   }
 
-  // Node numbers are block * kNodesPerBlock + slot, below this.
-  slotOf_.assign(static_cast<std::size_t>(BlockCount()) * kNodesPerBlock, kNoNode);
+  slotOf_.assign(numbers, kNoNode);
   index_.Reserve(triangles.size(), parents);
   std::size_t levels = 0;
   for (const Triangle& t : triangles) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "float_bounds.h"
 
@@ -62,7 +63,9 @@ struct Scatter {
   std::array<uint32_t, 256> children[2]{};
 };
 
-constexpr uint32_t Bit(int pos) { return pos < 32 ? uint32_t{1} << pos : 0; }
+// A position past the last item (the padding slot's) takes no bit, so a
+// hit there could never send the walk past the item table.
+constexpr uint32_t Bit(int pos) { return pos < kItems ? uint32_t{1} << pos : 0; }
 
 constexpr Scatter MakeScatter() {
   Scatter s{};
