@@ -50,6 +50,7 @@ void BoxTree::PointWith(Scratch& scratch, const double p[3], Meshkit::List<int>&
     index_.QueryPoint(p, scratch.wide, out);
     return;
   }
+  CountWalk(1);
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(p[a]);
@@ -67,6 +68,7 @@ void BoxTree::RangeWith(Scratch& scratch, const double qlo[3], const double qhi[
     index_.QueryRange(qlo, qhi, scratch.wide, out);
     return;
   }
+  CountWalk(1);
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(qhi[a]);
@@ -142,6 +144,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   if (k < 1 || root_ == kNoNode || std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]) ||
       !(maxDistance >= 0.0) || IsEmpty(rootBox_.lo))
     return;
+  CountWalk(1);
   // Room for the heap: inline for small k, else at most one per node.
   Candidate inlineRoom[kInlineNearest];
   std::vector<Candidate> heapRoom;

@@ -100,13 +100,13 @@ void QueryIndex::Clear() {
 }
 
 uint32_t QueryIndex::AddNode() {
-  Node node;
+  // Filled where it lies: a wide node is large, and a layout adds many.
+  Node& node = nodes_.emplace_back();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int a = 0; a < 3; ++a)
     for (int s = 0; s < kSlots; ++s) node.lo[a][s] = node.hi[a][s] = nan;
   std::memset(node.id, 0, sizeof node.id);
   node.children = kNone;
-  nodes_.push_back(node);
   return static_cast<uint32_t>(nodes_.size() - 1);
 }
 
