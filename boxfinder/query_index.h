@@ -73,12 +73,20 @@ class QueryIndex {
     float hi[3][kSlots];
     uint32_t node[kSlots];
   };
+  // The entries' boxes twice: rounded outwards to float, which a query
+  // tests first (half the lines to read), and exact, which it reads only
+  // for an entry whose float test cannot decide (a query corner within one
+  // float step of the box's side).
   struct alignas(64) Node {
-    double lo[3][kSlots];
-    double hi[3][kSlots];
+    float flo[3][kSlots];
+    float fhi[3][kSlots];
     int32_t id[kSlots];
     uint32_t children;  // index into children_, kNone when nothing hangs below
+    alignas(64) double lo[3][kSlots];
+    double hi[3][kSlots];
   };
+  // What a query reads of every node it enters, from the node's start.
+  static constexpr std::size_t kTestedBytes = offsetof(Node, lo);
   template <class EntryMask, class ChildMask>
   void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
             Meshkit::List<int>& out) const;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "float_bounds.h"
 #include "grid_tetrahedra.h"
 #include "literal_tree.h"
 
@@ -893,6 +894,54 @@ TEST(BoxTreeIndex, RemovalsInsertionsAndLoadsKeepTheAnswers) {
                 again.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]));
     }
     ExpectIndexLikeOracle(again, ref.root, b, rng, 300);
+  }
+}
+
+// The index tests an entry's float box first and the exact box only where
+// a query corner lies within one float step of a side. Query corners on,
+// just inside and just outside every side (one double step, and at the
+// side's float rounding), for boxes whose sides are floats exactly and for
+// boxes whose sides are not.
+TEST(BoxTreeIndex, CornersWithinAFloatStepOfASideAreTestedExactly) {
+  std::mt19937 rng(26);
+  Boxes sets[] = {RandomBoxes(rng, 400, 0.1, 1000), Boxes{}};
+  for (int i = 0; i < 64; ++i) {
+    const double l[3] = {double(i % 4), double(i / 4 % 4), double(i / 16)};
+    const double h[3] = {l[0] + 1, l[1] + 1, l[2] + 1};
+    sets[1].Add(l, h, i);
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const Boxes& b : sets) {
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    for (int i = 0; i < b.Count(); i += 3) {
+      for (int a = 0; a < 3; ++a) {
+        for (const double side : {b.lo[3 * i + a], b.hi[3 * i + a]}) {
+          const double near[] = {std::nextafter(side, -inf), side, std::nextafter(side, inf),
+                                 static_cast<double>(boxfinder::FloatBelow(side)),
+                                 static_cast<double>(boxfinder::FloatAbove(side))};
+          for (const double x : near) {
+            double p[3];
+            for (int c = 0; c < 3; ++c) p[c] = 0.5 * (b.lo[3 * i + c] + b.hi[3 * i + c]);
+            p[a] = x;
+            ASSERT_EQ(ScanPoint(ref.root, p), Point(t, p)) << "box " << i << " axis " << a;
+            // Ranges that end, or start, at the corner.
+            double below[3], above[3];
+            for (int c = 0; c < 3; ++c) {
+              below[c] = p[c] - 0.01;
+              above[c] = p[c] + 0.01;
+            }
+            const double* los[] = {below, p};
+            const double* his[] = {p, above};
+            for (int r = 0; r < 2; ++r)
+              ASSERT_EQ(ScanRange(ref.root, los[r], his[r]), Range(t, los[r], his[r]))
+                  << "box " << i << " axis " << a << " range " << r;
+          }
+        }
+      }
+    }
   }
 }
 
