@@ -201,26 +201,11 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
 
 // The masks of one visit: bit s is lane s's outcome. Every comparison is
 // evaluated, so the tests carry no branch; a NaN fails every comparison
-// and admits nothing. With SSE2, two exact boxes (four float boxes) are
-// compared at a time.
+// and admits nothing. With SSE2, four float boxes are compared at a time.
 namespace {
 
 #if defined(__SSE2__)
-inline uint32_t InsideMask(const double (&lo)[3][QueryIndex::kSlots],
-                           const double (&hi)[3][QueryIndex::kSlots], const double qlo[3],
-                           const double qhi[3]) {
-  // Lane s: lo <= qhi and qlo <= hi on every axis (for a point, qlo = qhi).
-  uint32_t m = 0;
-  for (int s = 0; s < QueryIndex::kSlots; s += 2) {
-    __m128d ok = _mm_set1_pd(-1.0);
-    for (int a = 0; a < 3; ++a) {
-      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_loadu_pd(&lo[a][s]), _mm_set1_pd(qhi[a])));
-      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_set1_pd(qlo[a]), _mm_loadu_pd(&hi[a][s])));
-    }
-    m |= static_cast<uint32_t>(_mm_movemask_pd(ok)) << s;
-  }
-  return m;
-}
+// Lane s: lo <= qhi and qlo <= hi on every axis.
 inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
                            const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
                            const float qhi[3]) {
@@ -263,9 +248,9 @@ inline uint32_t EdgeMask(const float (&lo)[3][QueryIndex::kSlots],
          << s;
   return m;
 }
-template <class T>
-inline uint32_t InsideMask(const T (&lo)[3][QueryIndex::kSlots],
-                           const T (&hi)[3][QueryIndex::kSlots], const T qlo[3], const T qhi[3]) {
+inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
+                           const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
+                           const float qhi[3]) {
   uint32_t m = 0;
   for (int s = 0; s < QueryIndex::kSlots; ++s)
     m |= static_cast<uint32_t>((lo[0][s] <= qhi[0]) & (qlo[0] <= hi[0][s]) & (lo[1][s] <= qhi[1]) &
