@@ -906,7 +906,10 @@ TEST(BoxTreeIndex, CornersWithinAFloatStepOfASideAreTestedExactly) {
   std::mt19937 rng(26);
   Boxes sets[] = {RandomBoxes(rng, 400, 0.1, 1000), Boxes{}};
   for (int i = 0; i < 64; ++i) {
-    const double l[3] = {double(i % 4), double(i / 4 % 4), double(i / 16)};
+    // Unit cells of a 4 x 4 x 4 grid: cell i at (i % 4, i / 4 % 4, i / 16).
+    const int cell[3] = {i % 4, i / 4 % 4, i / 16};
+    const double l[3] = {static_cast<double>(cell[0]), static_cast<double>(cell[1]),
+                         static_cast<double>(cell[2])};
     const double h[3] = {l[0] + 1, l[1] + 1, l[2] + 1};
     sets[1].Add(l, h, i);
   }
