@@ -1013,6 +1013,27 @@ TEST(BoxTreeIndex, LaidOutAgainAfterInsertionsOnceTheWalksPayForIt) {
   }
 }
 
+// A tree whose boxes are all removed after an insertion lays out an index
+// without a node, which answers nothing, and takes boxes again.
+TEST(BoxTreeIndex, LaidOutOverNoLiveBoxAnswersNothing) {
+  std::mt19937 rng(27);
+  Boxes b = RandomBoxes(rng, 50, 0.2, 10);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  const double l[3] = {0.2, 0.2, 0.2}, h[3] = {0.3, 0.3, 0.3};
+  t.InsertBox(l, h, 99);
+  b.Add(l, h, 99);
+  for (int i = 0; i < b.Count(); ++i) t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+  WalkUntilIndexed(t);
+  ASSERT_TRUE(t.QueryIndexReady());
+  ExpectIndexLikeOracle(t, Root(t), b, rng, 50);
+  ExpectNearestLikeOracle(t, b, rng, 20);
+  const double p[3] = {0.25, 0.25, 0.25};
+  EXPECT_TRUE(Point(t, p).empty());
+  t.InsertBox(l, h, 7);
+  EXPECT_EQ(Point(t, p), std::vector<int>{7});
+}
+
 // A box moved many times leaves a chain of removed copies; the index laid
 // out afterwards passes it by, so it holds about the live boxes only, and
 // the answers at the moved box stay the written ones.
