@@ -40,8 +40,10 @@ void BoxTree::BuildQueryIndex() {
   if (root_ == kNoNode) return;
   // Node numbers are block * kNodesPerBlock + slot, below this.
   const std::size_t numbers = static_cast<std::size_t>(BlockCount()) * kNodesPerBlock;
-  // Heights, children before parents (a pre-order walk, then backwards).
+  // Heights, children before parents (a pre-order walk, then backwards),
+  // and each node's pre-order rank, which orders the nearest boxes.
   std::vector<uint32_t> height(numbers, 0);
+  std::vector<uint32_t> rank(numbers, 0);
   {
     std::vector<uint32_t> order;
     order.reserve(static_cast<std::size_t>(nodeCount_));
@@ -60,6 +62,7 @@ void BoxTree::BuildQueryIndex() {
         if (child != kNoNode) below = std::max(below, height[child]);
       height[order[k]] = below + 1;
     }
+    for (std::size_t k = 0; k < order.size(); ++k) rank[order[k]] = static_cast<uint32_t>(k);
   }
   // A triangle to be laid out: its top node, the wide node and child it
   // hangs from, the binary node and side above it, and its level. The
@@ -135,7 +138,7 @@ void BoxTree::BuildQueryIndex() {
     for (int s = 0; s < QueryIndex::kTriangleSlots; ++s) {
       if (slot[s] == kNoNode) continue;
       const Node& node = At(slot[s]);
-      index_.SetEntry(w, s, node.lo, node.hi, node.clientId, node.active != 0);
+      index_.SetEntry(w, s, node.lo, node.hi, node.clientId, rank[slot[s]], node.active != 0);
       slotOf_[slot[s]] = w * QueryIndex::kSlots + static_cast<uint32_t>(s);
     }
   }

@@ -3,6 +3,7 @@
 // triangle's pre-order (see query_index.h).
 #include "query_index.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -105,19 +106,21 @@ uint32_t QueryIndex::AddNode() {
   for (int a = 0; a < 3; ++a)
     for (int s = 0; s < kSlots; ++s) node.lo[a][s] = node.hi[a][s] = nan;
   std::memset(node.id, 0, sizeof node.id);
+  for (uint32_t& r : node.rank) r = kNone;
   node.children = kNone;
   nodes_.push_back(node);
   return static_cast<uint32_t>(nodes_.size() - 1);
 }
 
 void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
-                          bool active) {
+                          uint32_t rank, bool active) {
   Node& node = nodes_[w];
   for (int a = 0; a < 3; ++a) {
     node.lo[a][slot] = lo[a];
     node.hi[a][slot] = hi[a];
   }
   node.id[slot] = id;
+  node.rank[slot] = rank;
   if (!active) Deactivate(w, slot);
 }
 
@@ -263,6 +266,135 @@ void QueryIndex::QueryRange(const double qlo[3], const double qhi[3], std::vecto
   Walk([qlo, qhi](const Node& n) { return InsideMask(n.lo, n.hi, qlo, qhi); },
        [&below, &above](const Children& c) { return InsideMask(c.lo, c.hi, above, below); }, stack,
        out);
+}
+
+// The distances of one visit, by BoxDistance's operations in its order:
+// per axis the larger of lo - p (where p < lo) and p - hi (where p > hi),
+// else 0, then sqrt((gx*gx + gy*gy) + gz*gz), all in doubles (a float box's
+// bounds converted first). The returned mask has bit s for the lanes that
+// count: entries without a NaN coordinate (a removed entry's lo is NaN),
+// children whose box is not the empty one. With SSE2, two lanes at a time.
+namespace {
+
+#if defined(__SSE2__)
+inline __m128d Gap(__m128d lo, __m128d hi, __m128d p) {
+  const __m128d below = _mm_and_pd(_mm_cmplt_pd(p, lo), _mm_sub_pd(lo, p));
+  const __m128d above = _mm_and_pd(_mm_cmpgt_pd(p, hi), _mm_sub_pd(p, hi));
+  return _mm_max_pd(below, above);  // below > above ? below : above
+}
+
+inline __m128d Distance(const __m128d (&lo)[3], const __m128d (&hi)[3], const double p[3]) {
+  __m128d g[3];
+  for (int a = 0; a < 3; ++a) g[a] = Gap(lo[a], hi[a], _mm_set1_pd(p[a]));
+  const __m128d xy = _mm_add_pd(_mm_mul_pd(g[0], g[0]), _mm_mul_pd(g[1], g[1]));
+  return _mm_sqrt_pd(_mm_add_pd(xy, _mm_mul_pd(g[2], g[2])));
+}
+
+inline uint32_t Distances(const double (&lo)[3][QueryIndex::kSlots],
+                          const double (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 2) {
+    __m128d l[3], h[3];
+    __m128d ordered = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    for (int a = 0; a < 3; ++a) {
+      l[a] = _mm_loadu_pd(&lo[a][s]);
+      h[a] = _mm_loadu_pd(&hi[a][s]);
+      ordered = _mm_and_pd(ordered, _mm_cmpord_pd(l[a], h[a]));
+    }
+    _mm_storeu_pd(&out[s], Distance(l, h, p));
+    m |= static_cast<uint32_t>(_mm_movemask_pd(ordered)) << s;
+  }
+  return m;
+}
+
+inline uint32_t Distances(const float (&lo)[3][QueryIndex::kSlots],
+                          const float (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 4) {
+    __m128d l[2][3], h[2][3];
+    for (int a = 0; a < 3; ++a) {
+      const __m128 fl = _mm_loadu_ps(&lo[a][s]), fh = _mm_loadu_ps(&hi[a][s]);
+      l[0][a] = _mm_cvtps_pd(fl);
+      l[1][a] = _mm_cvtps_pd(_mm_movehl_ps(fl, fl));
+      h[0][a] = _mm_cvtps_pd(fh);
+      h[1][a] = _mm_cvtps_pd(_mm_movehl_ps(fh, fh));
+    }
+    _mm_storeu_pd(&out[s], Distance(l[0], h[0], p));
+    _mm_storeu_pd(&out[s + 2], Distance(l[1], h[1], p));
+    const __m128 x = _mm_loadu_ps(&lo[0][s]);
+    m |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpord_ps(x, x))) << s;
+  }
+  return m;
+}
+#else
+template <class T>
+inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
+                          const T (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; ++s) {
+    const T l[3] = {lo[0][s], lo[1][s], lo[2][s]}, h[3] = {hi[0][s], hi[1][s], hi[2][s]};
+    out[s] = DistanceTo(l, h, p);
+    // An entry counts without a NaN coordinate, a child without the empty box.
+    const bool counts = sizeof(T) == sizeof(double)
+                            ? !std::isnan(l[0]) && !std::isnan(l[1]) && !std::isnan(l[2]) &&
+                                  !std::isnan(h[0]) && !std::isnan(h[1]) && !std::isnan(h[2])
+                            : !std::isnan(l[0]);
+    m |= static_cast<uint32_t>(counts) << s;
+  }
+  return m;
+}
+#endif
+
+// A rank no box below child c of a triangle is under: one more than the
+// rank of the last entry before c in the triangle's pre-order (every item
+// after an entry in pre-order follows it in the binary tree's). Empty
+// slots, of rank kNone, are passed over; the top entry precedes every
+// child that has boxes.
+inline uint32_t RankBelow(const uint32_t (&rank)[QueryIndex::kSlots], int c) {
+  for (int pos = kOrder.childPos[c]; pos-- > 0;) {
+    const int item = kOrder.item[pos];
+    if (item < QueryIndex::kSlots && rank[item] != QueryIndex::kNone) return rank[item] + 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Best first: the queue's front is the wide node of least bound, of equal
+// bounds the least rank; once it cannot precede the farthest kept box, no
+// node waiting can, and no box below them. A box is kept when it precedes
+// that box by distance, then rank, so the order the walk meets the boxes
+// in does not change the answer.
+void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Queued>& queue) const {
+  queue.clear();
+  if (nodes_.empty()) return;
+  const auto later = [](const Queued& a, const Queued& b) {
+    return a.bound > b.bound || (a.bound == b.bound && a.rank > b.rank);
+  };
+  double distance[kSlots];
+  queue.push_back(Queued{0.0, 0, 0});
+  while (!queue.empty() && best.Precedes(queue.front().bound, queue.front().rank)) {
+    const Node& node = nodes_[queue.front().wide];
+    std::pop_heap(queue.begin(), queue.end(), later);
+    queue.pop_back();
+    for (uint32_t m = Distances(node.lo, node.hi, p, distance); m != 0; m &= m - 1) {
+      const int s = __builtin_ctz(m);
+      if (best.Precedes(distance[s], node.rank[s]))
+        best.Keep(distance[s], node.rank[s], node.id[s]);
+    }
+    if (node.children == kNone) continue;
+    const Children& room = children_[node.children];
+    for (uint32_t m = Distances(room.lo, room.hi, p, distance); m != 0; m &= m - 1) {
+      const int c = __builtin_ctz(m);
+      const uint32_t rank = RankBelow(node.rank, c);
+      if (!best.Precedes(distance[c], rank)) continue;
+      queue.push_back(Queued{distance[c], rank, room.node[c]});
+      std::push_heap(queue.begin(), queue.end(), later);
+    }
+  }
 }
 
 }  // namespace boxfinder

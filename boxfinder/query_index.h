@@ -12,6 +12,10 @@
 // flagged where it lies (its entry admits nothing); the children's float
 // boxes may then be wider than their active boxes, which prunes less and
 // changes no result.
+//
+// Each entry also carries its pre-order rank in the binary tree, which
+// orders the nearest boxes at equal distance: the nearest-box walk goes
+// best first over wide nodes and so meets the boxes out of pre-order.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +23,8 @@
 #include <vector>
 
 #include <meshkit/list.h>
+
+#include "nearest.h"
 
 namespace boxfinder {
 
@@ -35,6 +41,13 @@ class QueryIndex {
     uint32_t wide;
     uint32_t rest;  // items of the node's pre-order still to take, one bit each
   };
+  // A wide node waiting in the nearest walk's queue: a distance no box
+  // below it is nearer than, and a rank none of theirs is below.
+  struct Queued {
+    double bound;
+    uint32_t rank;
+    uint32_t wide;
+  };
 
   // Forgets every node; Ready() is false until MarkReady.
   void Clear();
@@ -47,10 +60,10 @@ class QueryIndex {
     nodes_.reserve(nodes);
     children_.reserve(parents);
   }
-  // Entry `slot` of wide node w: an exact box and its id; inactive entries
-  // admit nothing.
+  // Entry `slot` of wide node w: an exact box, its id and its pre-order
+  // rank in the binary tree; inactive entries admit nothing.
   void SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
-                bool active);
+                uint32_t rank, bool active);
   void Deactivate(uint32_t w, int slot);
   // Child c of wide node w: the float box around its active boxes (NaN:
   // none) and the wide node holding it.
@@ -66,6 +79,11 @@ class QueryIndex {
   void QueryPoint(const double p[3], std::vector<Frame>& stack, Meshkit::List<int>& out) const;
   void QueryRange(const double qlo[3], const double qhi[3], std::vector<Frame>& stack,
                   Meshkit::List<int>& out) const;
+  // Offers `best` every active entry that could be among the nearest to p
+  // (p without NaN), best first: a wide node is visited only while its
+  // bound and rank could precede the farthest box kept. `queue` is the
+  // walk's room.
+  void Nearest(const double p[3], NearestBest& best, std::vector<Queued>& queue) const;
 
  private:
   struct alignas(64) Children {
@@ -77,7 +95,8 @@ class QueryIndex {
     double lo[3][kSlots];
     double hi[3][kSlots];
     int32_t id[kSlots];
-    uint32_t children;  // index into children_, kNone when nothing hangs below
+    uint32_t rank[kSlots];  // kNone for an empty slot
+    uint32_t children;      // index into children_, kNone when nothing hangs below
   };
   template <class EntryMask, class ChildMask>
   void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
