@@ -158,6 +158,8 @@ class BoxTree {
     const BoxTree& tree_;
   };
 
+  // Whether the wide query index answers the queries (query_index.h).
+  bool IndexReady() const { return index_.Ready(); }
   uint32_t RootIndex() const { return root_; }
   int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
   // Slot of the newest block that the next node takes; -1 when there is no

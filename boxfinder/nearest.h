@@ -43,9 +43,12 @@ struct Candidate {
   uint32_t order;
   int32_t id;
 };
-inline bool Nearer(const Candidate& a, const Candidate& b) {
-  return a.distance < b.distance || (a.distance == b.distance && a.order < b.order);
-}
+struct NearerThan {
+  bool operator()(const Candidate& a, const Candidate& b) const {
+    return a.distance < b.distance || (a.distance == b.distance && a.order < b.order);
+  }
+};
+constexpr NearerThan Nearer{};
 
 // The k nearest boxes met so far, within a radius: a heap with the
 // farthest (and, of equal distances, latest) on top, held inline for

@@ -89,6 +89,14 @@ inline uint32_t ChildBits(uint32_t mask) {
   return kScatter.children[0][mask & 0xff] | kScatter.children[1][mask >> 8];
 }
 
+// Asks for every line of a wide node (or of its children's record) at
+// once, rather than one miss after another as a visit reads it.
+template <class Record>
+inline void Fetch(const Record& record) {
+  const char* line = reinterpret_cast<const char*>(&record);
+  for (std::size_t b = 0; b < sizeof(Record); b += 64) __builtin_prefetch(line + b);
+}
+
 }  // namespace
 
 void QueryIndex::Clear() {
@@ -98,6 +106,19 @@ void QueryIndex::Clear() {
   children_.shrink_to_fit();
   height_ = 0;
   ready_ = false;
+}
+
+void QueryIndex::MarkReady() {
+  // A triangle's top entry comes first in its pre-order: its rank is the
+  // least of every box in the subtree.
+  for (Children& room : children_)
+    for (int c = 0; c < kSlots; ++c)
+      if (room.node[c] != kNone) {
+        const Node& child = nodes_[room.node[c]];
+        room.rank[c] = *std::min_element(child.rank, child.rank + kSlots);
+        room.below[c] = child.children;
+      }
+  ready_ = true;
 }
 
 uint32_t QueryIndex::AddNode() {
@@ -136,6 +157,8 @@ void QueryIndex::SetChild(uint32_t w, int c, const float lo[3], const float hi[3
     for (int a = 0; a < 3; ++a)
       for (int s = 0; s < kSlots; ++s) room.lo[a][s] = room.hi[a][s] = kNaNF;
     for (uint32_t& n : room.node) n = kNone;
+    for (uint32_t& r : room.rank) r = kNone;
+    for (uint32_t& b : room.below) b = kNone;
     children_.push_back(room);
     node.children = static_cast<uint32_t>(children_.size() - 1);
   }
@@ -165,10 +188,7 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
       const uint32_t hit = childMask(room);
       // Every child entered will be read whole: its lines are fetched
       // side by side now rather than one miss after another later.
-      for (uint32_t m = hit; m != 0; m &= m - 1) {
-        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
-        for (std::size_t b = 0; b < sizeof(Node); b += 64) __builtin_prefetch(line + b);
-      }
+      for (uint32_t m = hit; m != 0; m &= m - 1) Fetch(nodes_[room.node[__builtin_ctz(m)]]);
       bits |= ChildBits(hit);
     }
     return bits;
@@ -348,19 +368,6 @@ inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
 }
 #endif
 
-// A rank no box below child c of a triangle is under: one more than the
-// rank of the last entry before c in the triangle's pre-order (every item
-// after an entry in pre-order follows it in the binary tree's). Empty
-// slots, of rank kNone, are passed over; the top entry precedes every
-// child that has boxes.
-inline uint32_t RankBelow(const uint32_t (&rank)[QueryIndex::kSlots], int c) {
-  for (int pos = kOrder.childPos[c]; pos-- > 0;) {
-    const int item = kOrder.item[pos];
-    if (item < QueryIndex::kSlots && rank[item] != QueryIndex::kNone) return rank[item] + 1;
-  }
-  return 0;
-}
-
 }  // namespace
 
 // Best first: the queue's front is the wide node of least bound, of equal
@@ -375,9 +382,10 @@ void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Queue
     return a.bound > b.bound || (a.bound == b.bound && a.rank > b.rank);
   };
   double distance[kSlots];
-  queue.push_back(Queued{0.0, 0, 0});
+  queue.push_back(Queued{0.0, 0, 0, nodes_[0].children});
   while (!queue.empty() && best.Precedes(queue.front().bound, queue.front().rank)) {
     const Node& node = nodes_[queue.front().wide];
+    const uint32_t below = queue.front().children;
     std::pop_heap(queue.begin(), queue.end(), later);
     queue.pop_back();
     for (uint32_t m = Distances(node.lo, node.hi, p, distance); m != 0; m &= m - 1) {
@@ -385,14 +393,20 @@ void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Queue
       if (best.Precedes(distance[s], node.rank[s]))
         best.Keep(distance[s], node.rank[s], node.id[s]);
     }
-    if (node.children == kNone) continue;
-    const Children& room = children_[node.children];
-    for (uint32_t m = Distances(room.lo, room.hi, p, distance); m != 0; m &= m - 1) {
-      const int c = __builtin_ctz(m);
-      const uint32_t rank = RankBelow(node.rank, c);
-      if (!best.Precedes(distance[c], rank)) continue;
-      queue.push_back(Queued{distance[c], rank, room.node[c]});
-      std::push_heap(queue.begin(), queue.end(), later);
+    if (below != kNone) {
+      const Children& room = children_[below];
+      for (uint32_t m = Distances(room.lo, room.hi, p, distance); m != 0; m &= m - 1) {
+        const int c = __builtin_ctz(m);
+        if (!best.Precedes(distance[c], room.rank[c])) continue;
+        queue.push_back(Queued{distance[c], room.rank[c], room.node[c], room.below[c]});
+        std::push_heap(queue.begin(), queue.end(), later);
+      }
+    }
+    // The node visited next is fetched whole, its children's record too,
+    // which its queue entry names so that the two come side by side.
+    if (!queue.empty()) {
+      Fetch(nodes_[queue.front().wide]);
+      if (queue.front().children != kNone) Fetch(children_[queue.front().children]);
     }
   }
 }

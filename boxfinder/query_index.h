@@ -47,12 +47,15 @@ class QueryIndex {
     double bound;
     uint32_t rank;
     uint32_t wide;
+    uint32_t children;  // the wide node's Children, fetched with it
   };
 
   // Forgets every node; Ready() is false until MarkReady.
   void Clear();
   bool Ready() const { return ready_; }
-  void MarkReady() { ready_ = true; }
+  // Once every entry and child is set: works out each child's least rank
+  // (its top entry's) for the nearest walk, then the index answers.
+  void MarkReady();
   // A new wide node with every entry and child empty; returns its number.
   uint32_t AddNode();
   // Room for `nodes` wide nodes, `parents` of them with children below.
@@ -90,6 +93,8 @@ class QueryIndex {
     float lo[3][kSlots];
     float hi[3][kSlots];
     uint32_t node[kSlots];
+    uint32_t rank[kSlots];   // the least rank of the boxes below
+    uint32_t below[kSlots];  // the child's own Children, kNone for none
   };
   struct alignas(64) Node {
     double lo[3][kSlots];
