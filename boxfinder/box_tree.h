@@ -224,7 +224,7 @@ class BoxTree {
     std::vector<double> bounds;
     std::vector<Queued> queue;
     std::vector<QueryIndex::Frame> wide;
-    std::vector<QueryIndex::Queued> wideQueue;
+    std::vector<QueryIndex::Waiting> wideStack;
   };
 
   Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }

@@ -114,7 +114,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   const double rootBound = DistanceTo(rootBox_.lo, rootBox_.hi, p);
   if (!best.Admits(rootBound)) return;
   if (index_.Ready()) {
-    index_.Nearest(p, best, scratch.wideQueue);
+    index_.Nearest(p, best, scratch.wideStack);
     best.Emit(out, distances);
     return;
   }
@@ -252,7 +252,7 @@ BoxTree::Scratch BoxTree::NewScratch() const {
   scratch.bounds.reserve(static_cast<std::size_t>(height_ + 1));
   scratch.queue.reserve(kQueueRoom);
   scratch.wide.reserve(index_.Height() + 1);
-  scratch.wideQueue.reserve(kQueueRoom);
+  scratch.wideStack.reserve(kQueueRoom);
   return scratch;
 }
 

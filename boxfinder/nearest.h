@@ -71,6 +71,8 @@ class NearestBest {
   bool Full() const { return count_ == limit_; }
   // The farthest kept box (Count() > 0).
   const Candidate& Farthest() const { return best_[0]; }
+  // The distance beyond which nothing can be kept any more.
+  double Reach() const { return count_ < limit_ ? radius_ : best_[0].distance; }
   // Whether a box (or a subtree's bound) at distance d can still be kept.
   bool Admits(double d) const { return count_ < limit_ ? d <= radius_ : d < best_[0].distance; }
   // Whether one at distance d could be as far as the farthest kept box.

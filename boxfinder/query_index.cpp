@@ -20,6 +20,7 @@ namespace boxfinder {
 namespace {
 
 constexpr int kItems = QueryIndex::kTriangleSlots + QueryIndex::kSlots;  // 31
+constexpr uint32_t kTriangleMask = (uint32_t{1} << QueryIndex::kTriangleSlots) - 1;
 
 // The pre-order of a triangle's items: entry s, then the items below its
 // left child, then those below its right one; below a bottom slot s hang the
@@ -115,7 +116,7 @@ void QueryIndex::MarkReady() {
     for (int c = 0; c < kSlots; ++c)
       if (room.node[c] != kNone) {
         const Node& child = nodes_[room.node[c]];
-        room.rank[c] = *std::min_element(child.rank, child.rank + kSlots);
+        room.rank[c] = *std::min_element(child.rank, child.rank + kTriangleSlots);
         room.below[c] = child.children;
       }
   ready_ = true;
@@ -292,8 +293,9 @@ void QueryIndex::QueryRange(const double qlo[3], const double qhi[3], std::vecto
 // per axis the larger of lo - p (where p < lo) and p - hi (where p > hi),
 // else 0, then sqrt((gx*gx + gy*gy) + gz*gz), all in doubles (a float box's
 // bounds converted first). The returned mask has bit s for the lanes that
-// count: entries without a NaN coordinate (a removed entry's lo is NaN),
-// children whose box is not the empty one. With SSE2, two lanes at a time.
+// count and lie within `reach`: entries without a NaN coordinate (a removed
+// entry's lo is NaN), children whose box is not the empty one. With SSE2,
+// two lanes at a time.
 namespace {
 
 #if defined(__SSE2__)
@@ -312,7 +314,7 @@ inline __m128d Distance(const __m128d (&lo)[3], const __m128d (&hi)[3], const do
 
 inline uint32_t Distances(const double (&lo)[3][QueryIndex::kSlots],
                           const double (&hi)[3][QueryIndex::kSlots], const double p[3],
-                          double (&out)[QueryIndex::kSlots]) {
+                          double reach, double (&out)[QueryIndex::kSlots]) {
   uint32_t m = 0;
   for (int s = 0; s < QueryIndex::kSlots; s += 2) {
     __m128d l[3], h[3];
@@ -322,14 +324,16 @@ inline uint32_t Distances(const double (&lo)[3][QueryIndex::kSlots],
       h[a] = _mm_loadu_pd(&hi[a][s]);
       ordered = _mm_and_pd(ordered, _mm_cmpord_pd(l[a], h[a]));
     }
-    _mm_storeu_pd(&out[s], Distance(l, h, p));
-    m |= static_cast<uint32_t>(_mm_movemask_pd(ordered)) << s;
+    const __m128d d = Distance(l, h, p);
+    _mm_storeu_pd(&out[s], d);
+    const __m128d near = _mm_and_pd(ordered, _mm_cmple_pd(d, _mm_set1_pd(reach)));
+    m |= static_cast<uint32_t>(_mm_movemask_pd(near)) << s;
   }
   return m;
 }
 
 inline uint32_t Distances(const float (&lo)[3][QueryIndex::kSlots],
-                          const float (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          const float (&hi)[3][QueryIndex::kSlots], const double p[3], double reach,
                           double (&out)[QueryIndex::kSlots]) {
   uint32_t m = 0;
   for (int s = 0; s < QueryIndex::kSlots; s += 4) {
@@ -341,17 +345,21 @@ inline uint32_t Distances(const float (&lo)[3][QueryIndex::kSlots],
       h[0][a] = _mm_cvtps_pd(fh);
       h[1][a] = _mm_cvtps_pd(_mm_movehl_ps(fh, fh));
     }
-    _mm_storeu_pd(&out[s], Distance(l[0], h[0], p));
-    _mm_storeu_pd(&out[s + 2], Distance(l[1], h[1], p));
+    const __m128d d0 = Distance(l[0], h[0], p), d1 = Distance(l[1], h[1], p);
+    _mm_storeu_pd(&out[s], d0);
+    _mm_storeu_pd(&out[s + 2], d1);
     const __m128 x = _mm_loadu_ps(&lo[0][s]);
-    m |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpord_ps(x, x))) << s;
+    const __m128d r = _mm_set1_pd(reach);
+    const uint32_t near = static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d0, r))) |
+                          static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d1, r))) << 2;
+    m |= (static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpord_ps(x, x))) & near) << s;
   }
   return m;
 }
 #else
 template <class T>
 inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
-                          const T (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          const T (&hi)[3][QueryIndex::kSlots], const double p[3], double reach,
                           double (&out)[QueryIndex::kSlots]) {
   uint32_t m = 0;
   for (int s = 0; s < QueryIndex::kSlots; ++s) {
@@ -362,7 +370,7 @@ inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
                             ? !std::isnan(l[0]) && !std::isnan(l[1]) && !std::isnan(l[2]) &&
                                   !std::isnan(h[0]) && !std::isnan(h[1]) && !std::isnan(h[2])
                             : !std::isnan(l[0]);
-    m |= static_cast<uint32_t>(counts) << s;
+    m |= static_cast<uint32_t>(counts && out[s] <= reach) << s;
   }
   return m;
 }
@@ -370,44 +378,52 @@ inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
 
 }  // namespace
 
-// Best first: the queue's front is the wide node of least bound, of equal
-// bounds the least rank; once it cannot precede the farthest kept box, no
-// node waiting can, and no box below them. A box is kept when it precedes
-// that box by distance, then rank, so the order the walk meets the boxes
-// in does not change the answer.
-void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Queued>& queue) const {
-  queue.clear();
+// Depth first, nearest child first: a visit measures the node's entries
+// and keeps those that precede the farthest box kept (by distance, then
+// rank), then stacks the children that still could, the nearest (of equal
+// bounds the least rank) on top, and fetches them all side by side, as the
+// point query does. A waiting child is tested again when its turn comes,
+// against the boxes kept meanwhile. Every box below a child is at least its
+// bound away and of rank at least its rank, so what is passed by could not
+// be kept, and the order the walk meets the boxes in changes no answer.
+void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Waiting>& stack) const {
+  stack.clear();
   if (nodes_.empty()) return;
-  const auto later = [](const Queued& a, const Queued& b) {
+  // Whether a is to be visited after b.
+  const auto later = [](const Waiting& a, const Waiting& b) {
     return a.bound > b.bound || (a.bound == b.bound && a.rank > b.rank);
   };
   double distance[kSlots];
-  queue.push_back(Queued{0.0, 0, 0, nodes_[0].children});
-  while (!queue.empty() && best.Precedes(queue.front().bound, queue.front().rank)) {
-    const Node& node = nodes_[queue.front().wide];
-    const uint32_t below = queue.front().children;
-    std::pop_heap(queue.begin(), queue.end(), later);
-    queue.pop_back();
-    for (uint32_t m = Distances(node.lo, node.hi, p, distance); m != 0; m &= m - 1) {
+  stack.push_back(Waiting{0.0, 0, 0, nodes_[0].children});
+  while (!stack.empty()) {
+    const Waiting visit = stack.back();
+    stack.pop_back();
+    if (!best.Precedes(visit.bound, visit.rank)) continue;
+    const Node& node = nodes_[visit.wide];
+    const uint32_t entries = Distances(node.lo, node.hi, p, best.Reach(), distance) & kTriangleMask;
+    for (uint32_t m = entries; m != 0; m &= m - 1) {
       const int s = __builtin_ctz(m);
       if (best.Precedes(distance[s], node.rank[s]))
         best.Keep(distance[s], node.rank[s], node.id[s]);
     }
-    if (below != kNone) {
-      const Children& room = children_[below];
-      for (uint32_t m = Distances(room.lo, room.hi, p, distance); m != 0; m &= m - 1) {
-        const int c = __builtin_ctz(m);
-        if (!best.Precedes(distance[c], room.rank[c])) continue;
-        queue.push_back(Queued{distance[c], room.rank[c], room.node[c], room.below[c]});
-        std::push_heap(queue.begin(), queue.end(), later);
-      }
+    if (visit.children == kNone) continue;
+    const Children& room = children_[visit.children];
+    Waiting near[kSlots];
+    int n = 0;
+    for (uint32_t m = Distances(room.lo, room.hi, p, best.Reach(), distance); m != 0; m &= m - 1) {
+      const int c = __builtin_ctz(m);
+      if (!best.Precedes(distance[c], room.rank[c])) continue;
+      // Sorted by insertion, the farthest first.
+      const Waiting q{distance[c], room.rank[c], room.node[c], room.below[c]};
+      int i = n++;
+      for (; i > 0 && later(q, near[i - 1]); --i) near[i] = near[i - 1];
+      near[i] = q;
     }
-    // The node visited next is fetched whole, its children's record too,
-    // which its queue entry names so that the two come side by side.
-    if (!queue.empty()) {
-      Fetch(nodes_[queue.front().wide]);
-      if (queue.front().children != kNone) Fetch(children_[queue.front().children]);
+    for (int i = n; i-- > 0;) {
+      Fetch(nodes_[near[i].wide]);
+      if (near[i].children != kNone) Fetch(children_[near[i].children]);
     }
+    stack.insert(stack.end(), near, near + n);
   }
 }
 

@@ -41,9 +41,9 @@ class QueryIndex {
     uint32_t wide;
     uint32_t rest;  // items of the node's pre-order still to take, one bit each
   };
-  // A wide node waiting in the nearest walk's queue: a distance no box
+  // A wide node waiting on the nearest walk's stack: a distance no box
   // below it is nearer than, and a rank none of theirs is below.
-  struct Queued {
+  struct Waiting {
     double bound;
     uint32_t rank;
     uint32_t wide;
@@ -83,10 +83,9 @@ class QueryIndex {
   void QueryRange(const double qlo[3], const double qhi[3], std::vector<Frame>& stack,
                   Meshkit::List<int>& out) const;
   // Offers `best` every active entry that could be among the nearest to p
-  // (p without NaN), best first: a wide node is visited only while its
-  // bound and rank could precede the farthest box kept. `queue` is the
-  // walk's room.
-  void Nearest(const double p[3], NearestBest& best, std::vector<Queued>& queue) const;
+  // (p without NaN): a wide node is visited only while its bound and rank
+  // could precede the farthest box kept; `stack` is the walk's room.
+  void Nearest(const double p[3], NearestBest& best, std::vector<Waiting>& stack) const;
 
  private:
   struct alignas(64) Children {
@@ -100,8 +99,10 @@ class QueryIndex {
     double lo[3][kSlots];
     double hi[3][kSlots];
     int32_t id[kSlots];
-    uint32_t rank[kSlots];  // kNone for an empty slot
-    uint32_t children;      // index into children_, kNone when nothing hangs below
+    // The ranks share a line with the index into children_ (kNone when
+    // nothing hangs below): the padding slot needs no rank.
+    uint32_t rank[kTriangleSlots];  // kNone for an empty slot
+    uint32_t children;
   };
   template <class EntryMask, class ChildMask>
   void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
