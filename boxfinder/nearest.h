@@ -82,14 +82,23 @@ class NearestBest {
   bool Precedes(double d, uint32_t order) const {
     return count_ < limit_ ? d <= radius_ : Nearer(Candidate{d, order, 0}, best_[0]);
   }
-  // Keeps a box, dropping the farthest one when full.
+  // Keeps a box, dropping the farthest one when full: the new box takes
+  // its place at the top and sinks below every farther one.
   void Keep(double d, uint32_t order, int32_t id) {
-    if (count_ == limit_) {
-      std::pop_heap(best_, best_ + count_, Nearer);
-      --count_;
+    const Candidate c{d, order, id};
+    if (count_ < limit_) {
+      best_[count_++] = c;
+      std::push_heap(best_, best_ + count_, Nearer);
+      return;
     }
-    best_[count_++] = Candidate{d, order, id};
-    std::push_heap(best_, best_ + count_, Nearer);
+    int i = 0;
+    for (int child = 1; child < count_; child = 2 * i + 1) {
+      if (child + 1 < count_ && Nearer(best_[child], best_[child + 1])) ++child;
+      if (!Nearer(c, best_[child])) break;
+      best_[i] = best_[child];
+      i = child;
+    }
+    best_[i] = c;
   }
   // Whether a kept box is exactly d away.
   bool HoldsDistance(double d) const {

@@ -419,7 +419,9 @@ void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Waiti
       for (; i > 0 && later(q, near[i - 1]); --i) near[i] = near[i - 1];
       near[i] = q;
     }
-    for (int i = n; i-- > 0;) {
+    // The nearest three, most often all that is entered: by then the
+    // farther ones are ruled out (fetching every one cost more than it won).
+    for (int i = n; i-- > std::max(0, n - 3);) {
       Fetch(nodes_[near[i].wide]);
       if (near[i].children != kNone) Fetch(children_[near[i].children]);
     }
