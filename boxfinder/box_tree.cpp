@@ -216,10 +216,9 @@ void BoxTree::InsertBox(const double lo[3], const double hi[3], int32_t clientId
   ReserveForInsertion();
   EnsureBounds();
   indexOrder_ = false;
-  // The wide index cannot follow the nodes an insertion moves: from here the
-  // queries walk the binary tree.
-  index_.Clear();
-  std::vector<uint32_t>().swap(slotOf_);
+  // The wide index cannot follow the nodes an insertion moves: the queries
+  // walk the binary tree until RefreshQueryIndex lays it out again.
+  SetIndexAside();
   if (root_ == kNoNode) {
     root_ = NewNode(lo, hi, clientId, 1);
     rootBox_ = ActiveBoxOf(root_);
@@ -337,7 +336,8 @@ bool BoxTree::DeactivateFirst(int32_t clientId, Enters enters) {
     if (f.stage == 0) {
       if (node.active && node.clientId == clientId) {
         node.active = 0;
-        if (index_.Ready())
+        // A box that could match nothing has no entry in the index.
+        if (index_.Ready() && slotOf_[i] != kNoNode)
           index_.Deactivate(slotOf_[i] / QueryIndex::kSlots,
                             static_cast<int>(slotOf_[i] % QueryIndex::kSlots));
         RefreshBounds(i);

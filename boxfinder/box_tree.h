@@ -27,6 +27,7 @@
 // meanwhile).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -124,6 +125,18 @@ class BoxTree {
   void NearestMany(const double* points, int64_t n, int k, double maxDistance, bool withDistances,
                    IdRows* rows) const;
 
+  // Lays the wide query index out again once it pays: after insertions
+  // have set it aside, when the point, range and nearest queries since
+  // have walked the binary tree about as long as a layout takes (an eighth
+  // of the node count in queries), so that layouts cost at most about what
+  // the queries they speed up cost. Nothing changes in any result. It
+  // rewrites what the queries read: call it only where no query runs (the
+  // Python layer calls it before each query while no batch reads the tree).
+  // Out of memory, the queries go on walking the binary tree.
+  void RefreshQueryIndex() noexcept;
+  // Whether the point and range queries answer through the wide index.
+  bool QueryIndexReady() const { return index_.Ready(); }
+
   // The tree's whole state as bytes (box_tree_state.cpp): every node's box,
   // id, active flag and links, the exact subtree boxes once in use, the
   // root and the node blocks' slot use, so that LoadState gives a tree that
@@ -158,8 +171,6 @@ class BoxTree {
     const BoxTree& tree_;
   };
 
-  // Whether the wide query index answers the queries (query_index.h).
-  bool IndexReady() const { return index_.Ready(); }
   uint32_t RootIndex() const { return root_; }
   int64_t BlockCount() const { return static_cast<int64_t>(nodes_.size()); }
   // Slot of the newest block that the next node takes; -1 when there is no
@@ -255,6 +266,16 @@ class BoxTree {
   bool IndicesInPreOrder() const;
   // Lays the wide query index out over the binary tree (box_tree_index.cpp).
   void BuildQueryIndex();
+  // Sets the index aside before a change it cannot follow.
+  void SetIndexAside();
+  // The child a query entering node i on `side` goes to: past removed boxes
+  // with a single live side below them; kNoNode when the side holds no
+  // active box that can match.
+  uint32_t LiveChild(uint32_t i, int side) const;
+  // Counts a query that walked the binary tree because the index was set aside.
+  void CountWalk(int64_t queries) const {
+    if (!index_.Ready()) walked_.fetch_add(queries, std::memory_order_relaxed);
+  }
 
   // Block b's nodes and subtree boxes. The build's blocks, which come
   // first, lie in two mappings of their own (one for the nodes, one for the
@@ -283,11 +304,15 @@ class BoxTree {
   int64_t nodeCount_ = 0;
   int64_t height_ = 0;
 
-  // The wide query index while it mirrors the tree (after a build or a
-  // load, through removals), and where each node's entry lies in it (wide
-  // node * QueryIndex::kSlots + slot).
+  // The wide query index while it mirrors the tree (after a build, a load
+  // or a layout after insertions, through removals), and where each node's
+  // entry lies in it (wide node * QueryIndex::kSlots + slot; kNoNode for a
+  // node a query cannot reach).
   QueryIndex index_;
   std::vector<uint32_t> slotOf_;
+  // Queries that walked the binary tree since the index was set aside
+  // (batches in other threads count too, hence atomic).
+  mutable std::atomic<int64_t> walked_{0};
 
   // Scratch stacks, kept with capacity for the tree's height so that
   // removals and queries never allocate.

@@ -1,12 +1,16 @@
-// The box tree's wide query index (query_index.h): made from the binary
-// tree after a build or the load of a tree never inserted into, kept up to
-// date by removals, and set aside by the first insertion, after which the
-// queries walk the binary tree itself (which passes by chains of removed
-// boxes that moved boxes leave, where the index would walk them).
+// The box tree's wide query index (query_index.h): laid out over the
+// binary tree after a build or the load of a tree never inserted into, kept
+// up to date by removals, set aside by an insertion and laid out again once
+// the queries since have walked the binary tree long enough to pay for it.
+// The layout follows the links the queries follow: past chains of removed
+// boxes (which moved boxes leave behind) and never into a subtree without
+// an active box, so the index holds only what a query can reach.
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "box_tree.h"
+#include "float_bounds.h"
 
 namespace boxfinder {
 
@@ -34,41 +38,95 @@ constexpr int ChildBelow(int q) {
 
 }  // namespace
 
+uint32_t BoxTree::LiveChild(uint32_t i, int side) const {
+  const Node& n = At(i);
+  return IsEmpty(n.child[side].lo) ? kNoNode : n.enter[side];
+}
+
+void BoxTree::SetIndexAside() {
+  if (!index_.Ready()) return;
+  index_.Clear();
+  std::vector<uint32_t>().swap(slotOf_);
+  walked_.store(0, std::memory_order_relaxed);
+}
+
+// Queries walking the binary tree per node of it that pay for a layout: a
+// layout costs about as much per node as an eighth of a query's walk.
+constexpr int64_t kNodesPerPayingWalk = 8;
+
+void BoxTree::RefreshQueryIndex() noexcept {
+  if (index_.Ready() || root_ == kNoNode) return;
+  if (walked_.load(std::memory_order_relaxed) * kNodesPerPayingWalk < nodeCount_) return;
+  walked_.store(0, std::memory_order_relaxed);
+  try {
+    BuildQueryIndex();
+  } catch (const std::bad_alloc&) {
+    // The queries walk the binary tree, as they did.
+    index_.Clear();
+    std::vector<uint32_t>().swap(slotOf_);
+  }
+}
+
 void BoxTree::BuildQueryIndex() {
   index_.Clear();
   slotOf_.clear();
-  if (root_ == kNoNode) return;
-  // Node numbers are block * kNodesPerBlock + slot, below this.
-  const std::size_t numbers = static_cast<std::size_t>(BlockCount()) * kNodesPerBlock;
-  // Heights, children before parents (a pre-order walk, then backwards),
-  // and each node's pre-order rank, which orders the nearest boxes.
-  std::vector<uint32_t> height(numbers, 0);
-  std::vector<uint32_t> rank(numbers, 0);
-  {
-    std::vector<uint32_t> order;
-    order.reserve(static_cast<std::size_t>(nodeCount_));
-    std::vector<uint32_t> walk{root_};
-    while (!walk.empty()) {
-      const uint32_t i = walk.back();
-      walk.pop_back();
-      order.push_back(i);
-      for (int side = 1; side >= 0; --side)
-        if (At(i).link[side] != kNoNode) walk.push_back(At(i).link[side]);
-    }
-    for (std::size_t k = order.size(); k-- > 0;) {
-      const Node& node = At(order[k]);
-      uint32_t below = 0;
-      for (const uint32_t child : node.link)
-        if (child != kNoNode) below = std::max(below, height[child]);
-      height[order[k]] = below + 1;
-    }
-    for (std::size_t k = 0; k < order.size(); ++k) rank[order[k]] = static_cast<uint32_t>(k);
+  walked_.store(0, std::memory_order_relaxed);
+  // A tree without an active box that can match: an index with no node,
+  // which answers nothing.
+  const uint32_t entry = IsEmpty(rootBox_.lo) ? kNoNode : rootEnter_;
+  if (entry == kNoNode) {
+    index_.MarkReady();
+    return;
   }
-  // A triangle to be laid out: its top node, the wide node and child it
-  // hangs from, the binary node and side above it, and its level. The
-  // first pass finds them all in pre-order (children pushed in reverse onto
-  // a stack), so that the storage is reserved once and the walks run
-  // forwards.
+  // 1. The tree as the queries see it, in pre-order: position k holds node
+  // node[k], its live children at positions kid[k][0] and kid[k][1]
+  // (kNone: none). One walk reads each node's links once; everything after
+  // runs over these arrays, and a position is the node's pre-order rank.
+  struct Kids {
+    uint32_t side[2];
+  };
+  std::vector<uint32_t> node;
+  std::vector<Kids> kid;
+  node.reserve(static_cast<std::size_t>(nodeCount_));
+  kid.reserve(static_cast<std::size_t>(nodeCount_));
+  {
+    struct Pending {
+      uint32_t node, parent;
+      int side;
+    };
+    std::vector<Pending> walk{Pending{entry, QueryIndex::kNone, 0}};
+    walk.reserve(static_cast<std::size_t>(height_ + 2));
+    while (!walk.empty()) {
+      const Pending at = walk.back();
+      walk.pop_back();
+      const auto k = static_cast<uint32_t>(node.size());
+      if (at.parent != QueryIndex::kNone) kid[at.parent].side[at.side] = k;
+      node.push_back(at.node);
+      kid.push_back(Kids{{QueryIndex::kNone, QueryIndex::kNone}});
+      for (int side = 1; side >= 0; --side) {
+        const uint32_t child = LiveChild(at.node, side);
+        if (child != kNoNode) walk.push_back(Pending{child, k, side});
+      }
+    }
+  }
+  const std::size_t count = node.size();
+  // 2. Heights, children before parents, and the triangles: one for the
+  // root and one for each link into a lower band.
+  std::vector<uint32_t> height(count);
+  std::size_t triangles = 1;
+  for (std::size_t k = count; k-- > 0;) {
+    uint32_t below = 0;
+    for (const uint32_t c : kid[k].side)
+      if (c != QueryIndex::kNone) below = std::max(below, height[c]);
+    height[k] = below + 1;
+    for (const uint32_t c : kid[k].side)
+      if (c != QueryIndex::kNone && Band(height[c]) != Band(height[k])) ++triangles;
+  }
+
+  // 3. The layout, triangle by triangle in pre-order (children pushed in
+  // reverse onto a stack), so that the wide nodes are numbered as the walks
+  // meet them. A triangle: its top position, the wide node and child it
+  // hangs from, the position and side of the link into it, and its level.
   struct Triangle {
     uint32_t top;
     uint32_t parent;
@@ -77,25 +135,25 @@ void BoxTree::BuildQueryIndex() {
     int side;
     std::size_t level;
   };
+  // Its positions by slot (kNone where there is none), and the links
+  // leaving it by the child they are taken as.
   uint32_t slot[QueryIndex::kTriangleSlots];
-  // The triangle's nodes by slot (kNoNode where there is none), and the
-  // links leaving it by the child they are taken as.
   struct Leaving {
     uint32_t above;
     int side;
   };
   Leaving leaving[QueryIndex::kSlots];
   const auto fill = [&](uint32_t top) {
-    std::fill(slot, slot + QueryIndex::kTriangleSlots, kNoNode);
-    for (Leaving& l : leaving) l = Leaving{kNoNode, 0};
+    std::fill(slot, slot + QueryIndex::kTriangleSlots, QueryIndex::kNone);
+    for (Leaving& l : leaving) l = Leaving{QueryIndex::kNone, 0};
     const uint32_t band = Band(height[top]);
     const int levels = static_cast<int>(height[top] - kLevels * (band - 1));
     slot[TopSlot(levels)] = top;
     for (int s = TopSlot(levels); s < QueryIndex::kTriangleSlots; ++s) {
-      if (slot[s] == kNoNode) continue;
+      if (slot[s] == QueryIndex::kNone) continue;
       for (int side = 0; side < 2; ++side) {
-        const uint32_t child = At(slot[s]).link[side];
-        if (child == kNoNode) continue;
+        const uint32_t child = kid[slot[s]].side[side];
+        if (child == QueryIndex::kNone) continue;
         const int q = 2 * s + 1 + side;
         if (q < QueryIndex::kTriangleSlots && Band(height[child]) == band)
           slot[q] = child;
@@ -105,41 +163,33 @@ void BoxTree::BuildQueryIndex() {
       }
     }
   };
-  std::vector<Triangle> triangles;
-  std::vector<Triangle> stack{Triangle{root_, QueryIndex::kNone, 0, kNoNode, 0, 1}};
-  std::size_t parents = 0;
+  slotOf_.assign(static_cast<std::size_t>(BlockCount()) * kNodesPerBlock, kNoNode);
+  index_.Reserve(triangles, triangles / QueryIndex::kSlots + 1);
+  std::size_t levels = 0;
+  std::vector<Triangle> stack{Triangle{0, QueryIndex::kNone, 0, QueryIndex::kNone, 0, 1}};
   while (!stack.empty()) {
     const Triangle t = stack.back();
     stack.pop_back();
-    const auto w = static_cast<uint32_t>(triangles.size());
-    triangles.push_back(t);
-    fill(t.top);
-    const std::size_t before = stack.size();
-    for (int c = QueryIndex::kSlots; c-- > 0;) {
-      const Leaving& l = leaving[c];
-      if (l.above == kNoNode) continue;
-      stack.push_back(Triangle{At(l.above).link[l.side], w, c, l.above, l.side, t.level + 1});
-    }
-    if (stack.size() > before) ++parents;
-  }
-
-  slotOf_.assign(numbers, kNoNode);
-  index_.Reserve(triangles.size(), parents);
-  std::size_t levels = 0;
-  for (const Triangle& t : triangles) {
     const uint32_t w = index_.AddNode();
     if (t.parent != QueryIndex::kNone) {
       // The float box the binary tree prunes this subtree with.
-      const FloatBox& box = At(t.above).child[t.side];
+      const FloatBox& box = At(node[t.above]).child[t.side];
       index_.SetChild(t.parent, t.child, box.lo, box.hi, w);
     }
     levels = std::max(levels, t.level);
     fill(t.top);
     for (int s = 0; s < QueryIndex::kTriangleSlots; ++s) {
-      if (slot[s] == kNoNode) continue;
-      const Node& node = At(slot[s]);
-      index_.SetEntry(w, s, node.lo, node.hi, node.clientId, rank[slot[s]], node.active != 0);
-      slotOf_[slot[s]] = w * QueryIndex::kSlots + static_cast<uint32_t>(s);
+      if (slot[s] == QueryIndex::kNone) continue;
+      const uint32_t i = node[slot[s]];
+      const Node& n = At(i);
+      // A position is the pre-order rank that orders the nearest boxes.
+      index_.SetEntry(w, s, n.lo, n.hi, n.clientId, slot[s], n.active != 0);
+      slotOf_[i] = w * QueryIndex::kSlots + static_cast<uint32_t>(s);
+    }
+    for (int c = QueryIndex::kSlots; c-- > 0;) {
+      const Leaving& l = leaving[c];
+      if (l.above == QueryIndex::kNone) continue;
+      stack.push_back(Triangle{kid[l.above].side[l.side], w, c, l.above, l.side, t.level + 1});
     }
   }
   index_.SetHeight(levels);

@@ -51,6 +51,7 @@ void BoxTree::PointWith(Scratch& scratch, const double p[3], Meshkit::List<int>&
     index_.QueryPoint(p, scratch.wide, out);
     return;
   }
+  CountWalk(1);
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(p[a]);
@@ -68,6 +69,7 @@ void BoxTree::RangeWith(Scratch& scratch, const double qlo[3], const double qhi[
     index_.QueryRange(qlo, qhi, scratch.wide, out);
     return;
   }
+  CountWalk(1);
   float below[3], above[3];
   for (int a = 0; a < 3; ++a) {
     below[a] = FloatBelow(qhi[a]);
@@ -118,6 +120,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
     best.Emit(out, distances);
     return;
   }
+  CountWalk(1);
 
   std::vector<Queued>& queue = scratch.queue;
   // The queue's front is the entry with the smallest bound, of equal bounds

@@ -232,8 +232,8 @@ bool BoxTree::LoadState(const char* data, std::size_t size, std::string* error) 
     indexOrder_ = IndicesInPreOrder();
     // The wide index is not in the state: it is laid out again here for a
     // tree never inserted into (node numbers in pre-order), as after a
-    // build; a tree with insertions is answered by the binary walk, as it
-    // was when saved.
+    // build; a tree with insertions has it laid out once its queries pay
+    // for it (RefreshQueryIndex), as after an insertion.
     if (indexOrder_) BuildQueryIndex();
   } catch (...) {
     DestroyTree();

@@ -162,6 +162,15 @@ PyObject* BuildList(const Meshkit::List<T>& values, Make make) {
   return list;
 }
 
+// The tree for a query, its query index laid out again first when that is
+// due. Never while a batch reads the tree in another thread: this thread
+// holds the interpreter lock, so no batch starts meanwhile.
+BoxTree* QueriedTree(PyObject* self) {
+  BoxTree* tree = TreeOf(self);
+  if (tree->BatchReaders() == 0) tree->RefreshQueryIndex();
+  return tree;
+}
+
 PyObject* BuildIdList(const Meshkit::List<int>& ids) {
   return BuildList(ids, [](int id) { return pycompat::NewInt(id); });
 }
@@ -173,7 +182,7 @@ PyObject* PtQuery(PyObject* self, PyObject* args) {
   if (!VectorBinding::ReadVector(pointObj, p)) return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
     Meshkit::List<int> ids;
-    TreeOf(self)->QueryPoint(p, ids);
+    QueriedTree(self)->QueryPoint(p, ids);
     return BuildIdList(ids);
   });
 }
@@ -186,7 +195,7 @@ PyObject* RangeQuery(PyObject* self, PyObject* args) {
     return nullptr;
   return pysupport::Guarded([&]() -> PyObject* {
     Meshkit::List<int> ids;
-    TreeOf(self)->QueryRange(lo, hi, ids);
+    QueriedTree(self)->QueryRange(lo, hi, ids);
     return BuildIdList(ids);
   });
 }
@@ -243,8 +252,8 @@ PyObject* Nearest(PyObject* self, PyObject* args, PyObject* kwargs) {
   return pysupport::Guarded([&]() -> PyObject* {
     Meshkit::List<int> ids;
     Meshkit::List<double> distances;
-    TreeOf(self)->Nearest(p, options.k, options.maxDistance, ids,
-                          options.withDistances ? &distances : nullptr);
+    QueriedTree(self)->Nearest(p, options.k, options.maxDistance, ids,
+                               options.withDistances ? &distances : nullptr);
     PyObject* idList = BuildIdList(ids);
     if (idList == nullptr || !options.withDistances) return idList;
     PyObject* distanceList = BuildList(distances, PyFloat_FromDouble);
@@ -331,7 +340,7 @@ PyObject* RunBatch(PyObject* self, Py_ssize_t count, bool withDistances, Run run
   return pysupport::Guarded([&]() -> PyObject* {
     boxfinder::IdRows rows;
     {
-      const BoxTree::BatchRead reading(*TreeOf(self));
+      const BoxTree::BatchRead reading(*QueriedTree(self));
       pyarray::ReleasedIf(count > kReleaseRows, [&] { run(&rows); });
     }
     return BuildRows(rows, withDistances);

@@ -123,14 +123,17 @@ void QueryIndex::MarkReady() {
 }
 
 uint32_t QueryIndex::AddNode() {
-  Node node;
+  // Filled where it lies: a wide node is large, and a layout adds many.
+  Node& node = nodes_.emplace_back();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (int a = 0; a < 3; ++a)
-    for (int s = 0; s < kSlots; ++s) node.lo[a][s] = node.hi[a][s] = nan;
+    for (int s = 0; s < kSlots; ++s) {
+      node.lo[a][s] = node.hi[a][s] = nan;
+      node.flo[a][s] = node.fhi[a][s] = kNaNF;
+    }
   std::memset(node.id, 0, sizeof node.id);
   for (uint32_t& r : node.rank) r = kNone;
   node.children = kNone;
-  nodes_.push_back(node);
   return static_cast<uint32_t>(nodes_.size() - 1);
 }
 
@@ -140,6 +143,8 @@ void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double
   for (int a = 0; a < 3; ++a) {
     node.lo[a][slot] = lo[a];
     node.hi[a][slot] = hi[a];
+    node.flo[a][slot] = FloatBelow(lo[a]);
+    node.fhi[a][slot] = FloatAbove(hi[a]);
   }
   node.id[slot] = id;
   node.rank[slot] = rank;
@@ -149,6 +154,7 @@ void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double
 void QueryIndex::Deactivate(uint32_t w, int slot) {
   // A NaN corner admits no point and no range.
   nodes_[w].lo[0][slot] = std::numeric_limits<double>::quiet_NaN();
+  nodes_[w].flo[0][slot] = kNaNF;
 }
 
 void QueryIndex::SetChild(uint32_t w, int c, const float lo[3], const float hi[3], uint32_t child) {
@@ -187,9 +193,12 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
     if (node.children != kNone) {
       const Children& room = children_[node.children];
       const uint32_t hit = childMask(room);
-      // Every child entered will be read whole: its lines are fetched
-      // side by side now rather than one miss after another later.
-      for (uint32_t m = hit; m != 0; m &= m - 1) Fetch(nodes_[room.node[__builtin_ctz(m)]]);
+      // Every child entered will be tested whole: the lines its test reads
+      // are fetched side by side now rather than one miss after another.
+      for (uint32_t m = hit; m != 0; m &= m - 1) {
+        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
+        for (std::size_t b = 0; b < kTestedBytes; b += 64) __builtin_prefetch(line + b);
+      }
       bits |= ChildBits(hit);
     }
     return bits;
@@ -219,26 +228,11 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
 
 // The masks of one visit: bit s is lane s's outcome. Every comparison is
 // evaluated, so the tests carry no branch; a NaN fails every comparison
-// and admits nothing. With SSE2, two exact boxes (four float boxes) are
-// compared at a time.
+// and admits nothing. With SSE2, four float boxes are compared at a time.
 namespace {
 
 #if defined(__SSE2__)
-inline uint32_t InsideMask(const double (&lo)[3][QueryIndex::kSlots],
-                           const double (&hi)[3][QueryIndex::kSlots], const double qlo[3],
-                           const double qhi[3]) {
-  // Lane s: lo <= qhi and qlo <= hi on every axis (for a point, qlo = qhi).
-  uint32_t m = 0;
-  for (int s = 0; s < QueryIndex::kSlots; s += 2) {
-    __m128d ok = _mm_set1_pd(-1.0);
-    for (int a = 0; a < 3; ++a) {
-      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_loadu_pd(&lo[a][s]), _mm_set1_pd(qhi[a])));
-      ok = _mm_and_pd(ok, _mm_cmple_pd(_mm_set1_pd(qlo[a]), _mm_loadu_pd(&hi[a][s])));
-    }
-    m |= static_cast<uint32_t>(_mm_movemask_pd(ok)) << s;
-  }
-  return m;
-}
+// Lane s: lo <= qhi and qlo <= hi on every axis.
 inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
                            const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
                            const float qhi[3]) {
@@ -253,10 +247,37 @@ inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
   }
   return m;
 }
+// Lane s: some side of the box equals the query's float corner on its
+// side (lo == qhi or hi == qlo on an axis), where the float test alone
+// cannot tell.
+inline uint32_t EdgeMask(const float (&lo)[3][QueryIndex::kSlots],
+                         const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
+                         const float qhi[3]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 4) {
+    __m128 eq = _mm_setzero_ps();
+    for (int a = 0; a < 3; ++a) {
+      eq = _mm_or_ps(eq, _mm_cmpeq_ps(_mm_loadu_ps(&lo[a][s]), _mm_set1_ps(qhi[a])));
+      eq = _mm_or_ps(eq, _mm_cmpeq_ps(_mm_set1_ps(qlo[a]), _mm_loadu_ps(&hi[a][s])));
+    }
+    m |= static_cast<uint32_t>(_mm_movemask_ps(eq)) << s;
+  }
+  return m;
+}
 #else
-template <class T>
-inline uint32_t InsideMask(const T (&lo)[3][QueryIndex::kSlots],
-                           const T (&hi)[3][QueryIndex::kSlots], const T qlo[3], const T qhi[3]) {
+inline uint32_t EdgeMask(const float (&lo)[3][QueryIndex::kSlots],
+                         const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
+                         const float qhi[3]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; ++s)
+    m |= static_cast<uint32_t>((lo[0][s] == qhi[0]) | (qlo[0] == hi[0][s]) | (lo[1][s] == qhi[1]) |
+                               (qlo[1] == hi[1][s]) | (lo[2][s] == qhi[2]) | (qlo[2] == hi[2][s]))
+         << s;
+  return m;
+}
+inline uint32_t InsideMask(const float (&lo)[3][QueryIndex::kSlots],
+                           const float (&hi)[3][QueryIndex::kSlots], const float qlo[3],
+                           const float qhi[3]) {
   uint32_t m = 0;
   for (int s = 0; s < QueryIndex::kSlots; ++s)
     m |= static_cast<uint32_t>((lo[0][s] <= qhi[0]) & (qlo[0] <= hi[0][s]) & (lo[1][s] <= qhi[1]) &
@@ -284,9 +305,26 @@ void QueryIndex::QueryRange(const double qlo[3], const double qhi[3], std::vecto
     below[a] = FloatBelow(qhi[a]);
     above[a] = FloatAbove(qlo[a]);
   }
-  Walk([qlo, qhi](const Node& n) { return InsideMask(n.lo, n.hi, qlo, qhi); },
-       [&below, &above](const Children& c) { return InsideMask(c.lo, c.hi, above, below); }, stack,
-       out);
+  // An entry's float box [flo, fhi] decides the exact test unless a side
+  // equals the query's float corner: flo < FloatBelow(qhi) gives lo <= qhi
+  // (lo lies below the float after flo, which is at most FloatBelow(qhi)),
+  // flo > FloatBelow(qhi) gives lo > qhi, and likewise for hi against qlo.
+  // The undecided entries, rare, take the exact test on their doubles.
+  const auto entries = [&](const Node& n) {
+    const uint32_t possible = InsideMask(n.flo, n.fhi, above, below);
+    uint32_t undecided = possible == 0 ? 0 : possible & EdgeMask(n.flo, n.fhi, above, below);
+    uint32_t hit = possible & ~undecided;
+    for (; undecided != 0; undecided &= undecided - 1) {
+      const int s = __builtin_ctz(undecided);
+      const double lo[3] = {n.lo[0][s], n.lo[1][s], n.lo[2][s]};
+      const double hi[3] = {n.hi[0][s], n.hi[1][s], n.hi[2][s]};
+      if (BoxOverlaps(lo, hi, qlo, qhi)) hit |= uint32_t{1} << s;
+    }
+    return hit;
+  };
+  Walk(
+      entries, [&below, &above](const Children& c) { return InsideMask(c.lo, c.hi, above, below); },
+      stack, out);
 }
 
 // The distances of one visit, by BoxDistance's operations in its order:

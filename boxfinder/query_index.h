@@ -95,15 +95,23 @@ class QueryIndex {
     uint32_t rank[kSlots];   // the least rank of the boxes below
     uint32_t below[kSlots];  // the child's own Children, kNone for none
   };
+  // The entries' boxes twice: rounded outwards to float, which a query
+  // tests first (half the lines to read), and exact, which it reads only
+  // for an entry whose float test cannot decide (a query corner within one
+  // float step of the box's side).
   struct alignas(64) Node {
-    double lo[3][kSlots];
-    double hi[3][kSlots];
+    float flo[3][kSlots];
+    float fhi[3][kSlots];
     int32_t id[kSlots];
-    // The ranks share a line with the index into children_ (kNone when
-    // nothing hangs below): the padding slot needs no rank.
-    uint32_t rank[kTriangleSlots];  // kNone for an empty slot
+    // The ranks share the ids' line with the index into children_ (kNone
+    // when nothing hangs below): the padding slot needs no rank.
     uint32_t children;
+    uint32_t rank[kTriangleSlots];  // kNone for an empty slot
+    alignas(64) double lo[3][kSlots];
+    double hi[3][kSlots];
   };
+  // What a query reads of every node it enters, from the node's start.
+  static constexpr std::size_t kTestedBytes = offsetof(Node, lo);
   template <class EntryMask, class ChildMask>
   void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
             Meshkit::List<int>& out) const;

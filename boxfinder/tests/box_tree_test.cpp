@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "float_bounds.h"
 #include "grid_tetrahedra.h"
 #include "literal_tree.h"
 
@@ -723,17 +724,17 @@ TEST(BoxTreeNearest, ThroughTheIndexMatchesTheOracleAsBuiltRemovedFromAndLoaded)
   for (const Boxes& b : sets) {
     BoxTree t;
     t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
-    ASSERT_TRUE(t.IndexReady());
+    ASSERT_TRUE(t.QueryIndexReady());
     ExpectNearestLikeOracle(t, b, rng, 120);
     for (int i = 0; i < b.Count(); i += 3) t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
-    ASSERT_TRUE(t.IndexReady());
+    ASSERT_TRUE(t.QueryIndexReady());
     ExpectNearestLikeOracle(t, b, rng, 120);
     std::string state;
     t.SaveState(&state);
     BoxTree loaded;
     std::string error;
     ASSERT_TRUE(loaded.LoadState(state.data(), state.size(), &error)) << error;
-    ASSERT_TRUE(loaded.IndexReady());
+    ASSERT_TRUE(loaded.QueryIndexReady());
     ExpectNearestLikeOracle(loaded, b, rng, 120);
   }
 }
@@ -926,6 +927,176 @@ TEST(BoxTreeIndex, RemovalsInsertionsAndLoadsKeepTheAnswers) {
     }
     ExpectIndexLikeOracle(again, ref.root, b, rng, 300);
   }
+}
+
+// The index tests an entry's float box first and the exact box only where
+// a query corner lies within one float step of a side. Query corners on,
+// just inside and just outside every side (one double step, and at the
+// side's float rounding), for boxes whose sides are floats exactly and for
+// boxes whose sides are not.
+TEST(BoxTreeIndex, CornersWithinAFloatStepOfASideAreTestedExactly) {
+  std::mt19937 rng(26);
+  Boxes sets[] = {RandomBoxes(rng, 400, 0.1, 1000), Boxes{}};
+  for (int i = 0; i < 64; ++i) {
+    const double l[3] = {double(i % 4), double(i / 4 % 4), double(i / 16)};
+    const double h[3] = {l[0] + 1, l[1] + 1, l[2] + 1};
+    sets[1].Add(l, h, i);
+  }
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const Boxes& b : sets) {
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    for (int i = 0; i < b.Count(); i += 3) {
+      for (int a = 0; a < 3; ++a) {
+        for (const double side : {b.lo[3 * i + a], b.hi[3 * i + a]}) {
+          const double near[] = {std::nextafter(side, -inf), side, std::nextafter(side, inf),
+                                 static_cast<double>(boxfinder::FloatBelow(side)),
+                                 static_cast<double>(boxfinder::FloatAbove(side))};
+          for (const double x : near) {
+            double p[3];
+            for (int c = 0; c < 3; ++c) p[c] = 0.5 * (b.lo[3 * i + c] + b.hi[3 * i + c]);
+            p[a] = x;
+            ASSERT_EQ(ScanPoint(ref.root, p), Point(t, p)) << "box " << i << " axis " << a;
+            // Ranges that end, or start, at the corner.
+            double below[3], above[3];
+            for (int c = 0; c < 3; ++c) {
+              below[c] = p[c] - 0.01;
+              above[c] = p[c] + 0.01;
+            }
+            const double* los[] = {below, p};
+            const double* his[] = {p, above};
+            for (int r = 0; r < 2; ++r)
+              ASSERT_EQ(ScanRange(ref.root, los[r], his[r]), Range(t, los[r], his[r]))
+                  << "box " << i << " axis " << a << " range " << r;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Queries walked until the index is laid out again: a layout is due once
+// they are an eighth of the node count (RefreshQueryIndex). Returns how
+// many it took; the points lie in the unit cube and answer what they may.
+int WalkUntilIndexed(BoxTree& t) {
+  const double p[3] = {0.5, 0.5, 0.5};
+  Meshkit::List<int> out;
+  int queries = 0;
+  for (t.RefreshQueryIndex(); !t.QueryIndexReady(); t.RefreshQueryIndex()) {
+    t.QueryPoint(p, out);
+    if (++queries > t.NodeCount()) break;
+  }
+  return queries;
+}
+
+// After insertions the index is set aside, and laid out again over the
+// tree as it is once the binary walks have paid for it: past chains of
+// removed copies and dead subtrees, with node numbers out of pre-order.
+// Every query keeps the literal walk's answer through insertions, the new
+// layout, removals flagging it, and the next insertion setting it aside.
+TEST(BoxTreeIndex, LaidOutAgainAfterInsertionsOnceTheWalksPayForIt) {
+  std::mt19937 rng(23);
+  for (int round = 0; round < 4; ++round) {
+    Boxes b = round % 2 == 0 ? MixedBoxes(rng, 1500, 0.1) : FewCentreBoxes(rng, 1200);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    literal::Tree ref;
+    ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int step = 0; step < 400; ++step) {
+      if (step % 3 == 0) {
+        const int i = static_cast<int>(rng() % b.Count());
+        ASSERT_EQ(ref.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]),
+                  t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]));
+        continue;
+      }
+      const double c = round % 2 == 0 ? u(rng) : 0.5, l[3] = {c, u(rng), c};
+      const double h[3] = {c + 0.001 * step, l[1] + 0.02, c};
+      ref.InsertBox(l, h, 7000 + step);
+      t.InsertBox(l, h, 7000 + step);
+      b.Add(l, h, 7000 + step);
+    }
+    ASSERT_FALSE(t.QueryIndexReady());
+    t.RefreshQueryIndex();
+    ASSERT_FALSE(t.QueryIndexReady()) << "laid out before any query walked";
+    const int walked = WalkUntilIndexed(t);
+    ASSERT_TRUE(t.QueryIndexReady());
+    EXPECT_LE(walked, t.NodeCount() / 8 + 1);
+    ExpectIndexLikeOracle(t, ref.root, b, rng, 300);
+    ExpectNearestLikeOracle(t, b, rng, 100);
+    for (int step = 0; step < 300; ++step) {
+      const int i = static_cast<int>(rng() % b.Count());
+      ASSERT_EQ(ref.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]),
+                t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]));
+      if (step % 50 == 0) ExpectIndexLikeOracle(t, ref.root, b, rng, 20);
+    }
+    ASSERT_TRUE(t.QueryIndexReady());
+    const double l[3] = {0.2, 0.2, 0.2}, h[3] = {0.3, 0.3, 0.3};
+    ref.InsertBox(l, h, 9999);
+    t.InsertBox(l, h, 9999);
+    b.Add(l, h, 9999);
+    ASSERT_FALSE(t.QueryIndexReady());
+    ExpectIndexLikeOracle(t, ref.root, b, rng, 100);
+  }
+}
+
+// A box moved many times leaves a chain of removed copies; the index laid
+// out afterwards passes it by, so it holds about the live boxes only, and
+// the answers at the moved box stay the written ones.
+TEST(BoxTreeIndex, LayoutSkipsChainsOfRemovedCopies) {
+  std::mt19937 rng(24);
+  Boxes b = RandomBoxes(rng, 300, 0.05, 100000);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  literal::Tree ref;
+  ref.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  double lo[3] = {0.5, 0.5, 0.5}, hi[3] = {0.51, 0.51, 0.51};
+  t.InsertBox(lo, hi, -1);
+  ref.InsertBox(lo, hi, -1);
+  for (int move = 0; move < 2000; ++move) {
+    ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
+    ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
+    for (int a = 0; a < 3; ++a) {
+      lo[a] += 1e-6;
+      hi[a] += 1e-6;
+    }
+    t.InsertBox(lo, hi, -1);
+    ref.InsertBox(lo, hi, -1);
+  }
+  const std::size_t without = t.MemoryBytes();
+  WalkUntilIndexed(t);
+  ASSERT_TRUE(t.QueryIndexReady());
+  // A wide node (15 entries, 16 children) is about 1.4 kB: the 301 live
+  // boxes take a few dozen, the 2,301 nodes would take hundreds.
+  EXPECT_LT(t.MemoryBytes() - without, std::size_t{100} * 1400);
+  ExpectIndexLikeOracle(t, ref.root, b, rng, 200);
+  b.Add(lo, hi, -1);
+  ExpectIndexLikeOracle(t, ref.root, b, rng, 200);
+  const double inside[3] = {0.5 + 2000e-6 + 0.005, 0.505 + 2000e-6, 0.505 + 2000e-6};
+  const std::vector<int> got = Point(t, inside);
+  EXPECT_EQ(std::count(got.begin(), got.end(), -1), 1);
+}
+
+// Boxes with NaN corners can match nothing and have no entry in a layout
+// that skips dead subtrees; removing them afterwards must leave the index
+// alone.
+TEST(BoxTreeIndex, RemovingBoxesThatHaveNoEntry) {
+  std::mt19937 rng(25);
+  Boxes b = NaNCorneredBoxes(rng, 600);
+  BoxTree t;
+  t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+  const double l[3] = {0.4, 0.4, 0.4}, h[3] = {0.6, 0.6, 0.6};
+  t.InsertBox(l, h, 77);
+  b.Add(l, h, 77);
+  WalkUntilIndexed(t);
+  ASSERT_TRUE(t.QueryIndexReady());
+  for (int i = 0; i < b.Count(); ++i) {
+    t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+    if (i % 60 == 0) ExpectIndexLikeOracle(t, Root(t), b, rng, 20);
+  }
+  ExpectIndexLikeOracle(t, Root(t), b, rng, 100);
 }
 
 }  // namespace

@@ -439,6 +439,28 @@ class BatchTest(MessageAssertions, unittest.TestCase):
         self.assertRaises(ValueError, b.PtQueryMany, [(0, 0)])
         self.assertRaises(TypeError, b.PtQueryMany, [(0, 'a', 0)])
 
+    def test_answers_stay_when_queries_lay_the_index_out_again(self):
+        # Insertions set the query index aside; once the queries since have
+        # walked the tree long enough, the next query lays it out again.
+        rng = random.Random(12)
+        b, lows, highs = random_tree(rng, 3000)
+        for i in range(0, 3000, 9):
+            b.RemoveFromTree(lows[i], highs[i], i)
+        for i in range(300):
+            lo = [rng.random() for _ in range(3)]
+            b.AddToTree(lo, [x + 0.04 for x in lo], 5000 + i)
+        points = [(rng.random(), rng.random(), rng.random()) for _ in range(90)]
+
+        def all_answers():
+            return ([b.PtQuery(p) for p in points] +
+                    [b.RangeQuery(p, [x + 0.05 for x in p]) for p in points] +
+                    [b.Nearest(p, 5, withDistances=True) for p in points])
+        walked = all_answers()  # fewer queries than pay for a layout
+        b.PtQueryMany([(rng.random(), rng.random(), rng.random()) for _ in range(1000)])
+        indexed = all_answers()
+        self.assertEqual(indexed, walked)
+        self.assertEqual(rows(b.PtQueryMany(points)), walked[:len(points)])
+
     def test_changes_are_refused_while_a_batch_runs_in_another_thread(self):
         rng = random.Random(3)
         b, lows, highs = random_tree(rng, 3000)
