@@ -90,12 +90,11 @@ inline uint32_t ChildBits(uint32_t mask) {
   return kScatter.children[0][mask & 0xff] | kScatter.children[1][mask >> 8];
 }
 
-// Asks for every line of a wide node (or of its children's record) at
-// once, rather than one miss after another as a visit reads it.
-template <class Record>
-inline void Fetch(const Record& record) {
-  const char* line = reinterpret_cast<const char*>(&record);
-  for (std::size_t b = 0; b < sizeof(Record); b += 64) __builtin_prefetch(line + b);
+// Asks for `bytes` of a record from `start` at once (its lines side by
+// side), rather than one miss after another as a visit reads them.
+inline void Fetch(const void* start, std::size_t bytes) {
+  const char* line = static_cast<const char*>(start);
+  for (std::size_t b = 0; b < bytes; b += 64) __builtin_prefetch(line + b);
 }
 
 }  // namespace
@@ -195,10 +194,8 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
       const uint32_t hit = childMask(room);
       // Every child entered will be tested whole: the lines its test reads
       // are fetched side by side now rather than one miss after another.
-      for (uint32_t m = hit; m != 0; m &= m - 1) {
-        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
-        for (std::size_t b = 0; b < kTestedBytes; b += 64) __builtin_prefetch(line + b);
-      }
+      for (uint32_t m = hit; m != 0; m &= m - 1)
+        Fetch(&nodes_[room.node[__builtin_ctz(m)]], kTestedBytes);
       bits |= ChildBits(hit);
     }
     return bits;
@@ -460,8 +457,9 @@ void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Waiti
     // The nearest three, most often all that is entered: by then the
     // farther ones are ruled out (fetching every one cost more than it won).
     for (int i = n; i-- > std::max(0, n - 3);) {
-      Fetch(nodes_[near[i].wide]);
-      if (near[i].children != kNone) Fetch(children_[near[i].children]);
+      // The ids and ranks and the exact boxes: the float ones go unread.
+      Fetch(nodes_[near[i].wide].id, sizeof(Node) - offsetof(Node, id));
+      if (near[i].children != kNone) Fetch(&children_[near[i].children], sizeof(Children));
     }
     stack.insert(stack.end(), near, near + n);
   }
