@@ -15,7 +15,7 @@
 //
 // Each entry also carries its pre-order rank in the binary tree, which
 // orders the nearest boxes at equal distance: the nearest-box walk goes
-// best first over wide nodes and so meets the boxes out of pre-order.
+// nearest subtree first and so meets the boxes out of pre-order.
 #pragma once
 
 #include <cstddef>
@@ -103,8 +103,8 @@ class QueryIndex {
     float flo[3][kSlots];
     float fhi[3][kSlots];
     int32_t id[kSlots];
-    // The ranks share the ids' line with the index into children_ (kNone
-    // when nothing hangs below): the padding slot needs no rank.
+    // The ranks share a line with the index into children_ (kNone when
+    // nothing hangs below): the padding slot needs no rank.
     uint32_t children;
     uint32_t rank[kTriangleSlots];  // kNone for an empty slot
     alignas(64) double lo[3][kSlots];
