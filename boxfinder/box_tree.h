@@ -55,8 +55,6 @@ struct BoxNode {
 };
 
 constexpr int kNodesPerBlock = 1000;
-// Up to this many nearest boxes are gathered without allocating.
-constexpr int kInlineNearest = 32;
 
 // The Euclidean distance from p to the closed box [lo, hi]: 0 when the box
 // holds p. On each axis the gap is the larger of lo - p (when p < lo) and
@@ -113,7 +111,7 @@ class BoxTree {
   // maxDistance is NaN or negative. `distances`, when given, gets the
   // distances in the same order. For k <= kInlineNearest it allocates
   // nothing beyond the result lists once its queue has grown to what the
-  // tree's queries need.
+  // tree's queries need. Through the wide index when it is ready.
   void Nearest(const double p[3], int k, double maxDistance, Meshkit::List<int>& out,
                Meshkit::List<double>* distances = nullptr) const;
 
@@ -237,6 +235,7 @@ class BoxTree {
     std::vector<double> bounds;
     std::vector<Queued> queue;
     std::vector<QueryIndex::Frame> wide;
+    std::vector<QueryIndex::Waiting> wideStack;
   };
 
   Node& At(uint32_t i) const { return nodes_[i / kNodesPerBlock][i % kNodesPerBlock]; }

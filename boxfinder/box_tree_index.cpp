@@ -182,7 +182,8 @@ void BoxTree::BuildQueryIndex() {
       if (slot[s] == QueryIndex::kNone) continue;
       const uint32_t i = node[slot[s]];
       const Node& n = At(i);
-      index_.SetEntry(w, s, n.lo, n.hi, n.clientId, n.active != 0);
+      // A position is the pre-order rank that orders the nearest boxes.
+      index_.SetEntry(w, s, n.lo, n.hi, n.clientId, slot[s], n.active != 0);
       slotOf_[i] = w * QueryIndex::kSlots + static_cast<uint32_t>(s);
     }
     for (int c = QueryIndex::kSlots; c-- > 0;) {

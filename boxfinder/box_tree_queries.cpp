@@ -7,6 +7,7 @@
 
 #include "box_tree.h"
 #include "float_bounds.h"
+#include "nearest.h"
 
 namespace boxfinder {
 
@@ -89,46 +90,13 @@ void BoxTree::QueryRange(const double qlo[3], const double qhi[3], Meshkit::List
   RangeWith(scratch_, qlo, qhi, out);
 }
 
-namespace {
-
-// The gap on one axis (see BoxDistance); of a float box too, whose bounds
-// lie outside the exact ones: p - hi and lo - p only grow as hi falls and
-// lo rises, and so does their rounding, so the distance to a float box
-// around some boxes is never above the distance to any of them.
-inline double AxisGap(double lo, double hi, double p) {
-  const double below = p < lo ? lo - p : 0.0;
-  const double above = p > hi ? p - hi : 0.0;
-  return below > above ? below : above;
-}
-
-template <class T>
-inline double DistanceTo(const T lo[3], const T hi[3], const double p[3]) {
-  const double gx = AxisGap(lo[0], hi[0], p[0]);
-  const double gy = AxisGap(lo[1], hi[1], p[1]);
-  const double gz = AxisGap(lo[2], hi[2], p[2]);
-  return std::sqrt((gx * gx + gy * gy) + gz * gz);
-}
-
-// A box met on the walk: its distance, its place in the walk's pre-order
-// and its id. The nearer of two is the one at the smaller distance, or at
-// the same distance the earlier one.
-struct Candidate {
-  double distance;
-  uint32_t order;
-  int32_t id;
-};
-inline bool Nearer(const Candidate& a, const Candidate& b) {
-  return a.distance < b.distance || (a.distance == b.distance && a.order < b.order);
-}
-
-}  // namespace
-
 double BoxDistance(const double lo[3], const double hi[3], const double p[3]) {
   if (!CanMatch(lo, hi)) return std::numeric_limits<double>::quiet_NaN();
   return DistanceTo(lo, hi, p);
 }
 
-// In a built tree one best-first walk (below). After insertions, two walks.
+// Through the wide index when it is ready (QueryIndex::Nearest), else in
+// a built tree one best-first walk (below). After insertions, two walks.
 // The first, best first (the subtree nearest by its float box
 // next), finds the distance of the k-th nearest box, and nothing else: the
 // order among equal distances it cannot tell. The second visits the nodes
@@ -144,32 +112,15 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   if (k < 1 || root_ == kNoNode || std::isnan(p[0]) || std::isnan(p[1]) || std::isnan(p[2]) ||
       !(maxDistance >= 0.0) || IsEmpty(rootBox_.lo))
     return;
-  CountWalk(1);
-  // Room for the heap: inline for small k, else at most one per node.
-  Candidate inlineRoom[kInlineNearest];
-  std::vector<Candidate> heapRoom;
-  Candidate* best = inlineRoom;
-  const int64_t room = std::min<int64_t>(k, nodeCount_);
-  if (room > kInlineNearest) {
-    heapRoom.resize(static_cast<std::size_t>(room));
-    best = heapRoom.data();
-  }
-  const int limit = static_cast<int>(room);
-  int count = 0;
-  uint32_t order = 0;
-  double radius = maxDistance;
-  // Whether something at distance (or bound) d can still enter the k best.
-  const auto admits = [&](double d) { return count < limit ? d <= radius : d < best[0].distance; };
-  const auto keep = [&](double d, int32_t id) {
-    if (count == limit) {
-      std::pop_heap(best, best + count, Nearer);
-      --count;
-    }
-    best[count++] = Candidate{d, order++, id};
-    std::push_heap(best, best + count, Nearer);
-  };
+  NearestBest best(k, nodeCount_, maxDistance);
   const double rootBound = DistanceTo(rootBox_.lo, rootBox_.hi, p);
-  if (!admits(rootBound)) return;
+  if (!best.Admits(rootBound)) return;
+  if (index_.Ready()) {
+    index_.Nearest(p, best, scratch.wideStack);
+    best.Emit(out, distances);
+    return;
+  }
+  CountWalk(1);
 
   std::vector<Queued>& queue = scratch.queue;
   // The queue's front is the entry with the smallest bound, of equal bounds
@@ -178,78 +129,58 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   const auto later = [](const Queued& a, const Queued& b) {
     return a.bound > b.bound || (a.bound == b.bound && a.index > b.index);
   };
-  const auto emit = [&] {
-    std::sort_heap(best, best + count, Nearer);
-    for (int i = 0; i < count; ++i) {
-      out.Append(best[i].id);
-      if (distances != nullptr) distances->Append(best[i].distance);
-    }
-  };
 
   // A built tree's node indices are its pre-order ranks: one best-first
   // walk with the index as the order of equal distances is exact. A
   // subtree's indices all follow its entry's, so a subtree at the bound of
   // the farthest kept box is entered only when its entry precedes that box.
   if (indexOrder_) {
-    const auto precedes = [&](double d, uint32_t index) {
-      return count < limit ? d <= radius : Nearer(Candidate{d, index, 0}, best[0]);
-    };
     queue.clear();
     queue.push_back(Queued{rootBound, rootEnter_});
-    while (!queue.empty() && precedes(queue.front().bound, queue.front().index)) {
+    while (!queue.empty() && best.Precedes(queue.front().bound, queue.front().index)) {
       const uint32_t i = queue.front().index;
       std::pop_heap(queue.begin(), queue.end(), later);
       queue.pop_back();
       const Node* node = &At(i);
       if (node->active && CanMatch(node->lo, node->hi)) {
         const double d = DistanceTo(node->lo, node->hi, p);
-        if (precedes(d, i)) {
-          order = i;
-          keep(d, node->clientId);
-        }
+        if (best.Precedes(d, i)) best.Keep(d, i, node->clientId);
       }
       for (int side = 0; side < 2; ++side) {
         const FloatBox& child = node->child[side];
         if (IsEmpty(child.lo)) continue;
         const double bound = DistanceTo(child.lo, child.hi, p);
-        if (!precedes(bound, node->enter[side])) continue;
+        if (!best.Precedes(bound, node->enter[side])) continue;
         queue.push_back(Queued{bound, node->enter[side]});
         std::push_heap(queue.begin(), queue.end(), later);
       }
     }
-    emit();
+    best.Emit(out, distances);
     return;
   }
 
   // 1. The k-th distance, best first. The walk also goes through subtrees
-  // that could hold a box exactly as far as the k-th (`reaches`), so that
+  // that could hold a box exactly as far as the k-th (`Reaches`), so that
   // when no two of the boxes within that distance are equally far (`tied`
   // stays false) it has met them all and their order by distance alone is
   // the answer; equal distances need the second walk's pre-order.
-  bool tied = room > kInlineNearest;  // the check below is for small k
-  const auto reaches = [&](double d) {
-    return count < limit ? d <= radius : d <= best[0].distance;
-  };
-  const auto equalsKept = [&](double d) {
-    for (int i = 0; i < count; ++i)
-      if (best[i].distance == d) return true;
-    return false;
-  };
+  bool tied = best.Limit() > kInlineNearest;  // the check below is for small k
+  uint32_t order = 0;
   queue.clear();
   queue.push_back(Queued{rootBound, rootEnter_});
-  while (!queue.empty() && reaches(queue.front().bound)) {
+  while (!queue.empty() && best.Reaches(queue.front().bound)) {
     const Node* node = &At(queue.front().index);
     std::pop_heap(queue.begin(), queue.end(), later);
     queue.pop_back();
     if (node->active && CanMatch(node->lo, node->hi)) {
       const double d = DistanceTo(node->lo, node->hi, p);
-      if (admits(d)) {
-        tied = tied || equalsKept(d);
-        const double dropped = count == limit ? best[0].distance : -1.0;
-        keep(d, node->clientId);
+      if (best.Admits(d)) {
+        tied = tied || best.HoldsDistance(d);
+        const double dropped = best.Full() ? best.Farthest().distance : -1.0;
+        best.Keep(d, order++, node->clientId);
         // A dropped box as far as the new farthest one ties with it.
-        tied = tied || dropped == best[0].distance;
-      } else if (reaches(d)) {
+        tied = tied || dropped == best.Farthest().distance;
+      } else if (best.Reaches(d)) {
         tied = true;  // as far as the farthest kept one
       }
     }
@@ -257,18 +188,17 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
       const FloatBox& child = node->child[side];
       if (IsEmpty(child.lo)) continue;
       const double bound = DistanceTo(child.lo, child.hi, p);
-      if (!reaches(bound)) continue;
+      if (!best.Reaches(bound)) continue;
       queue.push_back(Queued{bound, node->enter[side]});
       std::push_heap(queue.begin(), queue.end(), later);
     }
   }
-  if (count == 0) return;
+  if (best.Count() == 0) return;
   if (!tied) {
-    emit();
+    best.Emit(out, distances);
     return;
   }
-  radius = std::max_element(best, best + count, Nearer)->distance;
-  count = 0;
+  best.Restart(best.FarthestDistance());
   order = 0;
 
   // 2. The boxes within that distance in pre-order.
@@ -280,12 +210,12 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
   for (;;) {
     if (node->active && CanMatch(node->lo, node->hi)) {
       const double d = DistanceTo(node->lo, node->hi, p);
-      if (admits(d)) keep(d, node->clientId);
+      if (best.Admits(d)) best.Keep(d, order++, node->clientId);
     }
     const FloatBox& right = node->child[1];
     if (!IsEmpty(right.lo)) {
       const double bound = DistanceTo(right.lo, right.hi, p);
-      if (admits(bound)) {
+      if (best.Admits(bound)) {
         const Node* next = &At(node->enter[1]);
         __builtin_prefetch(next);
         pending.push_back(next);
@@ -293,7 +223,7 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
       }
     }
     const FloatBox& left = node->child[0];
-    if (!IsEmpty(left.lo) && admits(DistanceTo(left.lo, left.hi, p))) {
+    if (!IsEmpty(left.lo) && best.Admits(DistanceTo(left.lo, left.hi, p))) {
       node = &At(node->enter[0]);
       continue;
     }
@@ -304,14 +234,14 @@ void BoxTree::NearestWith(Scratch& scratch, const double p[3], int k, double max
       const double bound = bounds.back();
       pending.pop_back();
       bounds.pop_back();
-      if (admits(bound)) {
+      if (best.Admits(bound)) {
         node = next;
         break;
       }
     }
     if (node == nullptr) break;
   }
-  emit();
+  best.Emit(out, distances);
 }
 
 void BoxTree::Nearest(const double p[3], int k, double maxDistance, Meshkit::List<int>& out,
@@ -325,6 +255,7 @@ BoxTree::Scratch BoxTree::NewScratch() const {
   scratch.bounds.reserve(static_cast<std::size_t>(height_ + 1));
   scratch.queue.reserve(kQueueRoom);
   scratch.wide.reserve(index_.Height() + 1);
+  scratch.wideStack.reserve(kQueueRoom);
   return scratch;
 }
 

@@ -3,6 +3,7 @@
 // triangle's pre-order (see query_index.h).
 #include "query_index.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -19,6 +20,7 @@ namespace boxfinder {
 namespace {
 
 constexpr int kItems = QueryIndex::kTriangleSlots + QueryIndex::kSlots;  // 31
+constexpr uint32_t kTriangleMask = (uint32_t{1} << QueryIndex::kTriangleSlots) - 1;
 
 // The pre-order of a triangle's items: entry s, then the items below its
 // left child, then those below its right one; below a bottom slot s hang the
@@ -88,6 +90,13 @@ inline uint32_t ChildBits(uint32_t mask) {
   return kScatter.children[0][mask & 0xff] | kScatter.children[1][mask >> 8];
 }
 
+// Asks for `bytes` of a record from `start` at once (its lines side by
+// side), rather than one miss after another as a visit reads them.
+inline void Fetch(const void* start, std::size_t bytes) {
+  const char* line = static_cast<const char*>(start);
+  for (std::size_t b = 0; b < bytes; b += 64) __builtin_prefetch(line + b);
+}
+
 }  // namespace
 
 void QueryIndex::Clear() {
@@ -97,6 +106,19 @@ void QueryIndex::Clear() {
   children_.shrink_to_fit();
   height_ = 0;
   ready_ = false;
+}
+
+void QueryIndex::MarkReady() {
+  // A triangle's top entry comes first in its pre-order: its rank is the
+  // least of every box in the subtree.
+  for (Children& room : children_)
+    for (int c = 0; c < kSlots; ++c)
+      if (room.node[c] != kNone) {
+        const Node& child = nodes_[room.node[c]];
+        room.rank[c] = *std::min_element(child.rank, child.rank + kTriangleSlots);
+        room.below[c] = child.children;
+      }
+  ready_ = true;
 }
 
 uint32_t QueryIndex::AddNode() {
@@ -109,12 +131,13 @@ uint32_t QueryIndex::AddNode() {
       node.flo[a][s] = node.fhi[a][s] = kNaNF;
     }
   std::memset(node.id, 0, sizeof node.id);
+  for (uint32_t& r : node.rank) r = kNone;
   node.children = kNone;
   return static_cast<uint32_t>(nodes_.size() - 1);
 }
 
 void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
-                          bool active) {
+                          uint32_t rank, bool active) {
   Node& node = nodes_[w];
   for (int a = 0; a < 3; ++a) {
     node.lo[a][slot] = lo[a];
@@ -123,6 +146,7 @@ void QueryIndex::SetEntry(uint32_t w, int slot, const double lo[3], const double
     node.fhi[a][slot] = FloatAbove(hi[a]);
   }
   node.id[slot] = id;
+  node.rank[slot] = rank;
   if (!active) Deactivate(w, slot);
 }
 
@@ -139,6 +163,8 @@ void QueryIndex::SetChild(uint32_t w, int c, const float lo[3], const float hi[3
     for (int a = 0; a < 3; ++a)
       for (int s = 0; s < kSlots; ++s) room.lo[a][s] = room.hi[a][s] = kNaNF;
     for (uint32_t& n : room.node) n = kNone;
+    for (uint32_t& r : room.rank) r = kNone;
+    for (uint32_t& b : room.below) b = kNone;
     children_.push_back(room);
     node.children = static_cast<uint32_t>(children_.size() - 1);
   }
@@ -168,10 +194,8 @@ void QueryIndex::Walk(EntryMask entryMask, ChildMask childMask, std::vector<Fram
       const uint32_t hit = childMask(room);
       // Every child entered will be tested whole: the lines its test reads
       // are fetched side by side now rather than one miss after another.
-      for (uint32_t m = hit; m != 0; m &= m - 1) {
-        const char* line = reinterpret_cast<const char*>(&nodes_[room.node[__builtin_ctz(m)]]);
-        for (std::size_t b = 0; b < kTestedBytes; b += 64) __builtin_prefetch(line + b);
-      }
+      for (uint32_t m = hit; m != 0; m &= m - 1)
+        Fetch(&nodes_[room.node[__builtin_ctz(m)]], kTestedBytes);
       bits |= ChildBits(hit);
     }
     return bits;
@@ -298,6 +322,147 @@ void QueryIndex::QueryRange(const double qlo[3], const double qhi[3], std::vecto
   Walk(
       entries, [&below, &above](const Children& c) { return InsideMask(c.lo, c.hi, above, below); },
       stack, out);
+}
+
+// The distances of one visit, by BoxDistance's operations in its order:
+// per axis the larger of lo - p (where p < lo) and p - hi (where p > hi),
+// else 0, then sqrt((gx*gx + gy*gy) + gz*gz), all in doubles (a float box's
+// bounds converted first). The returned mask has bit s for the lanes that
+// count and lie within `reach`: entries without a NaN coordinate (a removed
+// entry's lo is NaN), children whose box is not the empty one. With SSE2,
+// two lanes at a time.
+namespace {
+
+#if defined(__SSE2__)
+inline __m128d Gap(__m128d lo, __m128d hi, __m128d p) {
+  const __m128d below = _mm_and_pd(_mm_cmplt_pd(p, lo), _mm_sub_pd(lo, p));
+  const __m128d above = _mm_and_pd(_mm_cmpgt_pd(p, hi), _mm_sub_pd(p, hi));
+  return _mm_max_pd(below, above);  // below > above ? below : above
+}
+
+inline __m128d Distance(const __m128d (&lo)[3], const __m128d (&hi)[3], const double p[3]) {
+  __m128d g[3];
+  for (int a = 0; a < 3; ++a) g[a] = Gap(lo[a], hi[a], _mm_set1_pd(p[a]));
+  const __m128d xy = _mm_add_pd(_mm_mul_pd(g[0], g[0]), _mm_mul_pd(g[1], g[1]));
+  return _mm_sqrt_pd(_mm_add_pd(xy, _mm_mul_pd(g[2], g[2])));
+}
+
+inline uint32_t Distances(const double (&lo)[3][QueryIndex::kSlots],
+                          const double (&hi)[3][QueryIndex::kSlots], const double p[3],
+                          double reach, double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 2) {
+    __m128d l[3], h[3];
+    __m128d ordered = _mm_castsi128_pd(_mm_set1_epi32(-1));
+    for (int a = 0; a < 3; ++a) {
+      l[a] = _mm_loadu_pd(&lo[a][s]);
+      h[a] = _mm_loadu_pd(&hi[a][s]);
+      ordered = _mm_and_pd(ordered, _mm_cmpord_pd(l[a], h[a]));
+    }
+    const __m128d d = Distance(l, h, p);
+    _mm_storeu_pd(&out[s], d);
+    const __m128d near = _mm_and_pd(ordered, _mm_cmple_pd(d, _mm_set1_pd(reach)));
+    m |= static_cast<uint32_t>(_mm_movemask_pd(near)) << s;
+  }
+  return m;
+}
+
+inline uint32_t Distances(const float (&lo)[3][QueryIndex::kSlots],
+                          const float (&hi)[3][QueryIndex::kSlots], const double p[3], double reach,
+                          double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; s += 4) {
+    __m128d l[2][3], h[2][3];
+    for (int a = 0; a < 3; ++a) {
+      const __m128 fl = _mm_loadu_ps(&lo[a][s]), fh = _mm_loadu_ps(&hi[a][s]);
+      l[0][a] = _mm_cvtps_pd(fl);
+      l[1][a] = _mm_cvtps_pd(_mm_movehl_ps(fl, fl));
+      h[0][a] = _mm_cvtps_pd(fh);
+      h[1][a] = _mm_cvtps_pd(_mm_movehl_ps(fh, fh));
+    }
+    const __m128d d0 = Distance(l[0], h[0], p), d1 = Distance(l[1], h[1], p);
+    _mm_storeu_pd(&out[s], d0);
+    _mm_storeu_pd(&out[s + 2], d1);
+    const __m128 x = _mm_loadu_ps(&lo[0][s]);
+    const __m128d r = _mm_set1_pd(reach);
+    const uint32_t near = static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d0, r))) |
+                          static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d1, r))) << 2;
+    m |= (static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpord_ps(x, x))) & near) << s;
+  }
+  return m;
+}
+#else
+template <class T>
+inline uint32_t Distances(const T (&lo)[3][QueryIndex::kSlots],
+                          const T (&hi)[3][QueryIndex::kSlots], const double p[3], double reach,
+                          double (&out)[QueryIndex::kSlots]) {
+  uint32_t m = 0;
+  for (int s = 0; s < QueryIndex::kSlots; ++s) {
+    const T l[3] = {lo[0][s], lo[1][s], lo[2][s]}, h[3] = {hi[0][s], hi[1][s], hi[2][s]};
+    out[s] = DistanceTo(l, h, p);
+    // An entry counts without a NaN coordinate, a child without the empty box.
+    const bool counts = sizeof(T) == sizeof(double)
+                            ? !std::isnan(l[0]) && !std::isnan(l[1]) && !std::isnan(l[2]) &&
+                                  !std::isnan(h[0]) && !std::isnan(h[1]) && !std::isnan(h[2])
+                            : !std::isnan(l[0]);
+    m |= static_cast<uint32_t>(counts && out[s] <= reach) << s;
+  }
+  return m;
+}
+#endif
+
+}  // namespace
+
+// Depth first, nearest child first: a visit measures the node's entries
+// and keeps those that precede the farthest box kept (by distance, then
+// rank), then stacks the children that still could, the nearest (of equal
+// bounds the least rank) on top, and fetches them all side by side, as the
+// point query does. A waiting child is tested again when its turn comes,
+// against the boxes kept meanwhile. Every box below a child is at least its
+// bound away and of rank at least its rank, so what is passed by could not
+// be kept, and the order the walk meets the boxes in changes no answer.
+void QueryIndex::Nearest(const double p[3], NearestBest& best, std::vector<Waiting>& stack) const {
+  stack.clear();
+  if (nodes_.empty()) return;
+  // Whether a is to be visited after b.
+  const auto later = [](const Waiting& a, const Waiting& b) {
+    return a.bound > b.bound || (a.bound == b.bound && a.rank > b.rank);
+  };
+  double distance[kSlots];
+  stack.push_back(Waiting{0.0, 0, 0, nodes_[0].children});
+  while (!stack.empty()) {
+    const Waiting visit = stack.back();
+    stack.pop_back();
+    if (!best.Precedes(visit.bound, visit.rank)) continue;
+    const Node& node = nodes_[visit.wide];
+    const uint32_t entries = Distances(node.lo, node.hi, p, best.Reach(), distance) & kTriangleMask;
+    for (uint32_t m = entries; m != 0; m &= m - 1) {
+      const int s = __builtin_ctz(m);
+      if (best.Precedes(distance[s], node.rank[s]))
+        best.Keep(distance[s], node.rank[s], node.id[s]);
+    }
+    if (visit.children == kNone) continue;
+    const Children& room = children_[visit.children];
+    Waiting near[kSlots];
+    int n = 0;
+    for (uint32_t m = Distances(room.lo, room.hi, p, best.Reach(), distance); m != 0; m &= m - 1) {
+      const int c = __builtin_ctz(m);
+      if (!best.Precedes(distance[c], room.rank[c])) continue;
+      // Sorted by insertion, the farthest first.
+      const Waiting q{distance[c], room.rank[c], room.node[c], room.below[c]};
+      int i = n++;
+      for (; i > 0 && later(q, near[i - 1]); --i) near[i] = near[i - 1];
+      near[i] = q;
+    }
+    // The nearest three, most often all that is entered: by then the
+    // farther ones are ruled out (fetching every one cost more than it won).
+    for (int i = n; i-- > std::max(0, n - 3);) {
+      // The ids and ranks and the exact boxes: the float ones go unread.
+      Fetch(nodes_[near[i].wide].id, sizeof(Node) - offsetof(Node, id));
+      if (near[i].children != kNone) Fetch(&children_[near[i].children], sizeof(Children));
+    }
+    stack.insert(stack.end(), near, near + n);
+  }
 }
 
 }  // namespace boxfinder

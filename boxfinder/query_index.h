@@ -12,6 +12,10 @@
 // flagged where it lies (its entry admits nothing); the children's float
 // boxes may then be wider than their active boxes, which prunes less and
 // changes no result.
+//
+// Each entry also carries its pre-order rank in the binary tree, which
+// orders the nearest boxes at equal distance: the nearest-box walk goes
+// nearest subtree first and so meets the boxes out of pre-order.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +23,8 @@
 #include <vector>
 
 #include <meshkit/list.h>
+
+#include "nearest.h"
 
 namespace boxfinder {
 
@@ -35,11 +41,21 @@ class QueryIndex {
     uint32_t wide;
     uint32_t rest;  // items of the node's pre-order still to take, one bit each
   };
+  // A wide node waiting on the nearest walk's stack: a distance no box
+  // below it is nearer than, and a rank none of theirs is below.
+  struct Waiting {
+    double bound;
+    uint32_t rank;
+    uint32_t wide;
+    uint32_t children;  // the wide node's Children, fetched with it
+  };
 
   // Forgets every node; Ready() is false until MarkReady.
   void Clear();
   bool Ready() const { return ready_; }
-  void MarkReady() { ready_ = true; }
+  // Once every entry and child is set: works out each child's least rank
+  // (its top entry's) for the nearest walk, then the index answers.
+  void MarkReady();
   // A new wide node with every entry and child empty; returns its number.
   uint32_t AddNode();
   // Room for `nodes` wide nodes, `parents` of them with children below.
@@ -47,10 +63,10 @@ class QueryIndex {
     nodes_.reserve(nodes);
     children_.reserve(parents);
   }
-  // Entry `slot` of wide node w: an exact box and its id; inactive entries
-  // admit nothing.
+  // Entry `slot` of wide node w: an exact box, its id and its pre-order
+  // rank in the binary tree; inactive entries admit nothing.
   void SetEntry(uint32_t w, int slot, const double lo[3], const double hi[3], int32_t id,
-                bool active);
+                uint32_t rank, bool active);
   void Deactivate(uint32_t w, int slot);
   // Child c of wide node w: the float box around its active boxes (NaN:
   // none) and the wide node holding it.
@@ -66,12 +82,18 @@ class QueryIndex {
   void QueryPoint(const double p[3], std::vector<Frame>& stack, Meshkit::List<int>& out) const;
   void QueryRange(const double qlo[3], const double qhi[3], std::vector<Frame>& stack,
                   Meshkit::List<int>& out) const;
+  // Offers `best` every active entry that could be among the nearest to p
+  // (p without NaN): a wide node is visited only while its bound and rank
+  // could precede the farthest box kept; `stack` is the walk's room.
+  void Nearest(const double p[3], NearestBest& best, std::vector<Waiting>& stack) const;
 
  private:
   struct alignas(64) Children {
     float lo[3][kSlots];
     float hi[3][kSlots];
     uint32_t node[kSlots];
+    uint32_t rank[kSlots];   // the least rank of the boxes below
+    uint32_t below[kSlots];  // the child's own Children, kNone for none
   };
   // The entries' boxes twice: rounded outwards to float, which a query
   // tests first (half the lines to read), and exact, which it reads only
@@ -81,7 +103,10 @@ class QueryIndex {
     float flo[3][kSlots];
     float fhi[3][kSlots];
     int32_t id[kSlots];
-    uint32_t children;  // index into children_, kNone when nothing hangs below
+    // The ranks share a line with the index into children_ (kNone when
+    // nothing hangs below): the padding slot needs no rank.
+    uint32_t children;
+    uint32_t rank[kTriangleSlots];  // kNone for an empty slot
     alignas(64) double lo[3][kSlots];
     double hi[3][kSlots];
   };

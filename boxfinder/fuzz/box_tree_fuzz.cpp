@@ -60,8 +60,10 @@ void CompareQueries(boxfinder::BoxTree& tree, const literal::Tree& ref, const Bo
   tree.QueryRange(q.lo, q.hi, out);
   Check(Ids(out) == range);
   // The nearest boxes to the query's lower corner, k and the maximum
-  // distance taken from its id and extent, against the brute-force rule.
-  const int k = q.id + 3;
+  // distance taken from its id and extent, against the brute-force rule;
+  // the largest id asks for more than the nearest walks gather inline.
+  // Whenever the query index is laid out, it answers.
+  const int k = q.id == 13 ? boxfinder::kInlineNearest + 8 : q.id + 3;
   const double maxDistance = q.hi[0] >= q.lo[0] ? 4.0 * (q.hi[0] - q.lo[0]) : 1e300;
   Meshkit::List<double> distances;
   tree.Nearest(q.lo, k, maxDistance, out, &distances);

@@ -658,18 +658,39 @@ Boxes MixedBoxes(std::mt19937& rng, int n, double edge) {
   return b;
 }
 
+// Boxes with a NaN corner here and there among random ones.
+Boxes NaNCorneredBoxes(std::mt19937& rng, int n) {
+  Boxes b = RandomBoxes(rng, n, 0.1, 30);
+  for (int i = 0; i < n; i += 7) b.lo[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
+  for (int i = 3; i < n; i += 11) b.hi[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
+  return b;
+}
+
+// Many boxes on few centres: the median split leaves a lopsided tree whose
+// triangles are partly empty and leave it from above their bottom level.
+Boxes FewCentreBoxes(std::mt19937& rng, int n) {
+  Boxes b;
+  for (int i = 0; i < n; ++i) {
+    const double c = static_cast<int>(rng() % 3) * 0.5, w = static_cast<int>(rng() % 5) * 0.05;
+    const double l[3] = {c - w, 0.5 - w, c - w}, h[3] = {c + w, 0.5 + w, c + w};
+    b.Add(l, h, i);
+  }
+  return b;
+}
+
 // The tree's nearest boxes against the brute-force oracle, for several k
 // and maximum distances, at points inside and around the boxes and on
 // their corners (where ties abound).
 void ExpectNearestLikeOracle(const BoxTree& t, const Boxes& b, std::mt19937& rng, int queries) {
   const BoxNode* root = Root(t);
   std::uniform_real_distribution<double> u(-0.3, 1.3);
-  const int ks[] = {1, 2, 10, 40, b.Count() + 3};
+  // 33 and 40 are above the inline room (kInlineNearest).
+  const int ks[] = {1, 2, 10, 33, 40, b.Count() + 3};
   const double limits[] = {std::numeric_limits<double>::infinity(), 0.1, 0.0};
   for (int q = 0; q < queries; ++q) {
     double p[3] = {u(rng), u(rng), u(rng)};
     if (q % 4 == 0 && b.Count() > 0) std::memcpy(p, &b.lo[3 * (rng() % b.Count())], sizeof p);
-    const int k = ks[q % 5];
+    const int k = ks[q % 6];
     const double maxDistance = limits[q % 3];
     ASSERT_EQ(literal::Nearest(root, p, k, maxDistance), Near(t, p, k, maxDistance))
         << "query " << q << " k " << k << " max " << maxDistance;
@@ -684,6 +705,37 @@ TEST(BoxTreeNearest, MatchesTheBruteForceOracleOnEveryKindOfBox) {
     BoxTree t;
     t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
     ExpectNearestLikeOracle(t, b, rng, 300);
+  }
+}
+
+// While the tree is as built, only removed from or loaded, the wide index
+// answers: on every kind of box, at every size up to two triangles deep and
+// beyond, with removed boxes flagged where they lie.
+TEST(BoxTreeNearest, ThroughTheIndexMatchesTheOracleAsBuiltRemovedFromAndLoaded) {
+  std::mt19937 rng(31);
+  std::vector<Boxes> sets = {RandomBoxes(rng, 2500, 0.1, 60),
+                             RandomBoxes(rng, 400, 0.0, 30),
+                             MixedBoxes(rng, 700, 0.1),
+                             NaNCorneredBoxes(rng, 600),
+                             MeshBoxes(5),
+                             FewCentreBoxes(rng, 600),
+                             RandomBoxes(rng, 1500, 0.5, 1500)};
+  for (int n = 1; n <= 40; n += 3) sets.push_back(RandomBoxes(rng, n, 0.3, 1000));
+  for (const Boxes& b : sets) {
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    ASSERT_TRUE(t.QueryIndexReady());
+    ExpectNearestLikeOracle(t, b, rng, 120);
+    for (int i = 0; i < b.Count(); i += 3) t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+    ASSERT_TRUE(t.QueryIndexReady());
+    ExpectNearestLikeOracle(t, b, rng, 120);
+    std::string state;
+    t.SaveState(&state);
+    BoxTree loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.LoadState(state.data(), state.size(), &error)) << error;
+    ASSERT_TRUE(loaded.QueryIndexReady());
+    ExpectNearestLikeOracle(loaded, b, rng, 120);
   }
 }
 
@@ -709,6 +761,37 @@ TEST(BoxTreeNearest, FollowsInsertionsAndRemovals) {
       if (step % 30 == 0) ExpectNearestLikeOracle(t, b, rng, 40);
     }
     ExpectNearestLikeOracle(t, b, rng, 200);
+  }
+}
+
+int WalkUntilIndexed(BoxTree& t);
+
+// The index laid out again after insertions runs over the live boxes only,
+// past chains of removed copies: its ranks are positions in that walk,
+// node numbers no longer pre-order. Moved boxes leave such chains.
+TEST(BoxTreeNearest, ThroughTheIndexLaidOutAgainAfterInsertionsAndMoves) {
+  std::mt19937 rng(32);
+  for (int round = 0; round < 3; ++round) {
+    Boxes b = round == 1 ? FewCentreBoxes(rng, 500) : MixedBoxes(rng, 600, 0.1);
+    BoxTree t;
+    t.BuildFromArrays(b.Count(), b.lo.data(), b.hi.data(), b.ids.data());
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int step = 0; step < 400; ++step) {
+      const int i = static_cast<int>(rng() % b.Count());
+      t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+      // Added again a little further on, as a moving box is.
+      for (int a = 0; a < 3; ++a) {
+        b.lo[3 * i + a] += 1e-3 * u(rng);
+        b.hi[3 * i + a] += 1e-3 * u(rng);
+      }
+      t.InsertBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+    }
+    WalkUntilIndexed(t);
+    ASSERT_TRUE(t.QueryIndexReady());
+    ExpectNearestLikeOracle(t, b, rng, 150);
+    for (int i = 0; i < b.Count(); i += 4) t.RemoveBox(&b.lo[3 * i], &b.hi[3 * i], b.ids[i]);
+    ASSERT_TRUE(t.QueryIndexReady());
+    ExpectNearestLikeOracle(t, b, rng, 150);
   }
 }
 
@@ -808,26 +891,6 @@ void ExpectIndexLikeOracle(const BoxTree& t, const BoxNode* ref, const Boxes& b,
     const double hi[3] = {p[0] + e(rng), p[1] + e(rng), p[2] + e(rng)};
     ASSERT_EQ(ScanRange(ref, p, hi), Range(t, p, hi)) << "query " << q;
   }
-}
-
-// Boxes with a NaN corner here and there among random ones.
-Boxes NaNCorneredBoxes(std::mt19937& rng, int n) {
-  Boxes b = RandomBoxes(rng, n, 0.1, 30);
-  for (int i = 0; i < n; i += 7) b.lo[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
-  for (int i = 3; i < n; i += 11) b.hi[3 * i + i % 3] = std::numeric_limits<double>::quiet_NaN();
-  return b;
-}
-
-// Many boxes on few centres: the median split leaves a lopsided tree whose
-// triangles are partly empty and leave it from above their bottom level.
-Boxes FewCentreBoxes(std::mt19937& rng, int n) {
-  Boxes b;
-  for (int i = 0; i < n; ++i) {
-    const double c = static_cast<int>(rng() % 3) * 0.5, w = static_cast<int>(rng() % 5) * 0.05;
-    const double l[3] = {c - w, 0.5 - w, c - w}, h[3] = {c + w, 0.5 + w, c + w};
-    b.Add(l, h, i);
-  }
-  return b;
 }
 
 TEST(BoxTreeIndex, AsBuiltMatchesTheLiteralWalkOnEveryKindOfBox) {

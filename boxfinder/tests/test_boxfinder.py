@@ -254,6 +254,45 @@ class NearestTest(MessageAssertions, unittest.TestCase):
                 boxes[i] = (lo, [x + 0.2 for x in lo])
                 b.AddToTree(boxes[i][0], boxes[i][1], i)
 
+    def test_matches_brute_force_as_built_removed_from_and_copied(self):
+        # Until a box is added the tree answers through its query index:
+        # ties at 0 in the grid and at shared corners, k inside and above
+        # the 32 gathered inline and above the number of boxes.
+        rng = random.Random(9)
+        boxes = {}
+        for i in range(1200):
+            lo = [rng.random() for _ in range(3)]
+            extent = rng.choice([0.0, 0.1, -0.05, 0.3])
+            hi = [x + extent * rng.random() for x in lo]
+            if i % 97 == 5:
+                lo[i % 3] = float('nan')
+            boxes[i] = (lo, hi)
+        for i in range(64):
+            lo = [i % 4 * 0.25, i // 4 % 4 * 0.25, i // 16 * 0.25]
+            boxes[2000 + i] = (lo, [x + 0.25 for x in lo])
+        ids = sorted(boxes)
+        b = Boxfinder.Boxfinder([boxes[i][0] for i in ids], [boxes[i][1] for i in ids], ids)
+        live = dict((i, box) for i, box in boxes.items() if not any(map(math.isnan, box[0])))
+
+        def check(tree, queries):
+            for q in range(queries):
+                p = [rng.uniform(-0.2, 1.2) for _ in range(3)]
+                if q % 2 == 0:
+                    p = [rng.randint(0, 4) * 0.25 for _ in range(3)]
+                k = rng.choice([1, 10, 33, 2000])
+                limit = rng.choice([None, 0.0, 0.05])
+                want = brute_nearest(tree, live, p, k, float('inf') if limit is None else limit)
+                got = tree.Nearest(p, k, withDistances=True, maxDistance=limit)
+                self.assertEqual(list(zip(*got)), want)
+                self.assertEqual(tree.NearestMany([p], k, maxDistance=limit)[1].tolist(), got[0])
+
+        check(b, 80)
+        for i in rng.sample(sorted(live), 300):
+            b.RemoveFromTree(live[i][0], live[i][1], i)
+            del live[i]
+        check(b, 80)
+        check(pickle.loads(pickle.dumps(b)), 80)
+
     def test_containing_boxes_first_in_point_query_order(self):
         b = Boxfinder.Boxfinder([(0, 0, 0), (1, 1, 1), (0, 0, 0), (9, 9, 9)],
                                 [(1, 1, 1), (2, 2, 2), (1, 1, 1), (9, 9, 9)], [1, 2, 3, 4])
@@ -574,6 +613,12 @@ class MemoryTest(unittest.TestCase):
                 b.PtQueryMany(corners)
                 b.RangeQueryMany(corners, uppers)
                 b.NearestMany(corners[:50], 3, withDistances=True)
+                # A tree not added to answers through its query index.
+                built = Boxfinder.Boxfinder(corners, uppers, ids)
+                built.Nearest((3, 3, 3), 40, withDistances=True, maxDistance=30)
+                built.NearestMany(corners[:50], 3, withDistances=True)
+                rss.calls(built.Nearest, (1, 2, 3), 0)()
+                rss.calls(built.NearestMany, [(1, 2)], 3)()
                 rss.calls(b.PtQueryMany, [(1, 2)])()
                 rss.calls(b.RangeQueryMany, corners, uppers[:3])()
                 rss.calls(b.NearestMany, corners, 0)()
