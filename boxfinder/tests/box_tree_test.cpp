@@ -519,6 +519,19 @@ TEST(BoxTreeQuery, FloatSubtreeBoxesHoldEveryCoordinate) {
   }
 }
 
+// Moves the box of id -1 at [lo, hi] in both trees: removed, then added
+// again shifted by 1e-6 on every axis (lo and hi follow).
+void MoveBox(BoxTree& t, literal::Tree& ref, double lo[3], double hi[3]) {
+  ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
+  ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
+  for (int a = 0; a < 3; ++a) {
+    lo[a] += 1e-6;
+    hi[a] += 1e-6;
+  }
+  t.InsertBox(lo, hi, -1);
+  ref.InsertBox(lo, hi, -1);
+}
+
 // One box moved again and again (removed, then added slightly shifted) among
 // others: the answers stay the written ones, and a point away from the moved
 // box is answered as before the moves.
@@ -533,14 +546,8 @@ TEST(BoxTreeUpdate, MovingOneBoxManyTimesKeepsAnswers) {
   t.InsertBox(lo, hi, -1);
   ref.InsertBox(lo, hi, -1);
   for (int move = 1; move <= 3000; ++move) {
-    ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
-    ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
-    for (int a = 0; a < 3; ++a) {
-      lo[a] += 1e-6;
-      hi[a] += 1e-6;
-    }
-    t.InsertBox(lo, hi, -1);
-    ref.InsertBox(lo, hi, -1);
+    MoveBox(t, ref, lo, hi);
+    if (HasFatalFailure()) return;
     if (move % 500 == 0) ExpectSameAnswers(t, ref, rng, 30, 0.1);
   }
   const double inside[3] = {0.505, 0.505, 0.505};
@@ -572,15 +579,9 @@ TEST(BoxTreeUpdate, RemovedCopiesComeBackIntoUseAndGoAgain) {
     ASSERT_EQ(Range(t, p, q), literal::QueryRange(ref.root, p, q));
   };
   for (int move = 0; move < 400; ++move) {
-    ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
-    ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
     visited.push_back({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]});
-    for (int a = 0; a < 3; ++a) {
-      lo[a] += 1e-6;
-      hi[a] += 1e-6;
-    }
-    t.InsertBox(lo, hi, -1);
-    ref.InsertBox(lo, hi, -1);
+    MoveBox(t, ref, lo, hi);
+    if (HasFatalFailure()) return;
   }
   ExpectSameTree(Root(t), ref.root);
   for (int step = 0; step < 300; ++step) {
@@ -1111,14 +1112,8 @@ TEST(BoxTreeIndex, LayoutSkipsChainsOfRemovedCopies) {
   t.InsertBox(lo, hi, -1);
   ref.InsertBox(lo, hi, -1);
   for (int move = 0; move < 2000; ++move) {
-    ASSERT_TRUE(t.RemoveBox(lo, hi, -1));
-    ASSERT_TRUE(ref.RemoveBox(lo, hi, -1));
-    for (int a = 0; a < 3; ++a) {
-      lo[a] += 1e-6;
-      hi[a] += 1e-6;
-    }
-    t.InsertBox(lo, hi, -1);
-    ref.InsertBox(lo, hi, -1);
+    MoveBox(t, ref, lo, hi);
+    if (HasFatalFailure()) return;
   }
   const std::size_t without = t.MemoryBytes();
   WalkUntilIndexed(t);
