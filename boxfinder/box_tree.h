@@ -266,6 +266,8 @@ class BoxTree {
   bool IndicesInPreOrder() const;
   // Lays the wide query index out over the binary tree (box_tree_index.cpp).
   void BuildQueryIndex();
+  // Frees the index and its node-to-entry table; the walks count from 0.
+  void DropIndex();
   // Sets the index aside before a change it cannot follow.
   void SetIndexAside();
   // The child a query entering node i on `side` goes to: past removed boxes

@@ -43,11 +43,15 @@ uint32_t BoxTree::LiveChild(uint32_t i, int side) const {
   return IsEmpty(n.child[side].lo) ? kNoNode : n.enter[side];
 }
 
-void BoxTree::SetIndexAside() {
-  if (!index_.Ready()) return;
+void BoxTree::DropIndex() {
   index_.Clear();
   std::vector<uint32_t>().swap(slotOf_);
   walked_.store(0, std::memory_order_relaxed);
+}
+
+void BoxTree::SetIndexAside() {
+  // Once set aside, the walks since go on counting across insertions.
+  if (index_.Ready()) DropIndex();
 }
 
 // Queries walking the binary tree per node of it that pay for a layout: a
@@ -57,20 +61,17 @@ constexpr int64_t kNodesPerPayingWalk = 8;
 void BoxTree::RefreshQueryIndex() noexcept {
   if (index_.Ready() || root_ == kNoNode) return;
   if (walked_.load(std::memory_order_relaxed) * kNodesPerPayingWalk < nodeCount_) return;
-  walked_.store(0, std::memory_order_relaxed);
   try {
     BuildQueryIndex();
   } catch (const std::bad_alloc&) {
-    // The queries walk the binary tree, as they did.
-    index_.Clear();
-    std::vector<uint32_t>().swap(slotOf_);
+    // The queries walk the binary tree, as they did, and pay for the next
+    // attempt as they did for this one.
+    DropIndex();
   }
 }
 
 void BoxTree::BuildQueryIndex() {
-  index_.Clear();
-  slotOf_.clear();
-  walked_.store(0, std::memory_order_relaxed);
+  DropIndex();
   // A tree without an active box that can match: an index with no node,
   // which answers nothing.
   const uint32_t entry = IsEmpty(rootBox_.lo) ? kNoNode : rootEnter_;

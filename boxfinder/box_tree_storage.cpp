@@ -79,9 +79,7 @@ void BoxTree::DestroyTree() {
   nodes_.clear();
   bounds_.clear();
   root_ = kNoNode;
-  index_.Clear();
-  slotOf_.clear();
-  slotOf_.shrink_to_fit();
+  DropIndex();
   indexOrder_ = true;
   rootEnter_ = kNoNode;
   nextFree_ = -1;
