@@ -1,43 +1,15 @@
 // The tree's storage: node blocks (the build's in mappings of large pages,
 // later ones allocated one by one), their release, the memory count, and
 // the exact subtree boxes that a build leaves to the first change.
-#include <sys/mman.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "box_tree.h"
 #include "float_bounds.h"
+#include "large_pages.h"
 
 namespace boxfinder {
-namespace {
-
-// A zero-filled mapping of at least `bytes` (rounded up to whole small pages
-// and returned in `bytes`), aligned to a 2 MiB page and advised for such
-// pages when it is that large. Throws std::bad_alloc.
-void* MapLargePages(std::size_t& bytes) {
-  constexpr std::size_t kLargePage = std::size_t{2} << 20;
-  const std::size_t smallPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  bytes = (bytes + smallPage - 1) / smallPage * smallPage;
-  const std::size_t extra = bytes >= kLargePage ? kLargePage : 0;
-  void* map =
-      mmap(nullptr, bytes + extra, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (map == MAP_FAILED) throw std::bad_alloc();
-  char* start = static_cast<char*>(map);
-  if (extra > 0) {
-    const std::size_t address = reinterpret_cast<std::uintptr_t>(map);
-    const std::size_t head = (kLargePage - address % kLargePage) % kLargePage;
-    if (head > 0) munmap(start, head);
-    if (extra > head) munmap(start + head + bytes, extra - head);
-    start += head;
-    madvise(start, bytes, MADV_HUGEPAGE);
-  }
-  return start;
-}
-
-}  // namespace
-
 uint32_t BoxTree::NewNode(const double lo[3], const double hi[3], int32_t clientId,
                           uint32_t active) {
   if (nextFree_ < 0) AddBlock();
@@ -70,8 +42,8 @@ void BoxTree::AddBlock() {
 
 void BoxTree::DestroyTree() {
   for (NodeBlock* b : added_) delete b;
-  if (builtNodes_ != nullptr) munmap(builtNodes_, builtNodeBytes_);
-  if (builtBounds_ != nullptr) munmap(builtBounds_, builtBoundsBytes_);
+  if (builtNodes_ != nullptr) UnmapPages(builtNodes_, builtNodeBytes_);
+  if (builtBounds_ != nullptr) UnmapPages(builtBounds_, builtBoundsBytes_);
   builtNodes_ = builtBounds_ = nullptr;
   builtNodeBytes_ = builtBoundsBytes_ = 0;
   boundsReady_ = true;
@@ -120,12 +92,8 @@ void BoxTree::ReserveForInsertion() {
   }
 }
 
-// The blocks of a build, made in two mappings (nodes and subtree boxes)
-// aligned to the 2 MiB pages of the processor and advised for them: a large
-// tree then takes a five hundredth of the page faults while it is filled,
-// and its queries a small fraction of the address translation misses (a few
-// hundred large pages cover what tens of thousands of small ones would). The
-// mappings are trimmed to the blocks' size, so that the tree holds exactly as
+// The blocks of a build, made in two mappings of large pages (nodes and
+// subtree boxes). The mappings are trimmed to the blocks' size, so that the tree holds exactly as
 // much memory as with one allocation per block; the blocks still hold 1000
 // nodes each and are returned only with the tree.
 void BoxTree::MapBuiltBlocks(std::size_t blocks) {

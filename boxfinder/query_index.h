@@ -24,6 +24,7 @@
 
 #include <meshkit/list.h>
 
+#include "large_pages.h"
 #include "nearest.h"
 
 namespace boxfinder {
@@ -116,8 +117,9 @@ class QueryIndex {
   void Walk(EntryMask entries, ChildMask childMask, std::vector<Frame>& stack,
             Meshkit::List<int>& out) const;
 
-  std::vector<Node> nodes_;
-  std::vector<Children> children_;
+  // In large pages: a query's visits land all over the index.
+  std::vector<Node, LargePageAllocator<Node>> nodes_;
+  std::vector<Children, LargePageAllocator<Children>> children_;
   std::size_t height_ = 0;
   bool ready_ = false;
 };
