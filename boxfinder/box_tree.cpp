@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "float_bounds.h"
+#include "large_pages.h"
 #include "median_split.h"
 
 namespace boxfinder {
@@ -127,12 +128,13 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
   DestroyTree();
   if (n <= 0) return;
   try {
-    std::unique_ptr<BuildRecord[]> rec(new BuildRecord[n]);
-    std::unique_ptr<double[]> candV(new double[n]);
-    std::unique_ptr<int32_t[]> candPos(new int32_t[n]);
+    const auto count = static_cast<std::size_t>(n);
+    const LargePageArray<BuildRecord> rec(count);
+    const LargePageArray<double> candV(count);
+    const LargePageArray<int32_t> candPos(count);
     const Candidates cand{candV.get(), candPos.get()};
     // sourceOf[e]: where node e's box lies in the caller's arrays.
-    std::unique_ptr<int32_t[]> sourceOf(new int32_t[n]);
+    const LargePageArray<int32_t> sourceOf(count);
     for (int i = 0; i < n; ++i) {
       Centre(lowerCorners + 3 * i, upperCorners + 3 * i, rec[i].c);
       rec[i].index = i;
@@ -186,7 +188,8 @@ void BoxTree::BuildFromArrays(int n, const double* lowerCorners, const double* u
         __builtin_prefetch(upperCorners + 3 * ahead);
       }
       Node& node = At(i);
-      const int32_t src = sourceOf[i];
+      // The shape pass made nodes 0 .. n-1 and wrote each one's source.
+      const int32_t src = sourceOf[i];  // NOLINT(clang-analyzer-core.uninitialized.Assign)
       std::memcpy(node.lo, lowerCorners + 3 * src, sizeof node.lo);
       std::memcpy(node.hi, upperCorners + 3 * src, sizeof node.hi);
       node.active = 1;

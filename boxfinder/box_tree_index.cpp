@@ -86,8 +86,8 @@ void BoxTree::BuildQueryIndex() {
   struct Kids {
     uint32_t side[2];
   };
-  std::vector<uint32_t> node;
-  std::vector<Kids> kid;
+  std::vector<uint32_t, LargePageAllocator<uint32_t>> node;
+  std::vector<Kids, LargePageAllocator<Kids>> kid;
   node.reserve(static_cast<std::size_t>(nodeCount_));
   kid.reserve(static_cast<std::size_t>(nodeCount_));
   {
@@ -113,7 +113,7 @@ void BoxTree::BuildQueryIndex() {
   const std::size_t count = node.size();
   // 2. Heights, children before parents, and the triangles: one for the
   // root and one for each link into a lower band.
-  std::vector<uint32_t> height(count);
+  std::vector<uint32_t, LargePageAllocator<uint32_t>> height(count);
   std::size_t triangles = 1;
   for (std::size_t k = count; k-- > 0;) {
     uint32_t below = 0;

@@ -53,4 +53,21 @@ struct LargePageAllocator {
   }
 };
 
+// A build's working array of n elements left uninitialised, through the
+// same allocator, returned when it goes out of scope.
+template <class T>
+class LargePageArray {
+ public:
+  explicit LargePageArray(std::size_t n) : data_(LargePageAllocator<T>().allocate(n)), size_(n) {}
+  ~LargePageArray() { LargePageAllocator<T>().deallocate(data_, size_); }
+  LargePageArray(const LargePageArray&) = delete;
+  LargePageArray& operator=(const LargePageArray&) = delete;
+  T* get() const { return data_; }
+  T& operator[](std::size_t i) const { return data_[i]; }
+
+ private:
+  T* data_;
+  std::size_t size_;
+};
+
 }  // namespace boxfinder
